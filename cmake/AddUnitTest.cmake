@@ -1,0 +1,23 @@
+# add_unit_test(NAME name SOURCES ... LIBS ... [LABEL unit|gui|e2e] [TIMEOUT s])
+# Makes the executable, registers it with CTest and runs it offscreen.
+function(add_unit_test)
+    cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(NOT T_LABEL)
+        set(T_LABEL unit)
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 60)
+    endif()
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBS})
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set(_env "QT_QPA_PLATFORM=offscreen")
+    if(TESSEL_SANITIZE)
+        list(APPEND _env "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
+                         "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES
+        ENVIRONMENT "${_env}"
+        TIMEOUT ${T_TIMEOUT}
+        LABELS ${T_LABEL})
+endfunction()

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "mirel_global.h"
+
+#include <nabuSkald/bmodule.h>
+
+#include <QPointer>
+
+class QLabel;
+
+namespace mirel {
+
+// A host page module: a title row over a content widget.
+class MIREL_EXPORT BaseSettingPage : public skald::BModule
+{
+    Q_OBJECT
+
+public:
+    BaseSettingPage(const QString &type, const QString &name, QWidget *parentWidget,
+                    QObject *owner);
+    // The page widget goes with the module unless its parent took it first.
+    ~BaseSettingPage() override;
+
+    QString type() const;
+    QString name() const override;
+    QWidget *titleWgt() const;
+    QWidget *contentWgt() const;
+    QWidget *wgt() override;
+
+private:
+    QString m_type;
+    QString m_name;
+    QPointer<QWidget> m_page;
+    QWidget *m_title;
+    QWidget *m_content;
+};
+
+} // namespace mirel

@@ -1,0 +1,240 @@
+#include "controllermanager.h"
+
+#include "managerhelper.h"
+
+#include <nabuCore/modulemanager.h>
+#include <nabuCore/moduleobject.h>
+
+#include <QEventLoop>
+#include <QJsonObject>
+#include <QTimer>
+
+namespace mirel {
+
+namespace {
+const QString kGetParams = QStringLiteral("system.controller.get_params");
+} // namespace
+
+ControllerManager::ControllerManager(QObject *parent)
+    : QObject(parent)
+{
+}
+
+ControllerManager::~ControllerManager()
+{
+    for (Waiter *waiter : qAsConst(m_waiters)) {
+        if (waiter->loop)
+            waiter->loop->quit();
+    }
+}
+
+void ControllerManager::setLink(ControllerLink *link)
+{
+    if (link == m_link)
+        return;
+    for (const auto &c : qAsConst(m_linkConnections))
+        disconnect(c);
+    m_linkConnections.clear();
+    const bool wasUp = m_linkUp;
+    m_link = link;
+    if (wasUp)
+        onLinkDown(false);
+    if (!link)
+        return;
+    m_linkConnections << connect(link, &ControllerLink::up, this, &ControllerManager::onLinkUp)
+                      << connect(link, &ControllerLink::down, this, &ControllerManager::onLinkDown)
+                      << connect(link, &ControllerLink::answered, this,
+                                 &ControllerManager::onAnswered)
+                      << connect(link, &ControllerLink::valueChanged, this,
+                                 &ControllerManager::valueChanged);
+    if (link->isUp())
+        onLinkUp();
+}
+
+ControllerLink *ControllerManager::link() const
+{
+    return m_link.data();
+}
+
+bool ControllerManager::isLinkUp() const
+{
+    return m_linkUp;
+}
+
+bool ControllerManager::request(const QString &command, nabu::ModuleObject *payload,
+                                int timeoutMs)
+{
+    nabu::ModuleObject *kept = requestMobj(command);
+    if (payload && payload != kept)
+        kept->importFromJson(this, payload->exportToJson(), true, false);
+    const quint64 id = post(ControllerMessage::Command, command, kept->exportToJson());
+    if (!id)
+        return false;
+    m_unwaitedRequests.insert(id, command);
+    // An answer that never comes must not keep its entry for ever.
+    QTimer::singleShot(timeoutMs > 0 ? timeoutMs : DefaultTimeoutMs, this,
+                       [this, id] { m_unwaitedRequests.remove(id); });
+    return true;
+}
+
+bool ControllerManager::request(const QString &module, const QString &command,
+                                const QJsonValue &value, int timeoutMs)
+{
+    Q_UNUSED(module)
+    requestMobj(command)->importFromJson(this, value, true, false);
+    return request(command, nullptr, timeoutMs);
+}
+
+nabu::ModuleObject *ControllerManager::execRequest(const QString &command,
+                                                   nabu::ModuleObject *payload, bool showError,
+                                                   int timeoutMs)
+{
+    nabu::ModuleObject *kept = requestMobj(command);
+    if (payload && payload != kept)
+        kept->importFromJson(this, payload->exportToJson(), true, false);
+    nabu::ModuleObject *response = responseMobj(command);
+    response->importFromJson(this, QJsonValue(), true, false);
+    const quint64 id = post(ControllerMessage::Command, command, kept->exportToJson());
+    QJsonValue answer;
+    if (id && wait(id, timeoutMs, &answer))
+        keepResponse(command, answer, showError);
+    return response;
+}
+
+nabu::ModuleObject *ControllerManager::execRequest(const QString &module, const QString &command,
+                                                   const QJsonValue &value, bool showError,
+                                                   int timeoutMs)
+{
+    Q_UNUSED(module)
+    requestMobj(command)->importFromJson(this, value, true, false);
+    return execRequest(command, nullptr, showError, timeoutMs);
+}
+
+nabu::ModuleObject *ControllerManager::requestMobj(const QString &command)
+{
+    return keptNode(m_requests, command, QStringLiteral("request"));
+}
+
+nabu::ModuleObject *ControllerManager::responseMobj(const QString &command)
+{
+    return keptNode(m_responses, command, QStringLiteral("response"));
+}
+
+quint64 ControllerManager::post(ControllerMessage::Kind kind, const QString &name,
+                                const QJsonValue &payload)
+{
+    if (!m_link || !m_link->isUp())
+        return 0;
+    ControllerMessage message;
+    message.id = m_nextId++;
+    message.kind = kind;
+    message.name = name;
+    message.payload = payload;
+    m_link->send(message);
+    return message.id;
+}
+
+bool ControllerManager::wait(quint64 id, int timeoutMs, QJsonValue *answer)
+{
+    if (!id)
+        return false;
+    Waiter waiter;
+    m_waiters.insert(id, &waiter);
+    // The link may answer from within send(); then there is nothing to wait for.
+    if (!waiter.done && m_link && m_link->isUp()) {
+        QEventLoop loop;
+        waiter.loop = &loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(timeoutMs > 0 ? timeoutMs : DefaultTimeoutMs);
+        loop.exec();
+        waiter.loop = nullptr;
+    }
+    m_waiters.remove(id);
+    if (waiter.done && answer)
+        *answer = waiter.answer;
+    return waiter.done;
+}
+
+void ControllerManager::onLinkUp()
+{
+    readControllerParams();
+    m_linkUp = true;
+    emit rcConnected();
+}
+
+void ControllerManager::onLinkDown(bool expected)
+{
+    const bool wasUp = m_linkUp;
+    m_linkUp = false;
+    for (Waiter *waiter : qAsConst(m_waiters)) {
+        if (waiter->loop)
+            waiter->loop->quit();
+    }
+    m_unwaitedRequests.clear();
+    if (wasUp)
+        emit rcDisconnected(expected);
+}
+
+void ControllerManager::onAnswered(quint64 id, const QJsonValue &answer)
+{
+    if (Waiter *waiter = m_waiters.value(id)) {
+        waiter->done = true;
+        waiter->answer = answer;
+        if (waiter->loop)
+            waiter->loop->quit();
+        return;
+    }
+    const QString command = m_unwaitedRequests.take(id);
+    if (!command.isEmpty())
+        keepResponse(command, answer, false);
+}
+
+void ControllerManager::keepResponse(const QString &command, const QJsonValue &answer,
+                                     bool showError)
+{
+    responseMobj(command)->importFromJson(this, answer, true, true);
+    if (showError && answer.isObject()) {
+        const int error = answer.toObject().value(QStringLiteral("error")).toInt(0);
+        if (error != 0) {
+            ManagerHelper::throwLog(this, QStringLiteral("error"),
+                                    tr("Controller refused %1 (error %2)").arg(command).arg(error));
+        }
+    }
+    emit responded(command);
+}
+
+// The host learns who the robot is before it tells anybody that the link is up.
+void ControllerManager::readControllerParams()
+{
+    requestMobj(kGetParams)->importFromJson(this, QJsonValue(), true, false);
+    const QJsonObject params = execRequest(kGetParams, nullptr, false, DefaultTimeoutMs)
+                                   ->exportToJson()
+                                   .toObject();
+    nabu::ModuleObject *r = nabu::m(QStringLiteral("mirel.r"));
+    const QStringList keys = {QStringLiteral("version"), QStringLiteral("id"),
+                              QStringLiteral("state"),   QStringLiteral("power"),
+                              QStringLiteral("level"),   QStringLiteral("robot_template")};
+    for (const QString &key : keys) {
+        if (params.contains(key))
+            r->set(this, key, params.value(key).toVariant());
+    }
+    nabu::ModuleObject *setting = nabu::m(QStringLiteral("mirel.setting"));
+    if (params.contains(QStringLiteral("robot_type")))
+        setting->set(this, QStringLiteral("robot"),
+                     params.value(QStringLiteral("robot_type")).toString());
+    if (m_link)
+        setting->set(this, QStringLiteral("server.ip"), m_link->address());
+}
+
+nabu::ModuleObject *ControllerManager::keptNode(QHash<QString, nabu::ModuleObject *> &nodes,
+                                                const QString &command, const QString &name)
+{
+    nabu::ModuleObject *&node = nodes[command];
+    if (!node)
+        node = new nabu::ModuleObject(name, this);
+    return node;
+}
+
+} // namespace mirel

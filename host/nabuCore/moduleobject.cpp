@@ -1,0 +1,435 @@
+#include "moduleobject.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace nabu {
+
+namespace {
+
+// "#k" names list element k.
+bool parseListIndex(const QString &segment, int *index)
+{
+    if (segment.size() < 2 || segment.at(0) != QLatin1Char('#'))
+        return false;
+    bool ok = false;
+    const int k = segment.midRef(1).toInt(&ok);
+    if (!ok || k < 0)
+        return false;
+    *index = k;
+    return true;
+}
+
+// QVariant's operator== converts between types; a change of type is a change too.
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    return a.userType() == b.userType() && a == b;
+}
+
+} // namespace
+
+ModuleObject::ModuleObject(const QString &name, QObject *parent)
+    : QObject(parent)
+    , m_name(name)
+{
+    if (auto *treeParent = qobject_cast<ModuleObject *>(parent))
+        treeParent->adopt(this, -1);
+}
+
+ModuleObject::~ModuleObject()
+{
+    // Children go first, while this node is still whole; then leave the parent's lists.
+    const QVector<ModuleObject *> children = m_children;
+    m_children.clear();
+    m_index.clear();
+    for (ModuleObject *child : children) {
+        child->m_parent = nullptr;
+        delete child;
+    }
+    if (m_parent) {
+        const int i = m_parent->indexOf(this);
+        if (i >= 0)
+            m_parent->takeChild(i);
+    }
+}
+
+QString ModuleObject::name() const
+{
+    return m_name;
+}
+
+ModuleObject *ModuleObject::pmobj() const
+{
+    return m_parent;
+}
+
+bool ModuleObject::isList() const
+{
+    return m_isList;
+}
+
+void ModuleObject::setIsList(bool list)
+{
+    m_isList = list;
+}
+
+QVariant ModuleObject::get(const QVariant &defaultValue) const
+{
+    return m_value.isValid() ? m_value : defaultValue;
+}
+
+QString ModuleObject::getString(const QString &defaultValue) const
+{
+    return m_value.isValid() ? m_value.toString() : defaultValue;
+}
+
+int ModuleObject::getInt(int defaultValue) const
+{
+    bool ok = false;
+    const int v = m_value.toInt(&ok);
+    return ok ? v : defaultValue;
+}
+
+double ModuleObject::getDouble(double defaultValue) const
+{
+    bool ok = false;
+    const double v = m_value.toDouble(&ok);
+    return ok ? v : defaultValue;
+}
+
+bool ModuleObject::getBool(bool defaultValue) const
+{
+    return m_value.isValid() && m_value.canConvert<bool>() ? m_value.toBool() : defaultValue;
+}
+
+ModuleObject *ModuleObject::c(const QString &name, bool caseInsensitive)
+{
+    if (caseInsensitive) {
+        if (ModuleObject *found = lookup(name, true))
+            return found;
+    }
+    return childAt(name, true);
+}
+
+ModuleObject *ModuleObject::c(int index)
+{
+    if (index < 0)
+        index = m_children.size();
+    return childAt(QStringLiteral("#%1").arg(index), true);
+}
+
+ModuleObject *ModuleObject::cmobj(const QString &name, bool caseInsensitive)
+{
+    return c(name, caseInsensitive);
+}
+
+QList<ModuleObject *> ModuleObject::cmobjs(bool recursive) const
+{
+    QList<ModuleObject *> result;
+    result.reserve(m_children.size());
+    for (ModuleObject *child : m_children) {
+        result.append(child);
+        if (recursive)
+            result.append(child->cmobjs(true));
+    }
+    return result;
+}
+
+int ModuleObject::cmobjCount() const
+{
+    return m_children.size();
+}
+
+bool ModuleObject::hasCmobj(const QString &name, bool caseInsensitive) const
+{
+    return lookup(name, caseInsensitive) != nullptr;
+}
+
+int ModuleObject::indexOf(const ModuleObject *child) const
+{
+    return m_children.indexOf(const_cast<ModuleObject *>(child));
+}
+
+ModuleObject *ModuleObject::r(const QString &path)
+{
+    ModuleObject *node = this;
+    const QStringList segments = path.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    for (const QString &segment : segments)
+        node = node->childAt(segment, true);
+    return node;
+}
+
+ModuleObject *ModuleObject::rmobj(const QString &path)
+{
+    return r(path);
+}
+
+QString ModuleObject::generateId(const ModuleObject *node)
+{
+    if (!node)
+        return QStringLiteral("id0");
+    int n = node->m_children.size();
+    QString id = QStringLiteral("id%1").arg(n);
+    while (node->m_index.contains(id))
+        id = QStringLiteral("id%1").arg(++n);
+    return id;
+}
+
+ModuleObject *ModuleObject::set(QObject *source, const QString &path, const QVariant &value,
+                                bool create)
+{
+    ModuleObject *node = this;
+    if (create) {
+        node = r(path);
+    } else {
+        const QStringList segments = path.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+        for (const QString &segment : segments) {
+            node = node->childAt(segment, false);
+            if (!node)
+                return nullptr;
+        }
+    }
+    node->set(source, value);
+    return node;
+}
+
+ModuleObject *ModuleObject::set(QObject *source, const QVariant &value)
+{
+    if (sameValue(m_value, value))
+        return this;
+    const QVariant old = m_value;
+    m_value = value;
+    emit changed(m_value, old, source);
+    return this;
+}
+
+void ModuleObject::setList(QObject *source, const QVariantList &list, bool notify)
+{
+    const QVariant old = notify ? exportToJson().toVariant() : QVariant();
+    clear(source, true, false);
+    m_isList = true;
+    for (const QVariant &item : list)
+        adopt(new ModuleObject(generateId(this)), -1)->importInto(QJsonValue::fromVariant(item));
+    if (notify)
+        emit changed(QVariant(list), old, source);
+}
+
+ModuleObject *ModuleObject::append(QObject *source, const QString &name)
+{
+    Q_UNUSED(source)
+    auto *child = new ModuleObject(name.isEmpty() ? generateId(this) : name);
+    adopt(child, -1);
+    emit childAdded(child);
+    return child;
+}
+
+ModuleObject *ModuleObject::insert(QObject *source, ModuleObject *node, bool notify, int pos)
+{
+    Q_UNUSED(source)
+    if (!node || node == this)
+        return node;
+    if (node->m_parent) {
+        const int i = node->m_parent->indexOf(node);
+        if (i >= 0)
+            node->m_parent->takeChild(i);
+    }
+    adopt(node, pos);
+    if (notify)
+        emit childAdded(node);
+    return node;
+}
+
+bool ModuleObject::remove(QObject *source, ModuleObject *child, bool destroy)
+{
+    Q_UNUSED(source)
+    const int i = indexOf(child);
+    if (i < 0)
+        return false;
+    const QString key = child->m_name;
+    takeChild(i);
+    if (destroy)
+        delete child;
+    else
+        child->setParent(nullptr);
+    emit childRemoved(key);
+    return true;
+}
+
+bool ModuleObject::remove(QObject *source, const QString &name, bool destroy)
+{
+    return remove(source, lookup(name, false), destroy);
+}
+
+void ModuleObject::clear(QObject *source, bool destroy, bool notify)
+{
+    Q_UNUSED(source)
+    while (!m_children.isEmpty()) {
+        ModuleObject *child = takeChild(m_children.size() - 1);
+        const QString key = child->m_name;
+        if (destroy)
+            delete child;
+        else
+            child->setParent(nullptr);
+        if (notify)
+            emit childRemoved(key);
+    }
+}
+
+void ModuleObject::copyFrom(QObject *source, const ModuleObject *other, bool deep, bool notify)
+{
+    if (!other || other == this)
+        return;
+    const QVariant old = m_value;
+    m_value = other->m_value;
+    m_isList = other->m_isList;
+    m_isObject = other->m_isObject;
+    if (deep) {
+        clear(source, true, false);
+        for (const ModuleObject *child : other->m_children)
+            adopt(new ModuleObject(child->m_name), -1)->copyFrom(source, child, true, false);
+    }
+    if (notify)
+        emit changed(m_value, old, source);
+}
+
+void ModuleObject::importFromJson(QObject *source, const QJsonValue &value, bool replace,
+                                  bool notify, bool triggerParents)
+{
+    const QJsonValue old = notify ? exportToJson() : QJsonValue();
+    if (replace) {
+        clear(source, true, false);
+        m_value = QVariant();
+        m_isList = false;
+        m_isObject = false;
+    }
+    importInto(value);
+    if (notify && old != value)
+        emit changed(value.toVariant(), old.toVariant(), source);
+    if (triggerParents) {
+        for (ModuleObject *p = m_parent; p; p = p->m_parent)
+            p->trigger(source);
+    }
+}
+
+QJsonValue ModuleObject::exportToJson(bool deep) const
+{
+    if (m_isList) {
+        QJsonArray array;
+        for (const ModuleObject *child : m_children)
+            array.append(deep ? child->exportToJson(true) : QJsonValue::fromVariant(child->m_value));
+        return array;
+    }
+    if (m_isObject || !m_children.isEmpty()) {
+        QJsonObject object;
+        // The first child of a key is the one a lookup finds, so it is the one exported.
+        for (auto it = m_children.crbegin(); it != m_children.crend(); ++it) {
+            const ModuleObject *child = *it;
+            object.insert(child->m_name, deep ? child->exportToJson(true)
+                                              : QJsonValue::fromVariant(child->m_value));
+        }
+        return object;
+    }
+    return QJsonValue::fromVariant(m_value);
+}
+
+void ModuleObject::trigger(QObject *source)
+{
+    emit changed(m_value, m_value, source);
+}
+
+void ModuleObject::watch(bool on, bool recursive)
+{
+    m_watched = on;
+    if (recursive) {
+        for (ModuleObject *child : qAsConst(m_children))
+            child->watch(on, true);
+    }
+}
+
+bool ModuleObject::isWatched() const
+{
+    return m_watched;
+}
+
+ModuleObject *ModuleObject::childAt(const QString &segment, bool create)
+{
+    int k = 0;
+    if (parseListIndex(segment, &k)) {
+        if (k < m_children.size())
+            return m_children.at(k);
+        if (!create)
+            return nullptr;
+        m_isList = true;
+        while (m_children.size() <= k)
+            adopt(new ModuleObject(generateId(this)), -1);
+        return m_children.at(k);
+    }
+    if (ModuleObject *found = m_index.value(segment))
+        return found;
+    return create ? adopt(new ModuleObject(segment), -1) : nullptr;
+}
+
+ModuleObject *ModuleObject::lookup(const QString &name, bool caseInsensitive) const
+{
+    int k = 0;
+    if (parseListIndex(name, &k))
+        return k < m_children.size() ? m_children.at(k) : nullptr;
+    if (!caseInsensitive)
+        return m_index.value(name);
+    for (ModuleObject *child : m_children) {
+        if (child->m_name.compare(name, Qt::CaseInsensitive) == 0)
+            return child;
+    }
+    return nullptr;
+}
+
+ModuleObject *ModuleObject::adopt(ModuleObject *child, int pos)
+{
+    child->m_parent = this;
+    if (child->parent() != this)
+        child->setParent(this);
+    if (pos < 0 || pos > m_children.size())
+        pos = m_children.size();
+    m_children.insert(pos, child);
+    if (!m_isList)
+        m_isObject = true;
+    // The index names the first child of each key; an earlier position takes it over.
+    ModuleObject *current = m_index.value(child->m_name);
+    if (!current || pos <= m_children.indexOf(current))
+        m_index.insert(child->m_name, child);
+    return child;
+}
+
+ModuleObject *ModuleObject::takeChild(int index)
+{
+    ModuleObject *child = m_children.takeAt(index);
+    child->m_parent = nullptr;
+    if (m_index.value(child->m_name) == child) {
+        m_index.remove(child->m_name);
+        for (ModuleObject *other : qAsConst(m_children)) {
+            if (other->m_name == child->m_name) {
+                m_index.insert(other->m_name, other);
+                break;
+            }
+        }
+    }
+    return child;
+}
+
+void ModuleObject::importInto(const QJsonValue &value)
+{
+    if (value.isArray()) {
+        m_isList = true;
+        for (const QJsonValue &item : value.toArray())
+            adopt(new ModuleObject(generateId(this)), -1)->importInto(item);
+    } else if (value.isObject()) {
+        m_isObject = true;
+        const QJsonObject object = value.toObject();
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+            childAt(it.key(), true)->importInto(it.value());
+    } else {
+        m_value = value.toVariant();
+    }
+}
+
+} // namespace nabu

@@ -1,0 +1,11 @@
+#include "pluginmanager.h"
+
+namespace nabu {
+
+PluginCreatorManager &pluginManager()
+{
+    static PluginCreatorManager manager(QStringLiteral("pluginManager"));
+    return manager;
+}
+
+} // namespace nabu
