@@ -1,0 +1,89 @@
+#include "pendantoptions.h"
+
+#include <sim/controller/simulatedcontroller.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+
+PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QCoreApplication::translate("PendantOptions", "Teach-pendant emulator with an embedded "
+                                                      "simulated robot controller."));
+    parser.addHelpOption();
+    const QCommandLineOption home(QStringLiteral("home"),
+                                  QCoreApplication::translate("PendantOptions",
+                                                              "Home folder to run in."),
+                                  QStringLiteral("dir"));
+    const QCommandLineOption plugins(QStringLiteral("plugins"),
+                                     QCoreApplication::translate("PendantOptions",
+                                                                 "Folder of plug-in libraries."),
+                                     QStringLiteral("dir"));
+    const QCommandLineOption robot(
+        QStringLiteral("robot"),
+        QCoreApplication::translate("PendantOptions", "Robot model of the simulated controller: %1.")
+            .arg(sim::SimulatedController::modelNames().join(QStringLiteral(", "))),
+        QStringLiteral("model"), sim::SimulatedController::modelNames().value(0));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QCoreApplication::translate("PendantOptions", "Save a PNG of the window before quitting."),
+        QStringLiteral("file"));
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QCoreApplication::translate("PendantOptions",
+                                    "Show every navigation page in turn and save a PNG of each "
+                                    "into this folder, then quit."),
+        QStringLiteral("dir"));
+    const QCommandLineOption quitAfter(
+        QStringLiteral("quit-after"),
+        QCoreApplication::translate("PendantOptions", "Quit this many milliseconds after start."),
+        QStringLiteral("ms"));
+    const QCommandLineOption rebootDelay(
+        QStringLiteral("reboot-delay"),
+        QCoreApplication::translate("PendantOptions",
+                                    "Milliseconds the simulated controller takes to reboot."),
+        QStringLiteral("ms"), QStringLiteral("1500"));
+    parser.addOptions({home, plugins, robot, screenshot, demo, quitAfter, rebootDelay});
+
+    PendantOptions options;
+    if (!parser.parse(arguments)) {
+        options.ok = false;
+        options.error = parser.errorText();
+        return options;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        options.ok = false;
+        options.error = parser.helpText();
+        return options;
+    }
+    options.home = parser.value(home);
+    options.pluginDir = parser.value(plugins);
+    options.robotModel = parser.value(robot);
+    options.screenshot = parser.value(screenshot);
+    options.demoDir = parser.value(demo);
+    if (!sim::SimulatedController::modelNames().contains(options.robotModel)) {
+        options.ok = false;
+        options.error = QCoreApplication::translate("PendantOptions", "Unknown robot model: %1")
+                            .arg(options.robotModel);
+        return options;
+    }
+    bool number = true;
+    if (parser.isSet(quitAfter)) {
+        options.quitAfterMs = parser.value(quitAfter).toInt(&number);
+        if (!number || options.quitAfterMs < 0) {
+            options.ok = false;
+            options.error = QCoreApplication::translate("PendantOptions",
+                                                        "--quit-after takes milliseconds");
+            return options;
+        }
+    }
+    options.rebootDelayMs = parser.value(rebootDelay).toInt(&number);
+    if (!number || options.rebootDelayMs < 0) {
+        options.ok = false;
+        options.error = QCoreApplication::translate("PendantOptions",
+                                                    "--reboot-delay takes milliseconds");
+    }
+    return options;
+}

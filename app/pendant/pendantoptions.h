@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the pendant emulator was asked to do.
+struct PendantOptions
+{
+    QString home;
+    QString pluginDir;
+    QString robotModel;
+    QString screenshot;
+    QString demoDir;
+    int quitAfterMs = -1;
+    int rebootDelayMs = 1500;
+    bool ok = true;
+    QString error;
+
+    // Parses the arguments of QCoreApplication; `ok` false with `error` on a bad value.
+    static PendantOptions fromArguments(const QStringList &arguments);
+};

@@ -1,0 +1,171 @@
+#include "pendantsession.h"
+
+#include "pendanthome.h"
+#include "pendantwindow.h"
+#include "pluginloader.h"
+
+#include <mirel/controllermanager.h>
+#include <mirel/managerhelper.h>
+#include <nabuSkald/centerwidget.h>
+#include <nabusrv/vantor.h>
+#include <sim/controller/simulatedcontroller.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QTimer>
+
+namespace {
+
+void settle(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+QString fileSafe(QString text)
+{
+    for (QChar &c : text) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    }
+    return text;
+}
+
+} // namespace
+
+PendantSession::PendantSession(const PendantOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+{
+}
+
+PendantSession::~PendantSession()
+{
+    // Modules go before the window that holds their pages, and the controller last.
+    delete m_loader;
+    m_window.reset();
+    mirel::ManagerHelper::instance()->controllerManager()->setLink(nullptr);
+}
+
+bool PendantSession::start()
+{
+    QString error;
+    const QString pluginDir = m_options.pluginDir.isEmpty()
+                                  ? QString()
+                                  : QFileInfo(m_options.pluginDir).absoluteFilePath();
+    if (!PendantHome::prepare(m_options.home, &error)) {
+        say(error);
+        return false;
+    }
+    say(tr("home folder %1").arg(QDir::toNativeSeparators(QDir::currentPath())));
+
+    m_window = std::make_unique<PendantWindow>();
+    connect(m_window.get(), &PendantWindow::message, this, &PendantSession::say);
+    m_window->show();
+
+    m_controller = new sim::SimulatedController(this);
+    m_controller->setModel(m_options.robotModel);
+    m_controller->setRebootDelay(m_options.rebootDelayMs);
+    mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
+    manager->setLink(m_controller);
+    connect(manager, &mirel::ControllerManager::rcConnected, this, [this] {
+        say(tr("controller link up (%1)").arg(m_controller->model().name));
+    });
+    connect(manager, &mirel::ControllerManager::rcDisconnected, this,
+            [this](bool expected) {
+                say(expected ? tr("controller link down (reboot)") : tr("controller link lost"));
+            });
+
+    m_loader = new PluginLoader(nullptr);
+    connect(m_loader, &PluginLoader::message, this, &PendantSession::say);
+    if (!pluginDir.isEmpty())
+        m_loader->loadFolder(pluginDir);
+    m_loader->startModules();
+    say(tr("%n plug-in module(s) running", nullptr, m_loader->moduleNames().size()));
+
+    // The host connects after start-up, as a pendant does once the controller answers.
+    QTimer::singleShot(0, m_controller, [this] { m_controller->bringUp(); });
+
+    if (m_options.quitAfterMs >= 0)
+        QTimer::singleShot(m_options.quitAfterMs, this, &PendantSession::finish);
+    return true;
+}
+
+PendantWindow *PendantSession::window() const
+{
+    return m_window.get();
+}
+
+PluginLoader *PendantSession::loader() const
+{
+    return m_loader;
+}
+
+sim::SimulatedController *PendantSession::controller() const
+{
+    return m_controller;
+}
+
+bool PendantSession::saveScreenshot(const QString &path)
+{
+    const QFileInfo info(path);
+    QDir().mkpath(info.absolutePath());
+    if (!m_window || !m_window->grab().save(info.absoluteFilePath(), "PNG")) {
+        say(tr("cannot save screenshot %1").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+        return false;
+    }
+    say(tr("screenshot saved to %1").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+    return true;
+}
+
+QStringList PendantSession::runDemo(const QString &folder)
+{
+    QStringList files;
+    QElapsedTimer waited;
+    waited.start();
+    while (!sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false)
+           && waited.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    settle(100);
+
+    const auto entries = m_window->navigationEntries();
+    int n = 0;
+    const QString overview = QDir(folder).filePath(QStringLiteral("00-overview.png"));
+    if (saveScreenshot(overview))
+        files.append(overview);
+    for (const auto &entry : entries) {
+        ++n;
+        if (!m_window->showNavigation(entry.second)) {
+            say(tr("page %1 cannot be shown").arg(entry.second));
+            continue;
+        }
+        settle(150);
+        say(tr("showing page \"%1\" (%2)").arg(entry.first, entry.second));
+        const QString file = QDir(folder).filePath(
+            QStringLiteral("%1-%2.png").arg(n, 2, 10, QLatin1Char('0')).arg(fileSafe(entry.second)));
+        if (saveScreenshot(file))
+            files.append(file);
+    }
+    return files;
+}
+
+void PendantSession::finish()
+{
+    bool ok = true;
+    if (!m_options.demoDir.isEmpty())
+        ok = !runDemo(m_options.demoDir).isEmpty();
+    if (!m_options.screenshot.isEmpty())
+        ok = saveScreenshot(m_options.screenshot) && ok;
+    say(tr("quitting"));
+    emit finished(ok ? 0 : 1);
+}
+
+void PendantSession::say(const QString &text)
+{
+    emit message(text);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "pendantoptions.h"
+
+#include <QObject>
+
+#include <memory>
+
+class PendantWindow;
+class PluginLoader;
+
+namespace sim {
+class SimulatedController;
+}
+
+// One run of the emulator: home folder, window, embedded controller, plug-ins, and the
+// scripted steps the options ask for (demo pages, screenshot, quitting).
+class PendantSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PendantSession(const PendantOptions &options, QObject *parent = nullptr);
+    ~PendantSession() override;
+
+    // False with a message when the home folder cannot be used.
+    bool start();
+
+    PendantWindow *window() const;
+    PluginLoader *loader() const;
+    sim::SimulatedController *controller() const;
+
+    bool saveScreenshot(const QString &path);
+    // Shows every navigation page in turn and saves one PNG each; returns the files.
+    QStringList runDemo(const QString &folder);
+
+signals:
+    void message(const QString &text);
+    void finished(int exitCode);
+
+private:
+    void finish();
+    void say(const QString &text);
+
+    PendantOptions m_options;
+    std::unique_ptr<PendantWindow> m_window;
+    PluginLoader *m_loader = nullptr;
+    sim::SimulatedController *m_controller = nullptr;
+};

@@ -1,0 +1,251 @@
+#include "pendantwindow.h"
+
+#include <mirel/controllermanager.h>
+#include <mirel/managerhelper.h>
+#include <mirel/physicalbutton.h>
+#include <mirel/settingmanager.h>
+#include <nabuCore/moduleobject.h>
+#include <nabuSkald/centerwidget.h>
+#include <nabuSkald/statusbar.h>
+#include <nabusrv/lumo.h>
+#include <nabusrv/vantor.h>
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kNavigationGroup = QStringLiteral("robot.pack");
+constexpr int kNavRole = Qt::UserRole + 1;
+
+void clearLayout(QVBoxLayout *layout)
+{
+    while (QLayoutItem *item = layout->takeAt(0)) {
+        if (QWidget *widget = item->widget())
+            widget->deleteLater();
+        delete item;
+    }
+}
+
+} // namespace
+
+PendantWindow::PendantWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("pendantWindow"));
+    setWindowTitle(tr("Teach pendant emulator"));
+    resize(1280, 800);
+
+    auto *frame = new QWidget(this);
+    auto *frameLayout = new QHBoxLayout(frame);
+    frameLayout->setContentsMargins(6, 6, 6, 6);
+
+    m_leftButtons = new QVBoxLayout;
+    m_rightButtons = new QVBoxLayout;
+    frameLayout->addLayout(m_leftButtons);
+
+    auto *screen = new QWidget(frame);
+    screen->setObjectName(QStringLiteral("screen"));
+    auto *screenLayout = new QVBoxLayout(screen);
+    screenLayout->setContentsMargins(0, 0, 0, 0);
+    screenLayout->setSpacing(2);
+
+    m_status = new skald::StatusBar(screen);
+    screenLayout->addWidget(m_status);
+    m_robotLabel = qobject_cast<QLabel *>(m_status->item(QStringLiteral("rovan.body.statuspage.robot")));
+    m_linkLabel = qobject_cast<QLabel *>(m_status->item(QStringLiteral("rovan.body.statuspage.link")));
+
+    auto *splitter = new QSplitter(Qt::Vertical, screen);
+    auto *body = new QWidget(splitter);
+    auto *bodyLayout = new QHBoxLayout(body);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+    m_navigation = new QListWidget(body);
+    m_navigation->setObjectName(QStringLiteral("navigation"));
+    m_navigation->setFixedWidth(180);
+    m_center = new skald::CenterWidget(body);
+    bodyLayout->addWidget(m_navigation);
+    bodyLayout->addWidget(m_center, 1);
+    m_messages = new QPlainTextEdit(splitter);
+    m_messages->setObjectName(QStringLiteral("messageArea"));
+    m_messages->setReadOnly(true);
+    m_messages->setMaximumBlockCount(500);
+    splitter->addWidget(body);
+    splitter->addWidget(m_messages);
+    splitter->setStretchFactor(0, 5);
+    splitter->setStretchFactor(1, 1);
+    screenLayout->addWidget(splitter, 1);
+
+    frameLayout->addWidget(screen, 1);
+    frameLayout->addLayout(m_rightButtons);
+    setCentralWidget(frame);
+
+    connect(m_navigation, &QListWidget::currentItemChanged, this,
+            [this](QListWidgetItem *current) {
+                if (current)
+                    m_center->showPage(current->data(kNavRole).toString());
+            });
+
+    nabu::ModuleObject *pages = sv::lumo::pageList(kNavigationGroup);
+    connect(pages, &nabu::ModuleObject::changed, this, &PendantWindow::scheduleNavigationRefresh);
+    connect(pages, &nabu::ModuleObject::childAdded, this,
+            &PendantWindow::scheduleNavigationRefresh);
+    connect(pages, &nabu::ModuleObject::childRemoved, this,
+            &PendantWindow::scheduleNavigationRefresh);
+    connect(m_center, &skald::CenterWidget::pagesChanged, this,
+            &PendantWindow::scheduleNavigationRefresh);
+
+    mirel::ManagerHelper *helper = mirel::ManagerHelper::instance();
+    connect(helper, &mirel::ManagerHelper::operatorMessage, this,
+            [this](const QString &level, const QString &text) {
+                showText(QStringLiteral("[%1] %2").arg(level, text));
+            });
+    connect(mirel::PhysicalButtonRegistry::instance(), &mirel::PhysicalButtonRegistry::changed,
+            this, &PendantWindow::refreshButtons);
+
+    nabu::ModuleObject *connected = sv::vantor()->mobj()->c(QStringLiteral("connected"));
+    connect(connected, &nabu::ModuleObject::changed, this, &PendantWindow::refreshLinkState);
+    connect(helper->controllerManager(), &mirel::ControllerManager::rcConnected, this,
+            &PendantWindow::refreshLinkState);
+    connect(helper->controllerManager(), &mirel::ControllerManager::rcDisconnected, this,
+            &PendantWindow::refreshLinkState);
+
+    refreshNavigation();
+    refreshButtons();
+    refreshLinkState();
+}
+
+PendantWindow::~PendantWindow() = default;
+
+skald::CenterWidget *PendantWindow::centerArea() const
+{
+    return m_center;
+}
+
+skald::StatusBar *PendantWindow::statusArea() const
+{
+    return m_status;
+}
+
+QListWidget *PendantWindow::navigation() const
+{
+    return m_navigation;
+}
+
+QPlainTextEdit *PendantWindow::messageArea() const
+{
+    return m_messages;
+}
+
+QList<QPair<QString, QString>> PendantWindow::navigationEntries() const
+{
+    QList<QPair<QString, QString>> entries;
+    const QList<nabu::ModuleObject *> items = sv::lumo::pageList(kNavigationGroup)->cmobjs();
+    for (nabu::ModuleObject *entry : items) {
+        const QString nav = entry->hasCmobj(QStringLiteral("nav"))
+                                ? entry->c(QStringLiteral("nav"))->getString()
+                                : QString();
+        const QString title = entry->hasCmobj(QStringLiteral("title"))
+                                  ? entry->c(QStringLiteral("title"))->getString()
+                                  : nav;
+        if (!nav.isEmpty())
+            entries.append(qMakePair(title, nav));
+    }
+    return entries;
+}
+
+bool PendantWindow::showNavigation(const QString &nav)
+{
+    for (int i = 0; i < m_navigation->count(); ++i) {
+        if (m_navigation->item(i)->data(kNavRole).toString() == nav) {
+            m_navigation->setCurrentRow(i);
+            return m_center->currentKey() == nav;
+        }
+    }
+    return false;
+}
+
+void PendantWindow::showText(const QString &text)
+{
+    m_messages->appendPlainText(text);
+    emit message(text);
+}
+
+void PendantWindow::scheduleNavigationRefresh()
+{
+    // Entries are filled in after they are registered; read them once the caller is done.
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_refreshPending = false;
+        refreshNavigation();
+    });
+}
+
+void PendantWindow::refreshNavigation()
+{
+    const QString current = m_navigation->currentItem()
+                                ? m_navigation->currentItem()->data(kNavRole).toString()
+                                : QString();
+    const QSignalBlocker blocker(m_navigation);
+    m_navigation->clear();
+    const QList<QPair<QString, QString>> entries = navigationEntries();
+    for (const auto &entry : entries) {
+        auto *item = new QListWidgetItem(entry.first, m_navigation);
+        item->setData(kNavRole, entry.second);
+        item->setSizeHint(QSize(170, 44));
+        // An entry whose page is gone cannot be shown.
+        if (!m_center->page(entry.second))
+            item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
+        if (entry.second == current)
+            m_navigation->setCurrentItem(item);
+    }
+    if (!m_navigation->currentItem() && m_navigation->count() > 0) {
+        m_navigation->setCurrentRow(0);
+        m_center->showPage(m_navigation->item(0)->data(kNavRole).toString());
+    }
+}
+
+void PendantWindow::refreshButtons()
+{
+    clearLayout(m_leftButtons);
+    clearLayout(m_rightButtons);
+    mirel::PhysicalButtonRegistry *registry = mirel::PhysicalButtonRegistry::instance();
+    const QList<mirel::PhysicalButtonRegistry::Registration> regs = registry->registrations();
+    for (const auto &reg : regs) {
+        for (int list = 0; list < 2; ++list) {
+            const QList<mirel::PhysicalButton> &buttons = list == 0 ? reg.list1 : reg.list2;
+            QVBoxLayout *column = list == 0 ? m_leftButtons : m_rightButtons;
+            for (int i = 0; i < buttons.size(); ++i) {
+                auto *button = new QPushButton(buttons.at(i).icon, buttons.at(i).text, this);
+                button->setObjectName(QStringLiteral("phy.%1.%2.%3").arg(reg.key).arg(list).arg(i));
+                button->setMinimumSize(72, 48);
+                button->setEnabled(reg.enabled);
+                const QString key = reg.key;
+                connect(button, &QPushButton::clicked, registry,
+                        [registry, key, list, i] { registry->press(key, list, i); });
+                column->addWidget(button);
+            }
+        }
+    }
+    m_leftButtons->addStretch(1);
+    m_rightButtons->addStretch(1);
+}
+
+void PendantWindow::refreshLinkState()
+{
+    const bool up = sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false);
+    if (m_linkLabel)
+        m_linkLabel->setText(up ? tr("Controller connected") : tr("Controller disconnected"));
+    if (m_robotLabel) {
+        const QString robot =
+            mirel::ManagerHelper::instance()->settingManager()->getStr(QStringLiteral("robot"));
+        m_robotLabel->setText(up ? robot : QString());
+    }
+}

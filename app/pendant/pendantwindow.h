@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QVBoxLayout;
+
+namespace skald {
+class CenterWidget;
+class StatusBar;
+} // namespace skald
+
+// The teach pendant's face: navigation list, centre area, status bar, message area and the
+// physical buttons on both sides of the frame.
+class PendantWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit PendantWindow(QWidget *parent = nullptr);
+    ~PendantWindow() override;
+
+    skald::CenterWidget *centerArea() const;
+    skald::StatusBar *statusArea() const;
+    QListWidget *navigation() const;
+    QPlainTextEdit *messageArea() const;
+
+    // The navigation entries as (title, nav key) pairs, in list order.
+    QList<QPair<QString, QString>> navigationEntries() const;
+    bool showNavigation(const QString &nav);
+    void showText(const QString &text);
+
+signals:
+    void message(const QString &text);
+
+private:
+    void refreshNavigation();
+    void scheduleNavigationRefresh();
+    void refreshButtons();
+    void refreshLinkState();
+
+    skald::CenterWidget *m_center;
+    skald::StatusBar *m_status;
+    QListWidget *m_navigation;
+    QPlainTextEdit *m_messages;
+    QLabel *m_linkLabel;
+    QLabel *m_robotLabel;
+    QVBoxLayout *m_leftButtons;
+    QVBoxLayout *m_rightButtons;
+    bool m_refreshPending = false;
+};

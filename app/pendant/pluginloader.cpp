@@ -1,0 +1,98 @@
+#include "pluginloader.h"
+
+#include <nabuSkald/bmodule.h>
+#include <nabuSkald/modulelifecycle.h>
+
+#include <QDir>
+#include <QLibrary>
+
+PluginLoader::PluginLoader(QObject *parent)
+    : QObject(parent)
+{
+}
+
+PluginLoader::~PluginLoader()
+{
+    // The libraries stay loaded (QLibrary does not unload on destruction): their static
+    // objects are destroyed at process exit, not before.
+    stopModules();
+}
+
+int PluginLoader::loadFolder(const QString &folder)
+{
+    const QDir dir(folder);
+    if (folder.isEmpty() || !dir.exists()) {
+        emit message(tr("no plug-in folder %1").arg(QDir::toNativeSeparators(folder)));
+        return 0;
+    }
+    int loaded = 0;
+    const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &file : files) {
+        if (QLibrary::isLibrary(file.fileName()) && loadLibrary(file.absoluteFilePath()))
+            ++loaded;
+    }
+    return loaded;
+}
+
+bool PluginLoader::loadLibrary(const QString &path)
+{
+    auto library = std::make_unique<QLibrary>(path);
+    if (!library->load()) {
+        emit message(tr("cannot load %1: %2").arg(path, library->errorString()));
+        return false;
+    }
+    emit message(tr("loaded plug-in library %1").arg(QDir::toNativeSeparators(path)));
+    m_libraries.push_back(std::move(library));
+    return true;
+}
+
+QStringList PluginLoader::startModules()
+{
+    QStringList made;
+    const QStringList names = skald::bfactory().keys();
+    for (const QString &name : names) {
+        if (m_moduleNames.contains(name))
+            continue;
+        skald::BModule *created = skald::lifecycle::create(name, this);
+        if (!created) {
+            emit message(tr("module %1 could not be created").arg(name));
+            continue;
+        }
+        m_moduleNames.append(name);
+        m_modules.append(created);
+        made.append(name);
+        emit message(tr("created module %1").arg(name));
+        skald::lifecycle::start(created);
+    }
+    return made;
+}
+
+void PluginLoader::stopModules()
+{
+    while (!m_modules.isEmpty()) {
+        skald::BModule *module = m_modules.takeLast();
+        const QString name = m_moduleNames.takeLast();
+        skald::lifecycle::stop(module);
+        delete module;
+        emit message(tr("module %1 stopped").arg(name));
+    }
+}
+
+QStringList PluginLoader::loadedLibraries() const
+{
+    QStringList paths;
+    for (const auto &library : m_libraries)
+        paths.append(library->fileName());
+    return paths;
+}
+
+QStringList PluginLoader::moduleNames() const
+{
+    return m_moduleNames;
+}
+
+skald::BModule *PluginLoader::module(const QString &name) const
+{
+    const int i = m_moduleNames.indexOf(name);
+    return i >= 0 ? m_modules.at(i) : nullptr;
+}

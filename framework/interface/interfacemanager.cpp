@@ -1,0 +1,338 @@
+#include "interfacemanager.h"
+
+#include "interfacemanager_p.h"
+#include "log/tessellog_p.h"
+
+#include <mirel/controllermanager.h>
+#include <mirel/managerhelper.h>
+#include <mirel/settingmanager.h>
+#include <mirel/tasknetworkmanager.h>
+#include <nabuCore/modulemanager.h>
+#include <nabuCore/moduleobject.h>
+#include <nabusrv/vantor.h>
+
+#include <exception>
+
+namespace tessel {
+
+namespace {
+
+const QString kPluginService = QStringLiteral("ServiceAPI.plugin");
+const QString kGetParams = QStringLiteral("system.controller.get_params");
+
+int commandSequence = 0;
+int networkTaskCounter = 0;
+
+mirel::ControllerManager *controller()
+{
+    return mirel::ManagerHelper::instance()->controllerManager();
+}
+
+nabu::ModuleObject *connectedNode()
+{
+    return sv::vantor()->mobj()->c(QStringLiteral("connected"), false);
+}
+
+} // namespace
+
+InterfaceManagerPrivate::InterfaceManagerPrivate(InterfaceManager *q)
+    : q(q)
+{
+}
+
+bool InterfaceManagerPrivate::connected() const
+{
+    return connectedNode()->getBool(false);
+}
+
+void InterfaceManagerPrivate::deliver(const QString &key, const QVariant &value)
+{
+    // Callbacks may subscribe or unsubscribe while they run: walk a copy, call copies.
+    const QStringList ids = watchedKeys.value(key);
+    for (const QString &id : ids) {
+        const auto it = dataCallbacks.constFind(id);
+        if (it == dataCallbacks.constEnd())
+            continue;
+        const std::function<void(const QVariant &)> callback = it.value();
+        // A plug-in's callback must not throw into the host's signal.
+        try {
+            callback(value);
+        } catch (const std::exception &e) {
+            TESSEL_LOG(Error, "tessel::InterfaceManager::connectVantorData")
+                << "callback " << id << " of " << key << " failed: "
+                << QString::fromLocal8Bit(e.what());
+        } catch (...) {
+            TESSEL_LOG(Error, "tessel::InterfaceManager::connectVantorData")
+                << "callback " << id << " of " << key << " failed";
+        }
+    }
+}
+
+InterfaceManager::InterfaceManager(QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<InterfaceManagerPrivate>(this))
+{
+    connect(controller(), &mirel::ControllerManager::rcConnected, this, [this] {
+        if (d->connected())
+            emit sigNetworkConnect();
+    });
+    connect(controller(), &mirel::ControllerManager::rcDisconnected, this,
+            [this](bool status) { emit sigNetworkDisConnect(status); });
+    connect(connectedNode(), &nabu::ModuleObject::changed, this,
+            [this](const QVariant &value) {
+                if (value.toBool() && controller()->isLinkUp())
+                    emit sigNetworkConnect();
+            });
+}
+
+InterfaceManager::~InterfaceManager() = default;
+
+bool InterfaceManager::getRobotConnected() const
+{
+    return d->connected();
+}
+
+QString InterfaceManager::connectNetworkStatus(bool onConnect, const QString &name,
+                                               QObject *receiver, std::function<void()> task,
+                                               const QString &key)
+{
+    QString taskKey = key;
+    if (taskKey.isEmpty()) {
+        ++networkTaskCounter;
+        taskKey = name + QStringLiteral("_%1").arg(networkTaskCounter);
+    }
+    auto hostTask = [task, taskKey](const mirel::TaskNetworkManager::Done &done) {
+        bool ok = true;
+        try {
+            if (task)
+                task();
+        } catch (...) {
+            ok = false;
+            TESSEL_LOG(Error, "tessel::InterfaceManager::connectNetworkStatus")
+                << "network task " << taskKey << " failed";
+        }
+        done(ok, QVariant());
+    };
+    mirel::ManagerHelper::instance()->taskNetworkManager()->registerTask(
+        onConnect ? 0 : 1, receiver, taskKey, hostTask, QStringList());
+    return taskKey;
+}
+
+void InterfaceManager::disconnectNetworkStatus(bool onConnect, const QString &key)
+{
+    mirel::ManagerHelper::instance()->taskNetworkManager()->unRegisterTask(onConnect ? 0 : 1, key);
+}
+
+QJsonValue InterfaceManager::getVantorData(const QString &key)
+{
+    if (!d->connected())
+        return QJsonValue(QJsonValue::Null);
+    return sv::vantor()->get(nullptr, key)->exportToJson(true);
+}
+
+QJsonValue InterfaceManager::getVantorData(const QString &key, const QString &sub)
+{
+    if (!d->connected())
+        return QJsonValue(QJsonValue::Null);
+    return sv::vantor()->get(nullptr, key, sub)->exportToJson(true);
+}
+
+bool InterfaceManager::setVantorData(const QString &key, const QVariant &value)
+{
+    return setVantorData(key, QString(), value);
+}
+
+bool InterfaceManager::setVantorData(const QString &key, const QString &sub,
+                                     const QVariant &value)
+{
+    if (!d->connected())
+        return false;
+    sv::vantor()->set(nullptr, key, sub, value);
+    return true;
+}
+
+bool InterfaceManager::commandVantorData(const QString &command, const QVariant &value)
+{
+    if (!d->connected())
+        return false;
+    sv::vantor()->command(nullptr, command, value);
+    return true;
+}
+
+QJsonValue InterfaceManager::execCommandVantorData(const QString &command, const QVariant &value)
+{
+    if (!d->connected())
+        return QJsonValue(false);
+    return sv::vantor()->execCommand(nullptr, command, value)->exportToJson(true);
+}
+
+bool InterfaceManager::connectVantorData(const QString &owner, const QString &key,
+                                         std::function<void(const QVariant &)> callback,
+                                         const QString &name)
+{
+    // An empty callback would fail only later, at delivery, inside the host's signal.
+    if (!callback) {
+        TESSEL_LOG(Error, "tessel::InterfaceManager::connectVantorData")
+            << "refused an empty callback for " << key;
+        return false;
+    }
+    const QString id = nabu::mName(owner, name);
+    if (d->dataCallbacks.contains(id))
+        return false;
+    d->dataCallbacks.insert(id, std::move(callback));
+    if (!d->watchedKeys.contains(key)) {
+        d->watchedKeys.insert(key, QStringList());
+        d->keyConnections.insert(
+            key, connect(sv::vantor()->watchNode(key), &nabu::ModuleObject::changed, this,
+                         [this, key](const QVariant &value) { d->deliver(key, value); }));
+        TESSEL_LOG(Service, "tessel::InterfaceManager::connectVantorData")
+            << "connectVantorData - serviceKey : " << key;
+        sv::vantor()->watch(nullptr, key, true);
+    }
+    d->watchedKeys[key].append(id);
+    return true;
+}
+
+bool InterfaceManager::disconnectVantorData(const QString &owner, const QString &key,
+                                            const QString &name)
+{
+    const QString id = nabu::mName(owner, name);
+    d->dataCallbacks.remove(id);
+    auto it = d->watchedKeys.find(key);
+    if (it != d->watchedKeys.end()) {
+        it->removeAll(id);
+        if (it->isEmpty()) {
+            d->watchedKeys.erase(it);
+            disconnect(d->keyConnections.take(key));
+            sv::vantor()->watch(nullptr, key, false);
+        }
+    }
+    return true;
+}
+
+QStringList InterfaceManager::getConnectVantorKeyList(const QString &owner) const
+{
+    QStringList names;
+    for (auto it = d->dataCallbacks.constBegin(); it != d->dataCallbacks.constEnd(); ++it) {
+        const QStringList parts = it.key().split(QLatin1Char('.'));
+        if (parts.value(0) == owner)
+            names.append(parts.value(1));
+    }
+    return names;
+}
+
+QJsonValue InterfaceManager::getNodeData(const QString &path)
+{
+    return nabu::m(path)->exportToJson(true);
+}
+
+bool InterfaceManager::rcRequest(const QString &a, const QString &b, const QJsonValue &value,
+                                 int n)
+{
+    return controller()->request(a, b, value, n);
+}
+
+bool InterfaceManager::rcRequestFullCommand(const QString &command, const QJsonValue &value,
+                                            int n)
+{
+    nabu::ModuleObject request(QStringLiteral("request"));
+    request.importFromJson(nullptr, value, true, true, false);
+    return controller()->request(command, &request, n);
+}
+
+QJsonValue InterfaceManager::rcExecRequest(const QString &a, const QString &b,
+                                           const QJsonValue &value, bool flag, int n)
+{
+    return controller()->execRequest(a, b, value, flag, n)->exportToJson(true);
+}
+
+QJsonValue InterfaceManager::rcExecRequestFullCommand(const QString &command,
+                                                      const QJsonValue &value, bool flag, int n)
+{
+    nabu::ModuleObject request(QStringLiteral("request"));
+    request.importFromJson(nullptr, value, true, true, false);
+    return controller()->execRequest(command, &request, flag, n)->exportToJson(true);
+}
+
+QJsonArray InterfaceManager::commandCustomData(QObject *sender, const QJsonArray &items)
+{
+    if (commandSequence >= 255)
+        commandSequence = 0;
+    TESSEL_LOG(Service, "tessel::InterfaceManager::commandCustomData")
+        << "send : " << "tessel::command : " << items;
+    const QString id = QStringLiteral("%1_%2").arg(kPluginService).arg(commandSequence);
+    ++commandSequence;
+    nabu::ModuleObject *result =
+        sv::vantor()->execPluginCommand(sender, id, kPluginService, items.toVariantList());
+    const QJsonValue data = result->c(QStringLiteral("data"))->exportToJson(true);
+    TESSEL_LOG(Service, "tessel::InterfaceManager::commandCustomData")
+        << "ret : " << "tessel::command : " << data;
+    return data.toArray();
+}
+
+QJsonArray InterfaceManager::commandCustomData(QObject *sender, const QJsonObject &item)
+{
+    return commandCustomData(sender, QJsonArray{item});
+}
+
+QJsonArray InterfaceManager::commandCustomData(QObject *sender, const QString &name,
+                                               const QJsonObject &body)
+{
+    return commandCustomData(sender, QJsonArray{QJsonObject{{name, body}}});
+}
+
+QJsonArray InterfaceManager::commandCustomData(QObject *sender, const QString &name,
+                                               const QString &field, const QString &text)
+{
+    return commandCustomData(sender, name, QJsonObject{{field, text}});
+}
+
+QJsonArray InterfaceManager::commandCustomData(QObject *sender, const QString &name,
+                                               const QString &field)
+{
+    return commandCustomData(sender, name, field, QString(QLatin1String("")));
+}
+
+QString InterfaceManager::getRobotType() const
+{
+    return nabu::m(QStringLiteral("mirel.setting.robot"))->getString(QString());
+}
+
+QString InterfaceManager::getRobotIP() const
+{
+    return mirel::ManagerHelper::instance()->settingManager()->getStr(QStringLiteral("server.ip"),
+                                                                      QString());
+}
+
+int InterfaceManager::getRobotModelType() const
+{
+    return controller()->responseMobj(kGetParams)->c(QStringLiteral("robot_template"))->getInt(0);
+}
+
+QString InterfaceManager::getRobotID() const
+{
+    return nabu::m(QStringLiteral("mirel.r.id"))->getString(QString());
+}
+
+QString InterfaceManager::getRobotPhyStatus() const
+{
+    return nabu::m(QStringLiteral("mirel.r.state"))->getString(QString());
+}
+
+bool InterfaceManager::getRobotEleStatus() const
+{
+    return nabu::m(QStringLiteral("mirel.r.power"))->getString(QString()) == QLatin1String("on");
+}
+
+int InterfaceManager::getUserOperateLevel() const
+{
+    return nabu::m(QStringLiteral("mirel.r.level"))->getInt(0);
+}
+
+InterfaceManager &tesselInterface()
+{
+    static InterfaceManager instance(nullptr);
+    return instance;
+}
+
+} // namespace tessel

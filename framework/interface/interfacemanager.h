@@ -1,0 +1,90 @@
+#pragma once
+
+#include "tessel_global.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+namespace tessel {
+
+class InterfaceManagerPrivate;
+
+// The one way for plug-ins to the robot controller and the host's data: link state, the
+// command service's values and commands, controller requests, data subscriptions and robot
+// identity. Operations that need the link return fixed values while it is down.
+class TESSEL_EXPORT InterfaceManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit InterfaceManager(QObject *parent = nullptr);
+    ~InterfaceManager() override;
+
+    // Link state and tasks run by the host on link events.
+    bool getRobotConnected() const;
+    QString connectNetworkStatus(bool onConnect, const QString &name, QObject *receiver,
+                                 std::function<void()> task, const QString &key = QString());
+    void disconnectNetworkStatus(bool onConnect, const QString &key);
+
+    // Command-service values and commands. Down: null, false, false, false, JSON false.
+    QJsonValue getVantorData(const QString &key);
+    QJsonValue getVantorData(const QString &key, const QString &sub);
+    bool setVantorData(const QString &key, const QVariant &value);
+    bool setVantorData(const QString &key, const QString &sub, const QVariant &value);
+    bool commandVantorData(const QString &command, const QVariant &value);
+    // Waits for the controller's answer.
+    QJsonValue execCommandVantorData(const QString &command, const QVariant &value);
+
+    // Live updates of a command-service key, one callback per (owner, name).
+    bool connectVantorData(const QString &owner, const QString &key,
+                           std::function<void(const QVariant &)> callback, const QString &name);
+    bool disconnectVantorData(const QString &owner, const QString &key, const QString &name);
+    QStringList getConnectVantorKeyList(const QString &owner) const;
+
+    QJsonValue getNodeData(const QString &path);
+
+    // Controller requests; `n` and `flag` are passed to the host unchanged.
+    bool rcRequest(const QString &a, const QString &b, const QJsonValue &value, int n);
+    bool rcRequestFullCommand(const QString &command, const QJsonValue &value, int n);
+    QJsonValue rcExecRequest(const QString &a, const QString &b, const QJsonValue &value,
+                             bool flag, int n);
+    QJsonValue rcExecRequestFullCommand(const QString &command, const QJsonValue &value,
+                                        bool flag, int n);
+
+    // Custom plug-in commands; each waits and returns the answer's "data" array.
+    QJsonArray commandCustomData(QObject *sender, const QJsonArray &items);
+    QJsonArray commandCustomData(QObject *sender, const QJsonObject &item);
+    QJsonArray commandCustomData(QObject *sender, const QString &name, const QJsonObject &body);
+    QJsonArray commandCustomData(QObject *sender, const QString &name, const QString &field,
+                                 const QString &text);
+    QJsonArray commandCustomData(QObject *sender, const QString &name, const QString &field);
+
+    // Robot identity and state, read from the host at each call.
+    QString getRobotType() const;
+    QString getRobotIP() const;
+    int getRobotModelType() const;
+    QString getRobotID() const;
+    QString getRobotPhyStatus() const;
+    bool getRobotEleStatus() const;
+    int getUserOperateLevel() const;
+
+signals:
+    void sigNetworkConnect();
+    void sigNetworkDisConnect(bool status);
+
+private:
+    friend class InterfaceManagerPrivate;
+    const std::unique_ptr<InterfaceManagerPrivate> d;
+};
+
+// The process-wide facade.
+TESSEL_EXPORT InterfaceManager &tesselInterface();
+
+} // namespace tessel

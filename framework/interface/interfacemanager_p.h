@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QHash>
+#include <QMap>
+#include <QMetaObject>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+
+namespace tessel {
+
+class InterfaceManager;
+
+class InterfaceManagerPrivate
+{
+public:
+    explicit InterfaceManagerPrivate(InterfaceManager *q);
+
+    bool connected() const;
+    void deliver(const QString &key, const QVariant &value);
+
+    QMap<QString, std::function<void(const QVariant &)>> dataCallbacks;
+    QMap<QString, QStringList> watchedKeys;
+    // One change connection per watched key, so a key watched again delivers once.
+    QHash<QString, QMetaObject::Connection> keyConnections;
+    InterfaceManager *const q;
+};
+
+} // namespace tessel

@@ -1,0 +1,249 @@
+#include "pendantoptions.h"
+#include "pendantsession.h"
+#include "pendantwindow.h"
+#include "pluginloader.h"
+
+#include <mirel/controllermanager.h>
+#include <mirel/managerhelper.h>
+#include <nabuCore/modulemanager.h>
+#include <nabuCore/moduleobject.h>
+#include <nabuSkald/centerwidget.h>
+#include <nabuSkald/statusbar.h>
+#include <nabusrv/vantor.h>
+#include <sim/controller/simulatedcontroller.h>
+
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QStringList recordedCalls()
+{
+    QStringList calls;
+    const QList<nabu::ModuleObject *> items = nabu::m(QStringLiteral("sample.module.calls"))->cmobjs();
+    for (nabu::ModuleObject *item : items)
+        calls.append(item->getString());
+    return calls;
+}
+
+struct RunResult
+{
+    int exitCode = -1;
+    QString out;
+};
+
+RunResult runPendant(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(PENDANT_EXECUTABLE), arguments);
+    RunResult result;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return result;
+}
+
+} // namespace
+
+class tst_Pendant : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void options_data();
+    void options();
+    void loaderReportsWhatItCannotLoad();
+    void loaderCreatesModulesAndDrivesTheirLifecycle();
+    void sessionConnectsShowsMessagesAndSavesScreenshot();
+    void executableRunsOffscreenAndExitsCleanly();
+    void executableDemoShowsEveryPage();
+    void executableRefusesBadArguments();
+};
+
+void tst_Pendant::options_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("robot");
+    QTest::addColumn<int>("quitAfter");
+
+    QTest::newRow("defaults") << QStringList{} << true << QStringLiteral("SR6-900") << -1;
+    QTest::newRow("seven axes") << QStringList{QStringLiteral("--robot"), QStringLiteral("SR7-800")}
+                                << true << QStringLiteral("SR7-800") << -1;
+    QTest::newRow("quit after") << QStringList{QStringLiteral("--quit-after"), QStringLiteral("250")}
+                                << true << QStringLiteral("SR6-900") << 250;
+    QTest::newRow("unknown robot") << QStringList{QStringLiteral("--robot"), QStringLiteral("X1")}
+                                   << false << QString() << -1;
+    QTest::newRow("quit after not a number")
+        << QStringList{QStringLiteral("--quit-after"), QStringLiteral("soon")} << false << QString()
+        << -1;
+    QTest::newRow("negative quit after")
+        << QStringList{QStringLiteral("--quit-after"), QStringLiteral("-5")} << false << QString()
+        << -1;
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate")} << false
+                                    << QString() << -1;
+}
+
+void tst_Pendant::options()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, ok);
+    arguments.prepend(QStringLiteral("pendant"));
+    const PendantOptions options = PendantOptions::fromArguments(arguments);
+    QCOMPARE(options.ok, ok);
+    if (!ok) {
+        QVERIFY(!options.error.isEmpty());
+        return;
+    }
+    QFETCH(QString, robot);
+    QFETCH(int, quitAfter);
+    QCOMPARE(options.robotModel, robot);
+    QCOMPARE(options.quitAfterMs, quitAfter);
+}
+
+void tst_Pendant::loaderReportsWhatItCannotLoad()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile broken(dir.filePath(QStringLiteral("libbroken.so")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("not a library");
+    broken.close();
+
+    PluginLoader loader;
+    QSignalSpy messages(&loader, &PluginLoader::message);
+    QCOMPARE(loader.loadFolder(dir.path()), 0);
+    QCOMPARE(messages.count(), 1);
+    QVERIFY(messages.at(0).at(0).toString().startsWith(QLatin1String("cannot load")));
+
+    QCOMPARE(loader.loadFolder(dir.filePath(QStringLiteral("missing"))), 0);
+    QVERIFY(messages.last().at(0).toString().startsWith(QLatin1String("no plug-in folder")));
+    QVERIFY(loader.loadedLibraries().isEmpty());
+}
+
+void tst_Pendant::loaderCreatesModulesAndDrivesTheirLifecycle()
+{
+    PendantWindow window;
+    window.show();
+    auto *loader = new PluginLoader;
+    QCOMPARE(loader->loadFolder(QStringLiteral(SAMPLE_PLUGIN_DIR)), 1);
+    QCOMPARE(loader->startModules(), QStringList{QStringLiteral("Sample")});
+    // A second start creates nothing new.
+    QCOMPARE(loader->startModules(), QStringList());
+    QCOMPARE(recordedCalls(), (QStringList{QStringLiteral("setup"), QStringLiteral("init"),
+                                           QStringLiteral("afterInit"), QStringLiteral("render"),
+                                           QStringLiteral("idle")}));
+
+    // The navigation entry shows the module's page.
+    QTRY_COMPARE(window.navigation()->count(), 1);
+    QCOMPARE(window.navigation()->item(0)->text(), QStringLiteral("Sample"));
+    QVERIFY(window.showNavigation(QStringLiteral("sample.page")));
+    QVERIFY(window.centerArea()->currentWidget()->findChild<QLabel *>(QStringLiteral("sampleLabel")));
+
+    // Its physical button sits on the frame and runs the module's action.
+    auto *f1 = window.findChild<QPushButton *>(QStringLiteral("phy.sample.keys.0.0"));
+    QVERIFY(f1);
+    QCOMPARE(f1->text(), QStringLiteral("F1"));
+    QTest::mouseClick(f1, Qt::LeftButton);
+    QCOMPARE(recordedCalls().last(), QStringLiteral("F1"));
+
+    delete loader;
+    QCOMPARE(recordedCalls().last(), QStringLiteral("detach"));
+    QVERIFY(!window.centerArea()->page(QStringLiteral("sample.page")));
+    QTRY_VERIFY(!window.findChild<QPushButton *>(QStringLiteral("phy.sample.keys.0.0")));
+}
+
+void tst_Pendant::sessionConnectsShowsMessagesAndSavesScreenshot()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString previous = QDir::currentPath();
+    PendantOptions options = PendantOptions::fromArguments({QStringLiteral("pendant")});
+    options.home = home.filePath(QStringLiteral("home"));
+    options.robotModel = QStringLiteral("SR7-800");
+    {
+        PendantSession session(options);
+        QSignalSpy finished(&session, &PendantSession::finished);
+        QVERIFY(session.start());
+        QCOMPARE(QDir::currentPath(), QDir(options.home).canonicalPath());
+        QVERIFY(QDir(QStringLiteral("log")).exists());
+
+        QTRY_VERIFY(sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false));
+        auto *link = qobject_cast<QLabel *>(
+            session.window()->statusArea()->item(QStringLiteral("rovan.body.statuspage.link")));
+        QVERIFY(link);
+        QTRY_COMPARE(link->text(), QStringLiteral("Controller connected"));
+
+        mirel::ManagerHelper::throwLog(nullptr, QStringLiteral("warning"), QStringLiteral("Hello"));
+        QVERIFY(session.window()->messageArea()->toPlainText().contains(
+            QStringLiteral("[warning] Hello")));
+
+        const QString shot = home.filePath(QStringLiteral("shots/one.png"));
+        QVERIFY(session.saveScreenshot(shot));
+        const QImage image(shot);
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.size(), session.window()->size());
+
+        session.controller()->bringDown(false);
+        QTRY_COMPARE(link->text(), QStringLiteral("Controller disconnected"));
+        QCOMPARE(finished.count(), 0);
+    }
+    QVERIFY(!mirel::ManagerHelper::instance()->controllerManager()->link());
+    QDir::setCurrent(previous);
+}
+
+void tst_Pendant::executableRunsOffscreenAndExitsCleanly()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString shot = dir.filePath(QStringLiteral("pendant.png"));
+    const RunResult run = runPendant({QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
+                                      QStringLiteral("--quit-after"), QStringLiteral("400"),
+                                      QStringLiteral("--screenshot"), shot});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(QStringLiteral("controller link up (SR6-900)")), qPrintable(run.out));
+    QVERIFY(run.out.contains(QStringLiteral("0 plug-in module(s) running")));
+    QVERIFY(run.out.contains(QStringLiteral("screenshot saved to ") + shot));
+    QVERIFY(!QImage(shot).isNull());
+}
+
+void tst_Pendant::executableDemoShowsEveryPage()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString demo = dir.filePath(QStringLiteral("demo"));
+    const RunResult run = runPendant({QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
+                                      QStringLiteral("--plugins"), QStringLiteral(SAMPLE_PLUGIN_DIR),
+                                      QStringLiteral("--quit-after"), QStringLiteral("200"),
+                                      QStringLiteral("--demo"), demo});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(QStringLiteral("created module Sample")), qPrintable(run.out));
+    QVERIFY(run.out.contains(QStringLiteral("showing page \"Sample\" (sample.page)")));
+    QVERIFY(run.out.contains(QStringLiteral("module Sample stopped")));
+    QVERIFY(!QImage(QDir(demo).filePath(QStringLiteral("00-overview.png"))).isNull());
+    QVERIFY(!QImage(QDir(demo).filePath(QStringLiteral("01-sample_page.png"))).isNull());
+}
+
+void tst_Pendant::executableRefusesBadArguments()
+{
+    const RunResult run = runPendant({QStringLiteral("--robot"), QStringLiteral("nope")});
+    QCOMPARE(run.exitCode, 2);
+}
+
+QTEST_MAIN(tst_Pendant)
+#include "tst_pendant.moc"
