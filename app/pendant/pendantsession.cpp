@@ -17,7 +17,23 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <functional>
+
 namespace {
+
+bool waitFor(const std::function<bool()> &condition, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}
+
+bool linkConnected()
+{
+    return sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false);
+}
 
 void settle(int ms)
 {
@@ -126,11 +142,7 @@ bool PendantSession::saveScreenshot(const QString &path)
 QStringList PendantSession::runDemo(const QString &folder)
 {
     QStringList files;
-    QElapsedTimer waited;
-    waited.start();
-    while (!sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false)
-           && waited.elapsed() < 3000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitFor(linkConnected, 3000);
     settle(100);
 
     const auto entries = m_window->navigationEntries();
@@ -151,6 +163,23 @@ QStringList PendantSession::runDemo(const QString &folder)
         if (saveScreenshot(file))
             files.append(file);
     }
+
+    // Plug-ins must follow the link through a controller reboot.
+    say(tr("rebooting the controller"));
+    m_controller->reboot();
+    const auto shotAs = [&](const QString &what) {
+        settle(150);
+        const QString file = QDir(folder).filePath(
+            QStringLiteral("%1-%2.png").arg(++n, 2, 10, QLatin1Char('0')).arg(what));
+        if (saveScreenshot(file))
+            files.append(file);
+    };
+    if (waitFor([] { return !linkConnected(); }, 2000))
+        shotAs(QStringLiteral("controller-rebooting"));
+    if (waitFor(linkConnected, m_options.rebootDelayMs + 3000))
+        shotAs(QStringLiteral("controller-back"));
+    else
+        say(tr("the controller did not come back"));
     return files;
 }
 

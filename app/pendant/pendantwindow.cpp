@@ -57,6 +57,7 @@ PendantWindow::PendantWindow(QWidget *parent)
     screenLayout->setSpacing(2);
 
     m_status = new skald::StatusBar(screen);
+    m_status->setAttribute(Qt::WA_StyledBackground, true);
     screenLayout->addWidget(m_status);
     m_robotLabel = qobject_cast<QLabel *>(m_status->item(QStringLiteral("rovan.body.statuspage.robot")));
     m_linkLabel = qobject_cast<QLabel *>(m_status->item(QStringLiteral("rovan.body.statuspage.link")));
@@ -84,6 +85,20 @@ PendantWindow::PendantWindow(QWidget *parent)
     frameLayout->addWidget(screen, 1);
     frameLayout->addLayout(m_rightButtons);
     setCentralWidget(frame);
+
+    // A pendant's dark housing around a light screen.
+    frame->setObjectName(QStringLiteral("housing"));
+    frame->setStyleSheet(QStringLiteral(
+        "QWidget#housing { background-color: #2b2f36; }"
+        "QWidget#housing > QPushButton { background-color: #48505c; color: #f2f4f7;"
+        " border: 1px solid #1c1f24; border-radius: 6px; }"
+        "QWidget#housing > QPushButton:disabled { color: #8a919c; }"
+        "QWidget#screen { background-color: #f0f0f0; }"
+        "QWidget#statusBar { background-color: #1f3a5a; }"
+        "QWidget#statusBar QLabel { color: #ffffff; padding: 2px 8px; }"
+        "QListWidget#navigation { background-color: #e4e8ee; border: none; }"
+        "QListWidget#navigation::item:selected { background-color: #2d5b8a; color: #ffffff; }"
+        "QPlainTextEdit#messageArea { background-color: #fbfbf7; border: 1px solid #c8ccd2; }"));
 
     connect(m_navigation, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem *current) {

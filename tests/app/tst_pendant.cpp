@@ -230,6 +230,7 @@ void tst_Pendant::executableDemoShowsEveryPage()
     const RunResult run = runPendant({QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
                                       QStringLiteral("--plugins"), QStringLiteral(SAMPLE_PLUGIN_DIR),
                                       QStringLiteral("--quit-after"), QStringLiteral("200"),
+                                      QStringLiteral("--reboot-delay"), QStringLiteral("100"),
                                       QStringLiteral("--demo"), demo});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains(QStringLiteral("created module Sample")), qPrintable(run.out));
@@ -237,6 +238,10 @@ void tst_Pendant::executableDemoShowsEveryPage()
     QVERIFY(run.out.contains(QStringLiteral("module Sample stopped")));
     QVERIFY(!QImage(QDir(demo).filePath(QStringLiteral("00-overview.png"))).isNull());
     QVERIFY(!QImage(QDir(demo).filePath(QStringLiteral("01-sample_page.png"))).isNull());
+    QVERIFY(run.out.contains(QStringLiteral("controller link down (reboot)")));
+    QVERIFY(!QImage(QDir(demo).filePath(QStringLiteral("02-controller-rebooting.png"))).isNull());
+    QVERIFY(!QImage(QDir(demo).filePath(QStringLiteral("03-controller-back.png"))).isNull());
+    QCOMPARE(run.out.count(QStringLiteral("controller link up (SR6-900)")), 2);
 }
 
 void tst_Pendant::executableRefusesBadArguments()
