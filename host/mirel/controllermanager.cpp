@@ -46,7 +46,10 @@ void ControllerManager::setLink(ControllerLink *link)
                       << connect(link, &ControllerLink::answered, this,
                                  &ControllerManager::onAnswered)
                       << connect(link, &ControllerLink::valueChanged, this,
-                                 &ControllerManager::valueChanged);
+                                 &ControllerManager::valueChanged)
+                      // A link that goes away without saying so is down all the same.
+                      << connect(link, &QObject::destroyed, this,
+                                 [this] { onLinkDown(false); });
     if (link->isUp())
         onLinkUp();
 }
@@ -70,6 +73,11 @@ bool ControllerManager::request(const QString &command, nabu::ModuleObject *payl
     const quint64 id = post(ControllerMessage::Command, command, kept->exportToJson());
     if (!id)
         return false;
+    QJsonValue early;
+    if (takeEarlyAnswer(id, &early)) {
+        keepResponse(command, early, false);
+        return true;
+    }
     m_unwaitedRequests.insert(id, command);
     // An answer that never comes must not keep its entry for ever.
     QTimer::singleShot(timeoutMs > 0 ? timeoutMs : DefaultTimeoutMs, this,
@@ -130,7 +138,12 @@ quint64 ControllerManager::post(ControllerMessage::Kind kind, const QString &nam
     message.kind = kind;
     message.name = name;
     message.payload = payload;
+    m_earlyId = 0;
+    m_earlyAnswer = QJsonValue();
+    const quint64 outer = m_sendingId;
+    m_sendingId = message.id;
     m_link->send(message);
+    m_sendingId = outer;
     return message.id;
 }
 
@@ -138,10 +151,12 @@ bool ControllerManager::wait(quint64 id, int timeoutMs, QJsonValue *answer)
 {
     if (!id)
         return false;
+    // The link may answer from within send(); then there is nothing to wait for.
+    if (takeEarlyAnswer(id, answer))
+        return true;
     Waiter waiter;
     m_waiters.insert(id, &waiter);
-    // The link may answer from within send(); then there is nothing to wait for.
-    if (!waiter.done && m_link && m_link->isUp()) {
+    if (m_link && m_link->isUp()) {
         QEventLoop loop;
         waiter.loop = &loop;
         QTimer timer;
@@ -159,7 +174,13 @@ bool ControllerManager::wait(quint64 id, int timeoutMs, QJsonValue *answer)
 
 void ControllerManager::onLinkUp()
 {
+    // Reading the parameters spins the event loop: the link may drop (and even come back,
+    // announced from a nested call) before it ends. Only a link still up on the same
+    // connection is announced, and only once.
+    const quint64 drops = m_linkDrops;
     readControllerParams();
+    if (drops != m_linkDrops || m_linkUp || !m_link || !m_link->isUp())
+        return;
     m_linkUp = true;
     emit rcConnected();
 }
@@ -168,6 +189,7 @@ void ControllerManager::onLinkDown(bool expected)
 {
     const bool wasUp = m_linkUp;
     m_linkUp = false;
+    ++m_linkDrops;
     for (Waiter *waiter : qAsConst(m_waiters)) {
         if (waiter->loop)
             waiter->loop->quit();
@@ -184,6 +206,11 @@ void ControllerManager::onAnswered(quint64 id, const QJsonValue &answer)
         waiter->answer = answer;
         if (waiter->loop)
             waiter->loop->quit();
+        return;
+    }
+    if (id == m_sendingId) {
+        m_earlyId = id;
+        m_earlyAnswer = answer;
         return;
     }
     const QString command = m_unwaitedRequests.take(id);
@@ -226,6 +253,17 @@ void ControllerManager::readControllerParams()
                      params.value(QStringLiteral("robot_type")).toString());
     if (m_link)
         setting->set(this, QStringLiteral("server.ip"), m_link->address());
+}
+
+bool ControllerManager::takeEarlyAnswer(quint64 id, QJsonValue *answer)
+{
+    if (!id || id != m_earlyId)
+        return false;
+    if (answer)
+        *answer = m_earlyAnswer;
+    m_earlyId = 0;
+    m_earlyAnswer = QJsonValue();
+    return true;
 }
 
 nabu::ModuleObject *ControllerManager::keptNode(QHash<QString, nabu::ModuleObject *> &nodes,

@@ -73,13 +73,19 @@ private:
     void onAnswered(quint64 id, const QJsonValue &answer);
     void keepResponse(const QString &command, const QJsonValue &answer, bool showError);
     void readControllerParams();
+    bool takeEarlyAnswer(quint64 id, QJsonValue *answer);
     nabu::ModuleObject *keptNode(QHash<QString, nabu::ModuleObject *> &nodes,
                                  const QString &command, const QString &name);
 
     QPointer<ControllerLink> m_link;
     QList<QMetaObject::Connection> m_linkConnections;
     bool m_linkUp = false;
+    quint64 m_linkDrops = 0;
     quint64 m_nextId = 1;
+    // An answer given from within send(), before anybody could wait for it.
+    quint64 m_sendingId = 0;
+    quint64 m_earlyId = 0;
+    QJsonValue m_earlyAnswer;
     QHash<quint64, Waiter *> m_waiters;
     QHash<quint64, QString> m_unwaitedRequests;
     QHash<QString, nabu::ModuleObject *> m_requests;

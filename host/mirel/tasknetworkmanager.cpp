@@ -22,9 +22,12 @@ bool TaskNetworkManager::registerTask(int type, QObject *owner, const QString &k
     if (key.isEmpty() || !task)
         return false;
     unRegisterTask(type, key);
-    m_entries.append(Entry{type, key, owner, std::move(task), list});
-    if (owner) {
+    m_entries.append(Entry{m_nextSerial++, type, key, owner, std::move(task), list});
+    // One watch per owner, however often it registers.
+    if (owner && !m_owners.contains(owner)) {
+        m_owners.insert(owner);
         connect(owner, &QObject::destroyed, this, [this, owner] {
+            m_owners.remove(owner);
             m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
                                            [owner](const Entry &e) { return e.owner == owner; }),
                             m_entries.end());
@@ -52,13 +55,22 @@ QStringList TaskNetworkManager::taskKeys(int type) const
     return keys;
 }
 
+bool TaskNetworkManager::isRegistered(quint64 serial) const
+{
+    return std::any_of(m_entries.cbegin(), m_entries.cend(),
+                       [serial](const Entry &e) { return e.serial == serial; });
+}
+
 void TaskNetworkManager::run(int type)
 {
-    // A task may register or remove tasks while it runs.
+    // A task may register or remove tasks while it runs: the new ones wait for the next event,
+    // a removed one (or one whose owner is gone) must not run any more, its captures may dangle.
     const QList<Entry> entries = m_entries;
     QPointer<TaskNetworkManager> self(this);
     for (const Entry &e : entries) {
-        if (e.type != type)
+        if (!self)
+            return;
+        if (e.type != type || !isRegistered(e.serial))
             continue;
         const QString key = e.key;
         e.task([self, type, key](bool ok, const QVariant &result) {

@@ -3,6 +3,7 @@
 #include "mirel_global.h"
 
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QVariant>
 
@@ -40,6 +41,7 @@ signals:
 private:
     struct Entry
     {
+        quint64 serial = 0;
         int type = 0;
         QString key;
         QObject *owner = nullptr; // compared only
@@ -47,7 +49,11 @@ private:
         QStringList list;
     };
 
+    bool isRegistered(quint64 serial) const;
+
     QList<Entry> m_entries;
+    QSet<QObject *> m_owners;
+    quint64 m_nextSerial = 1;
 };
 
 } // namespace mirel

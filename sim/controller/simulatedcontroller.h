@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 namespace sim {
 
@@ -77,10 +78,10 @@ public:
     QJsonValue value(const QString &key) const;
     bool isWatched(const QString &key) const;
 
-    // Scripting
+    // Scripting. A handler or a fixed answer replaces the built-in command of that name.
     void setHandler(const QString &command, Handler handler);
     void setAnswer(const QString &command, const QJsonValue &answer);
-    // The command is received and recorded but never answered.
+    // Messages of that name (any kind) are recorded but neither carried out nor answered.
     void setSilent(const QString &command, bool silent = true);
     void resetScript();
     QList<Call> calls() const;
@@ -91,14 +92,15 @@ signals:
     void received(const QString &name);
 
 private:
-    QJsonValue handle(const mirel::ControllerMessage &message);
-    QJsonValue runCommand(const QString &command, const QJsonValue &payload);
+    struct Outcome;
+    QJsonValue handle(const mirel::ControllerMessage &message, Outcome *outcome);
+    QJsonValue runCommand(const QString &command, const QJsonValue &payload, Outcome *outcome);
     void deliver(std::function<void()> emitter);
     void publish(const QString &key);
 
     // Every member is defined in the .cpp; see there for the state kept.
     struct State;
-    State *d;
+    std::unique_ptr<State> d;
 };
 
 } // namespace sim

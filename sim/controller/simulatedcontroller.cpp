@@ -1,0 +1,589 @@
+#include "simulatedcontroller.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace sim {
+
+namespace {
+
+const QString kGetParams = QStringLiteral("system.controller.get_params");
+const QString kReboot = QStringLiteral("system.controller.reboot");
+const QString kGetDhLink = QStringLiteral("factory.get_DH_params_link");
+const QString kSetDhAll = QStringLiteral("factory.set_DH_params_all");
+const QString kSetDhLink = QStringLiteral("factory.set_DH_params_link");
+const QString kSetZero = QStringLiteral("ethercat.set_precision_compensation_zero");
+const QString kDhSupport = QStringLiteral("factory.get_dh_params_support");
+
+// The controller closes the link a moment after it confirmed the reboot, so the answer gets out.
+constexpr int kRebootDropMs = 20;
+constexpr int kBadPayload = -2;
+
+QJsonObject success()
+{
+    return QJsonObject{{QStringLiteral("success"), true}};
+}
+
+QJsonObject verdict(bool ok)
+{
+    return QJsonObject{{QStringLiteral("success"), ok},
+                       {QStringLiteral("code"), ok ? 0 : kBadPayload}};
+}
+
+QJsonArray toArray(const QVector<double> &numbers)
+{
+    QJsonArray array;
+    for (double n : numbers)
+        array.append(n);
+    return array;
+}
+
+// An array of numbers whose length is one of `sizes`; anything else reads as nothing.
+bool readNumbers(const QJsonValue &value, std::initializer_list<int> sizes, QVector<double> *out)
+{
+    if (!value.isArray())
+        return false;
+    const QJsonArray array = value.toArray();
+    if (std::find(sizes.begin(), sizes.end(), array.size()) == sizes.end())
+        return false;
+    QVector<double> numbers;
+    numbers.reserve(array.size());
+    for (const QJsonValue &item : array) {
+        if (!item.isDouble())
+            return false;
+        numbers.append(item.toDouble());
+    }
+    *out = numbers;
+    return true;
+}
+
+// A DH payload may leave out the last link group: it then keeps its stored values.
+void replaceLeading(QVector<double> *target, const QVector<double> &values)
+{
+    for (int i = 0; i < values.size() && i < target->size(); ++i)
+        (*target)[i] = values.at(i);
+}
+
+// "k" or "#k" names element k of an array.
+bool arrayIndex(const QString &segment, int *index)
+{
+    const QString digits = segment.startsWith(QLatin1Char('#')) ? segment.mid(1) : segment;
+    bool ok = false;
+    const int k = digits.toInt(&ok);
+    if (!ok || k < 0)
+        return false;
+    *index = k;
+    return true;
+}
+
+QJsonValue valueAt(const QJsonValue &value, const QStringList &path, int from)
+{
+    if (from == path.size())
+        return value;
+    const QString &segment = path.at(from);
+    int k = 0;
+    if (value.isArray() && arrayIndex(segment, &k)) {
+        const QJsonArray array = value.toArray();
+        return k < array.size() ? valueAt(array.at(k), path, from + 1) : QJsonValue();
+    }
+    if (value.isObject())
+        return valueAt(value.toObject().value(segment), path, from + 1);
+    return QJsonValue();
+}
+
+QJsonValue withValueAt(const QJsonValue &base, const QStringList &path, int from,
+                       const QJsonValue &value)
+{
+    if (from == path.size())
+        return value;
+    const QString &segment = path.at(from);
+    int k = 0;
+    if (base.isArray() && arrayIndex(segment, &k)) {
+        QJsonArray array = base.toArray();
+        while (array.size() <= k)
+            array.append(QJsonValue());
+        array.replace(k, withValueAt(array.at(k), path, from + 1, value));
+        return array;
+    }
+    QJsonObject object = base.toObject();
+    object.insert(segment, withValueAt(object.value(segment), path, from + 1, value));
+    return object;
+}
+
+QStringList subPath(const QString &sub)
+{
+    return sub.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+}
+
+QList<RobotModel> makeModels()
+{
+    // alpha (deg), a (mm), d (mm), theta (deg); the first group places the shoulder over the
+    // base, the last one the flange after the wrist.
+    RobotModel six;
+    six.name = QStringLiteral("SR6-900");
+    six.axes = 6;
+    six.templateId = 1;
+    six.dh = {0.0,   0.0,   330.0, 0.0,   //
+              -90.0, 50.0,  0.0,   0.0,   //
+              0.0,   440.0, 0.0,   -90.0, //
+              -90.0, 35.0,  0.0,   0.0,   //
+              90.0,  0.0,   420.0, 0.0,   //
+              -90.0, 0.0,   0.0,   0.0,   //
+              0.0,   0.0,   80.0,  0.0};
+
+    RobotModel seven;
+    seven.name = QStringLiteral("SR7-800");
+    seven.axes = 7;
+    seven.templateId = 2;
+    seven.dh = {0.0,   0.0, 340.0, 0.0, //
+                -90.0, 0.0, 0.0,   0.0, //
+                90.0,  0.0, 0.0,   0.0, //
+                -90.0, 0.0, 400.0, 0.0, //
+                90.0,  0.0, 0.0,   0.0, //
+                -90.0, 0.0, 380.0, 0.0, //
+                90.0,  0.0, 0.0,   0.0, //
+                0.0,   0.0, 126.0, 0.0};
+    return {six, seven};
+}
+
+} // namespace
+
+// What a message leads to besides its answer, done once the answer is on its way.
+struct SimulatedController::Outcome
+{
+    QStringList publish;
+    bool reboot = false;
+};
+
+struct SimulatedController::State
+{
+    RobotModel model;
+    QVector<double> dh;
+    QVector<double> productDh;
+    QVector<double> zero;
+    QVector<double> productZero;
+    QString version = QStringLiteral("3.1.2");
+    QString robotId = QStringLiteral("SIM-0001");
+
+    bool up = false;
+    // Counts link drops; a delivery scheduled before the last drop is stale.
+    quint64 epoch = 0;
+    int latency = 0;
+    int rebootDelay = 1000;
+    int rebootCount = 0;
+    QTimer rebootTimer;
+
+    QHash<QString, QJsonValue> values;
+    QSet<QString> watched;
+
+    QHash<QString, Handler> handlers;
+    QSet<QString> silent;
+    QList<Call> calls;
+
+    void select(const RobotModel &m)
+    {
+        model = m;
+        dh = m.dh;
+        productDh = m.dh;
+        zero = QVector<double>(m.axes, 0.0);
+        productZero = zero;
+    }
+
+    QJsonArray dhRows() const
+    {
+        QJsonArray rows;
+        for (int i = 0; i + 3 < dh.size(); i += 4)
+            rows.append(QJsonArray{dh.at(i), dh.at(i + 1), dh.at(i + 2), dh.at(i + 3)});
+        return rows;
+    }
+
+    QJsonValue builtInValue(const QString &key) const
+    {
+        if (key == kDhSupport)
+            return QJsonObject{{QStringLiteral("data"), true}};
+        if (key == kSetDhLink)
+            return dhRows();
+        return QJsonValue();
+    }
+
+    bool readDh(const QJsonValue &value, QVector<double> *out) const
+    {
+        const int axes = model.axes;
+        return readNumbers(value, {4 * axes, 4 * (axes + 1)}, out);
+    }
+};
+
+SimulatedController::SimulatedController(QObject *parent)
+    : mirel::ControllerLink(parent)
+    , d(std::make_unique<State>())
+{
+    d->select(models().constFirst());
+    d->rebootTimer.setSingleShot(true);
+    d->rebootTimer.setTimerType(Qt::PreciseTimer);
+    connect(&d->rebootTimer, &QTimer::timeout, this, &SimulatedController::bringUp);
+}
+
+SimulatedController::~SimulatedController() = default;
+
+bool SimulatedController::isUp() const
+{
+    return d->up;
+}
+
+QString SimulatedController::address() const
+{
+    return QStringLiteral("127.0.0.1");
+}
+
+// State changes happen when a message arrives; only the answer and the updates wait.
+void SimulatedController::send(const mirel::ControllerMessage &message)
+{
+    if (!d->up)
+        return;
+    d->calls.append(Call{message.kind, message.name, message.payload});
+    emit received(message.name);
+    // A test may drop the link from received().
+    if (!d->up || d->silent.contains(message.name))
+        return;
+    Outcome outcome;
+    const QJsonValue answer = handle(message, &outcome);
+    const quint64 id = message.id;
+    const bool rebooting = outcome.reboot;
+    deliver([this, id, answer, rebooting] {
+        emit answered(id, answer);
+        if (!rebooting)
+            return;
+        const quint64 epoch = d->epoch;
+        QTimer::singleShot(kRebootDropMs, this, [this, epoch] {
+            if (d->up && d->epoch == epoch)
+                reboot();
+        });
+    });
+    for (const QString &key : qAsConst(outcome.publish))
+        publish(key);
+}
+
+QList<RobotModel> SimulatedController::models()
+{
+    static const QList<RobotModel> all = makeModels();
+    return all;
+}
+
+QStringList SimulatedController::modelNames()
+{
+    QStringList names;
+    for (const RobotModel &m : models())
+        names.append(m.name);
+    return names;
+}
+
+bool SimulatedController::setModel(const QString &name)
+{
+    for (const RobotModel &m : models()) {
+        if (m.name == name) {
+            d->select(m);
+            return true;
+        }
+    }
+    return false;
+}
+
+RobotModel SimulatedController::model() const
+{
+    return d->model;
+}
+
+int SimulatedController::axisCount() const
+{
+    return d->model.axes;
+}
+
+QVector<double> SimulatedController::dhParams() const
+{
+    return d->dh;
+}
+
+void SimulatedController::setDhParams(const QVector<double> &dh)
+{
+    const int axes = d->model.axes;
+    if (dh.size() != 4 * axes && dh.size() != 4 * (axes + 1)) {
+        qWarning("SimulatedController::setDhParams: %d numbers do not fit a %d-axis robot",
+                 int(dh.size()), axes);
+        return;
+    }
+    replaceLeading(&d->dh, dh);
+    publish(kSetDhLink);
+}
+
+QVector<double> SimulatedController::productDhParams() const
+{
+    return d->productDh;
+}
+
+QVector<double> SimulatedController::zeroOffsets() const
+{
+    return d->zero;
+}
+
+QVector<double> SimulatedController::productZeroOffsets() const
+{
+    return d->productZero;
+}
+
+QString SimulatedController::version() const
+{
+    return d->version;
+}
+
+void SimulatedController::setVersion(const QString &text)
+{
+    d->version = text;
+}
+
+QString SimulatedController::robotId() const
+{
+    return d->robotId;
+}
+
+void SimulatedController::setRobotId(const QString &id)
+{
+    d->robotId = id;
+}
+
+void SimulatedController::bringUp()
+{
+    d->rebootTimer.stop();
+    if (d->up)
+        return;
+    d->up = true;
+    emit up();
+}
+
+// A link dropped by hand stays down, even in the middle of a reboot.
+void SimulatedController::bringDown(bool expected)
+{
+    d->rebootTimer.stop();
+    if (!d->up)
+        return;
+    d->up = false;
+    ++d->epoch;
+    // A new link starts without watches, as the real controller forgets its subscribers.
+    d->watched.clear();
+    emit down(expected);
+}
+
+void SimulatedController::reboot()
+{
+    ++d->rebootCount;
+    bringDown(true);
+    d->rebootTimer.start(d->rebootDelay);
+}
+
+void SimulatedController::setRebootDelay(int ms)
+{
+    d->rebootDelay = qMax(0, ms);
+}
+
+int SimulatedController::rebootDelay() const
+{
+    return d->rebootDelay;
+}
+
+void SimulatedController::setLatency(int ms)
+{
+    d->latency = qMax(0, ms);
+}
+
+int SimulatedController::rebootCount() const
+{
+    return d->rebootCount;
+}
+
+void SimulatedController::setValue(const QString &key, const QJsonValue &json)
+{
+    // Null forgets the key, so that a built-in value shows again.
+    if (json.isNull() || json.isUndefined())
+        d->values.remove(key);
+    else
+        d->values.insert(key, json);
+    publish(key);
+}
+
+QJsonValue SimulatedController::value(const QString &key) const
+{
+    const auto it = d->values.constFind(key);
+    return it != d->values.constEnd() ? it.value() : d->builtInValue(key);
+}
+
+bool SimulatedController::isWatched(const QString &key) const
+{
+    return d->watched.contains(key);
+}
+
+void SimulatedController::setHandler(const QString &command, Handler handler)
+{
+    if (handler)
+        d->handlers.insert(command, std::move(handler));
+    else
+        d->handlers.remove(command);
+}
+
+void SimulatedController::setAnswer(const QString &command, const QJsonValue &answer)
+{
+    setHandler(command, [answer](const QJsonValue &) { return answer; });
+}
+
+void SimulatedController::setSilent(const QString &command, bool silent)
+{
+    if (silent)
+        d->silent.insert(command);
+    else
+        d->silent.remove(command);
+}
+
+void SimulatedController::resetScript()
+{
+    d->handlers.clear();
+    d->silent.clear();
+}
+
+QList<SimulatedController::Call> SimulatedController::calls() const
+{
+    return d->calls;
+}
+
+QList<SimulatedController::Call> SimulatedController::callsOf(const QString &name) const
+{
+    QList<Call> result;
+    for (const Call &call : qAsConst(d->calls)) {
+        if (call.name == name)
+            result.append(call);
+    }
+    return result;
+}
+
+void SimulatedController::clearCalls()
+{
+    d->calls.clear();
+}
+
+QJsonValue SimulatedController::handle(const mirel::ControllerMessage &message, Outcome *outcome)
+{
+    switch (message.kind) {
+    case mirel::ControllerMessage::Command:
+        return runCommand(message.name, message.payload, outcome);
+    case mirel::ControllerMessage::Get:
+        return valueAt(value(message.name), subPath(message.payload.toString()), 0);
+    case mirel::ControllerMessage::Set: {
+        const QJsonObject payload = message.payload.toObject();
+        if (!payload.contains(QStringLiteral("value")))
+            return verdict(false);
+        const QJsonValue v = payload.value(QStringLiteral("value"));
+        const QStringList sub = subPath(payload.value(QStringLiteral("sub")).toString());
+        const QJsonValue stored = sub.isEmpty() ? v : withValueAt(value(message.name), sub, 0, v);
+        if (stored.isNull() || stored.isUndefined())
+            d->values.remove(message.name);
+        else
+            d->values.insert(message.name, stored);
+        outcome->publish.append(message.name);
+        return success();
+    }
+    case mirel::ControllerMessage::Watch:
+        if (message.payload.toBool()) {
+            d->watched.insert(message.name);
+            outcome->publish.append(message.name);
+        } else {
+            d->watched.remove(message.name);
+        }
+        return success();
+    }
+    return QJsonValue();
+}
+
+QJsonValue SimulatedController::runCommand(const QString &command, const QJsonValue &payload,
+                                           Outcome *outcome)
+{
+    const auto handler = d->handlers.constFind(command);
+    if (handler != d->handlers.constEnd())
+        return handler.value()(payload);
+
+    const QJsonObject args = payload.toObject();
+    if (command == kGetParams) {
+        return QJsonObject{{QStringLiteral("robot_template"), d->model.templateId},
+                           {QStringLiteral("robot_type"), d->model.name},
+                           {QStringLiteral("version"), d->version},
+                           {QStringLiteral("id"), d->robotId},
+                           {QStringLiteral("state"), QStringLiteral("idle")},
+                           {QStringLiteral("power"), QStringLiteral("off")},
+                           {QStringLiteral("level"), 1},
+                           {QStringLiteral("axis_num"), d->model.axes}};
+    }
+    if (command == kGetDhLink) {
+        const QJsonObject data{{QStringLiteral("DH_PARAMS_LINK"), toArray(d->dh)}};
+        return QJsonObject{{QStringLiteral("data"), data}};
+    }
+    if (command == kSetDhAll) {
+        QVector<double> dh;
+        if (!d->readDh(args.value(QStringLiteral("DH_params_all")), &dh))
+            return verdict(false);
+        replaceLeading(&d->dh, dh);
+        outcome->publish.append(kSetDhLink);
+        return verdict(true);
+    }
+    if (command == kSetDhLink) {
+        QVector<double> dh;
+        QVector<double> product;
+        if (!d->readDh(args.value(QStringLiteral("DH_A")), &dh)
+            || !d->readDh(args.value(QStringLiteral("DH_L")), &product))
+            return verdict(false);
+        replaceLeading(&d->dh, dh);
+        replaceLeading(&d->productDh, product);
+        outcome->publish.append(kSetDhLink);
+        return verdict(true);
+    }
+    if (command == kSetZero) {
+        const int axes = d->model.axes;
+        QVector<double> zero;
+        QVector<double> product;
+        if (!readNumbers(args.value(QStringLiteral("joint_angle_A")), {axes}, &zero))
+            return verdict(false);
+        const bool hasProduct = args.contains(QStringLiteral("joint_angle_L"));
+        if (hasProduct
+            && !readNumbers(args.value(QStringLiteral("joint_angle_L")), {axes}, &product))
+            return verdict(false);
+        d->zero = zero;
+        if (hasProduct)
+            d->productZero = product;
+        return verdict(true);
+    }
+    if (command == kReboot) {
+        outcome->reboot = true;
+        return success();
+    }
+    return QJsonObject{
+        {QStringLiteral("error"), -1},
+        {QStringLiteral("msg"), QStringLiteral("unknown command: %1").arg(command)}};
+}
+
+void SimulatedController::deliver(std::function<void()> emitter)
+{
+    const quint64 epoch = d->epoch;
+    QTimer::singleShot(d->latency, this, [this, epoch, emitter = std::move(emitter)] {
+        if (d->up && d->epoch == epoch)
+            emitter();
+    });
+}
+
+void SimulatedController::publish(const QString &key)
+{
+    if (!d->up || !d->watched.contains(key))
+        return;
+    const QJsonValue current = value(key);
+    deliver([this, key, current] { emit valueChanged(key, current); });
+}
+
+} // namespace sim
