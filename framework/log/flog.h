@@ -1,0 +1,45 @@
+#pragma once
+
+#include "tessel_global.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QString>
+#include <QVariant>
+
+namespace tessel {
+
+// The file part of a log statement: one line appended to the file that PluginLogFileManager
+// chooses, written when the statement is destroyed. A file that cannot be opened makes every
+// operation a no-op.
+class TESSEL_EXPORT FLog
+{
+public:
+    FLog(const QString &tag, const QString &location, const QString &base, const QString &ext);
+    ~FLog();
+
+    FLog &operator<<(const QString &text);
+    FLog &operator<<(const QVariant &value);
+    FLog &operator<<(const void *pointer);
+    // Anything else the debug stream prints (string literals, numbers, JSON values, ...).
+    template <typename T>
+    FLog &operator<<(const T &value)
+    {
+        if (m_file.isOpen())
+            m_stream << value;
+        return *this;
+    }
+
+    // Automatic spaces for the rest of the statement.
+    FLog &space();
+
+private:
+    Q_DISABLE_COPY(FLog)
+
+    QFile m_file;
+    QString m_line;
+    QDebug m_stream; // into m_line
+    QString m_fileName;
+};
+
+} // namespace tessel

@@ -1,0 +1,157 @@
+#include "logline.h"
+
+#include "tessellog_p.h"
+
+#include <QDateTime>
+
+#include <cstring>
+#include <ctime>
+#include <limits>
+
+namespace tessel {
+
+namespace {
+
+const QString kTimeFormat = QStringLiteral("MM/dd hh:mm:ss.zzz");
+
+// Qt's local-time functions re-read the time-zone data on every call, which would cost a log
+// statement more than its file write. The broken-down time only changes once a second, so each
+// thread keeps the last second it converted; the text is the same as QDateTime's.
+struct LocalSecond
+{
+    qint64 second;
+    int year;
+    int month;
+    int day;
+    char stamp[14]; // "MM/dd hh:mm:ss"
+    bool valid;
+};
+
+// Plain data: no destructor to run at thread exit.
+thread_local LocalSecond t_local = {std::numeric_limits<qint64>::min(), 0, 0, 0, {}, false};
+
+void putTwoDigits(char *out, int value)
+{
+    out[0] = char('0' + value / 10 % 10);
+    out[1] = char('0' + value % 10);
+}
+
+void splitMsecs(qint64 msecs, qint64 *second, int *milli)
+{
+    *second = msecs / 1000;
+    *milli = int(msecs % 1000);
+    if (*milli < 0) {
+        *milli += 1000;
+        --*second;
+    }
+}
+
+const LocalSecond &localSecond(qint64 second)
+{
+    LocalSecond &local = t_local;
+    if (local.second == second)
+        return local;
+    local.second = second;
+    local.valid = false;
+    const std::time_t t = static_cast<std::time_t>(second);
+    std::tm tm = {};
+#if defined(Q_OS_WIN)
+    _tzset(); // picks up a changed zone as Qt does, once a second
+    const bool converted = localtime_s(&tm, &t) == 0;
+#else
+    tzset();
+    const bool converted = localtime_r(&t, &tm) != nullptr;
+#endif
+    if (!converted)
+        return local;
+    local.year = tm.tm_year + 1900;
+    local.month = tm.tm_mon + 1;
+    local.day = tm.tm_mday;
+    putTwoDigits(local.stamp, local.month);
+    local.stamp[2] = '/';
+    putTwoDigits(local.stamp + 3, local.day);
+    local.stamp[5] = ' ';
+    putTwoDigits(local.stamp + 6, tm.tm_hour);
+    local.stamp[8] = ':';
+    putTwoDigits(local.stamp + 9, tm.tm_min);
+    local.stamp[11] = ':';
+    putTwoDigits(local.stamp + 12, tm.tm_sec);
+    local.valid = true;
+    return local;
+}
+
+char kindLetter(LogKind kind)
+{
+    switch (kind) {
+    case LogKind::Error:
+        return 'E';
+    case LogKind::Info:
+        return 'I';
+    case LogKind::Service:
+        return 'S';
+    }
+    return 'I';
+}
+
+} // namespace
+
+QString logColour(LogKind kind)
+{
+    switch (kind) {
+    case LogKind::Error:
+        return QStringLiteral("\033[31m");
+    case LogKind::Info:
+        return QStringLiteral("\033[36m");
+    case LogKind::Service:
+        return QStringLiteral("\033[35m");
+    }
+    return QStringLiteral("\033[36m");
+}
+
+QString logTag(LogKind kind)
+{
+    return logTag(kind, QDateTime::currentMSecsSinceEpoch());
+}
+
+QString logTag(LogKind kind, qint64 msecsSinceEpoch)
+{
+    qint64 second = 0;
+    int milli = 0;
+    splitMsecs(msecsSinceEpoch, &second, &milli);
+    const LocalSecond &local = localSecond(second);
+    if (!local.valid) {
+        // Outside what the C library converts: let Qt do it, slowly but right.
+        return QStringLiteral("[%1|%2]").arg(
+            QString(QLatin1Char(kindLetter(kind))),
+            QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).toString(kTimeFormat));
+    }
+    char text[22] = {'[', kindLetter(kind), '|'};
+    std::memcpy(text + 3, local.stamp, sizeof local.stamp);
+    text[17] = '.';
+    text[18] = char('0' + milli / 100);
+    putTwoDigits(text + 19, milli % 100);
+    text[21] = ']';
+    return QString::fromLatin1(text, int(sizeof text));
+}
+
+QString logLocation(const QString &function, int line)
+{
+    if (function.isEmpty())
+        return QString();
+    // Joined rather than arg()ed: a function name may itself hold "%1".
+    return QLatin1Char('{') + function + QLatin1Char('@') + QString::number(line)
+           + QLatin1Char('}');
+}
+
+QDate currentLogDate()
+{
+    qint64 second = 0;
+    int milli = 0;
+    splitMsecs(QDateTime::currentMSecsSinceEpoch(), &second, &milli);
+    const LocalSecond &local = localSecond(second);
+    if (!local.valid)
+        return QDate::currentDate();
+    return QDate(local.year, local.month, local.day);
+}
+
+} // namespace tessel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "tessel_global.h"
+
+#include <QDebug>
+#include <QString>
+#include <QVariant>
+
+namespace tessel {
+
+// The console part of a log statement: one debug message, emitted when the last copy goes.
+// Copies share the stream.
+class TESSEL_EXPORT QLog
+{
+public:
+    QLog(const QString &colour, const QString &tag, const QString &location);
+    QLog(const QLog &other);
+    QLog &operator=(const QLog &other);
+    ~QLog();
+
+    QLog &operator<<(const QString &text);
+    QLog &operator<<(const QVariant &value);
+    QLog &operator<<(const void *pointer);
+    // Anything else the debug stream prints (string literals, numbers, JSON values, ...).
+    template <typename T>
+    QLog &operator<<(const T &value)
+    {
+        m_stream << value;
+        return *this;
+    }
+
+    // Automatic spaces for the rest of the statement.
+    QLog &space();
+
+private:
+    QDebug m_stream;
+};
+
+} // namespace tessel
