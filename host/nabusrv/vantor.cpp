@@ -77,7 +77,7 @@ nabu::ModuleObject *Vantor::execCommand(QObject *source, const QString &command,
 nabu::ModuleObject *Vantor::execPluginCommand(QObject *source, const QString &id,
                                               const QString &service, const QVariant &value)
 {
-    nabu::ModuleObject *result = node(m_results, id);
+    nabu::ModuleObject *result = node(m_pluginResults, id);
     const QJsonObject payload{{QStringLiteral("id"), id},
                               {QStringLiteral("data"), QJsonValue::fromVariant(value)}};
     result->importFromJson(source, QJsonValue(), true, false);

@@ -58,6 +58,7 @@ private:
     void onValueChanged(const QString &key, const QJsonValue &value);
 
     QHash<QString, nabu::ModuleObject *> m_results;
+    QHash<QString, nabu::ModuleObject *> m_pluginResults; // by command id, apart from commands
     QHash<QString, nabu::ModuleObject *> m_values;
     QHash<QString, nabu::ModuleObject *> m_watchNodes;
     QSet<QString> m_watched;
