@@ -55,6 +55,9 @@ bool PhysicalButtonRegistry::press(const QString &key, int list, int index)
     for (const Registration &reg : qAsConst(m_registrations)) {
         if (reg.key != key || !reg.enabled)
             continue;
+        // Only two rows exist; any other list number names no button.
+        if (list != 0 && list != 1)
+            return false;
         const QList<PhysicalButton> &buttons = list == 0 ? reg.list1 : reg.list2;
         if (index < 0 || index >= buttons.size() || !buttons.at(index).action)
             return false;

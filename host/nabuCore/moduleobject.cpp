@@ -20,6 +20,15 @@ bool parseListIndex(const QString &segment, int *index)
     return true;
 }
 
+bool isAncestorOf(const ModuleObject *ancestor, const ModuleObject *node)
+{
+    for (const ModuleObject *p = node->pmobj(); p; p = p->pmobj()) {
+        if (p == ancestor)
+            return true;
+    }
+    return false;
+}
+
 // QVariant's operator== converts between types; a change of type is a change too.
 bool sameValue(const QVariant &a, const QVariant &b)
 {
@@ -46,10 +55,13 @@ ModuleObject::~ModuleObject()
         child->m_parent = nullptr;
         delete child;
     }
-    if (m_parent) {
-        const int i = m_parent->indexOf(this);
-        if (i >= 0)
-            m_parent->takeChild(i);
+    // Deleted directly while in a tree: the parent forgets it as if it had been removed.
+    if (ModuleObject *parent = m_parent) {
+        const int i = parent->indexOf(this);
+        if (i >= 0) {
+            parent->takeChild(i);
+            emit parent->childRemoved(m_name);
+        }
     }
 }
 
@@ -168,10 +180,13 @@ QString ModuleObject::generateId(const ModuleObject *node)
 {
     if (!node)
         return QStringLiteral("id0");
-    int n = node->m_children.size();
+    // Starting past the last id handed out keeps appends after front removals linear: counting
+    // up from the child count would walk over every id still in use, each time.
+    int n = qMax(node->m_children.size(), node->m_nextId);
     QString id = QStringLiteral("id%1").arg(n);
     while (node->m_index.contains(id))
         id = QStringLiteral("id%1").arg(++n);
+    node->m_nextId = n + 1;
     return id;
 }
 
@@ -226,12 +241,18 @@ ModuleObject *ModuleObject::append(QObject *source, const QString &name)
 ModuleObject *ModuleObject::insert(QObject *source, ModuleObject *node, bool notify, int pos)
 {
     Q_UNUSED(source)
-    if (!node || node == this)
-        return node;
-    if (node->m_parent) {
-        const int i = node->m_parent->indexOf(node);
-        if (i >= 0)
-            node->m_parent->takeChild(i);
+    if (!node)
+        return nullptr;
+    // A node cannot become a child of itself or of its own descendant: the tree would be a cycle.
+    if (node == this || isAncestorOf(node, this))
+        return nullptr;
+    if (ModuleObject *oldParent = node->m_parent) {
+        const int i = oldParent->indexOf(node);
+        if (i >= 0) {
+            oldParent->takeChild(i);
+            if (oldParent != this)
+                emit oldParent->childRemoved(node->m_name);
+        }
     }
     adopt(node, pos);
     if (notify)
@@ -260,12 +281,20 @@ bool ModuleObject::remove(QObject *source, const QString &name, bool destroy)
     return remove(source, lookup(name, false), destroy);
 }
 
+// All children leave at once: removing them one by one rescans the siblings each time, which
+// is quadratic on lists of thousands of teach points.
 void ModuleObject::clear(QObject *source, bool destroy, bool notify)
 {
     Q_UNUSED(source)
-    while (!m_children.isEmpty()) {
-        ModuleObject *child = takeChild(m_children.size() - 1);
-        const QString key = child->m_name;
+    const QVector<ModuleObject *> children = m_children;
+    m_children.clear();
+    m_index.clear();
+    m_shadowed = 0;
+    for (ModuleObject *child : children)
+        child->m_parent = nullptr;
+    // In insertion order, so that each child is found at the front of QObject's child list.
+    for (ModuleObject *child : children) {
+        const QString key = notify ? child->m_name : QString();
         if (destroy)
             delete child;
         else
@@ -279,6 +308,14 @@ void ModuleObject::copyFrom(QObject *source, const ModuleObject *other, bool dee
 {
     if (!other || other == this)
         return;
+    // From a descendant, clearing this node would delete the source before it is read; from an
+    // ancestor, the copy would grow the source while it is walked. Copy from a snapshot then.
+    if (deep && (isAncestorOf(this, other) || isAncestorOf(other, this))) {
+        ModuleObject snapshot;
+        snapshot.copyFrom(source, other, true, false);
+        copyFrom(source, &snapshot, true, notify);
+        return;
+    }
     const QVariant old = m_value;
     m_value = other->m_value;
     m_isList = other->m_isList;
@@ -316,7 +353,8 @@ QJsonValue ModuleObject::exportToJson(bool deep) const
     if (m_isList) {
         QJsonArray array;
         for (const ModuleObject *child : m_children)
-            array.append(deep ? child->exportToJson(true) : QJsonValue::fromVariant(child->m_value));
+            array.append(deep ? child->exportToJson(true)
+                              : QJsonValue::fromVariant(child->m_value));
         return array;
     }
     if (m_isObject || !m_children.isEmpty()) {
@@ -390,13 +428,19 @@ ModuleObject *ModuleObject::adopt(ModuleObject *child, int pos)
         child->setParent(this);
     if (pos < 0 || pos > m_children.size())
         pos = m_children.size();
+    const bool appended = pos == m_children.size();
     m_children.insert(pos, child);
     if (!m_isList)
         m_isObject = true;
     // The index names the first child of each key; an earlier position takes it over.
-    ModuleObject *current = m_index.value(child->m_name);
-    if (!current || pos <= m_children.indexOf(current))
-        m_index.insert(child->m_name, child);
+    ModuleObject *&current = m_index[child->m_name];
+    if (!current) {
+        current = child;
+    } else {
+        ++m_shadowed;
+        if (!appended && pos <= m_children.indexOf(current))
+            current = child;
+    }
     return child;
 }
 
@@ -404,11 +448,19 @@ ModuleObject *ModuleObject::takeChild(int index)
 {
     ModuleObject *child = m_children.takeAt(index);
     child->m_parent = nullptr;
-    if (m_index.value(child->m_name) == child) {
-        m_index.remove(child->m_name);
+    const auto it = m_index.find(child->m_name);
+    if (it == m_index.end() || it.value() != child) {
+        // It was a later duplicate of its key.
+        --m_shadowed;
+        return child;
+    }
+    m_index.erase(it);
+    // Only a key with duplicates needs the siblings scanned for the next one in line.
+    if (m_shadowed > 0) {
         for (ModuleObject *other : qAsConst(m_children)) {
             if (other->m_name == child->m_name) {
                 m_index.insert(other->m_name, other);
+                --m_shadowed;
                 break;
             }
         }
@@ -428,7 +480,8 @@ void ModuleObject::importInto(const QJsonValue &value)
         for (auto it = object.constBegin(); it != object.constEnd(); ++it)
             childAt(it.key(), true)->importInto(it.value());
     } else {
-        m_value = value.toVariant();
+        // null is how an absent value exports; it reads back as absent, not as a null value.
+        m_value = value.isNull() || value.isUndefined() ? QVariant() : value.toVariant();
     }
 }
 

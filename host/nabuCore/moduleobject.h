@@ -86,6 +86,8 @@ private:
     bool m_isList = false;
     bool m_isObject = false;
     bool m_watched = false;
+    int m_shadowed = 0; // children whose key an earlier sibling holds in the index
+    mutable int m_nextId = 0; // where generateId starts looking
 };
 
 } // namespace nabu

@@ -21,13 +21,24 @@ CenterWidget::~CenterWidget()
 
 bool CenterWidget::addPage(QObject *owner, const QString &key, QWidget *widget)
 {
-    if (!widget || key.isEmpty() || m_pages.contains(key))
+    // One widget under two keys would leave the second key pointing outside the stack once the
+    // first is removed.
+    if (!widget || key.isEmpty() || m_pages.contains(key) || indexOf(widget) >= 0)
         return false;
     addWidget(widget);
-    m_pages.insert(key, Page{owner, widget});
+    m_pages.insert(key, Page{owner, widget, widget});
     m_order.append(key);
+    // A page widget deleted by someone else frees its key; the stack drops it by itself.
+    connect(widget, &QObject::destroyed, &m_watch, [this, key, widget] {
+        const auto it = m_pages.find(key);
+        if (it == m_pages.end() || it->raw != widget)
+            return;
+        m_pages.erase(it);
+        m_order.removeAll(key);
+        emit pagesChanged();
+    });
     if (owner) {
-        connect(owner, &QObject::destroyed, this,
+        connect(owner, &QObject::destroyed, &m_watch,
                 [this, owner] { dropPagesOf(owner); });
     }
     emit pagesChanged();
@@ -44,6 +55,7 @@ bool CenterWidget::removeItem(QObject *owner, const QString &key, bool deleteWid
     m_pages.erase(it);
     m_order.removeAll(key);
     if (widget) {
+        disconnect(widget, &QObject::destroyed, &m_watch, nullptr);
         removeWidget(widget);
         if (deleteWidget)
             delete widget.data();

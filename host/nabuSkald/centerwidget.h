@@ -35,11 +35,15 @@ private:
     {
         QObject *owner = nullptr; // compared only, never dereferenced
         QPointer<QWidget> widget;
+        QWidget *raw = nullptr; // compared only: identifies the page once the widget is gone
     };
     void dropPagesOf(QObject *owner);
 
     QStringList m_order;
     QHash<QString, Page> m_pages;
+    // Receives the widget and owner watches. Declared last, so it goes first: widgets deleted
+    // by QWidget's destructor afterwards find no handler working on members already gone.
+    QObject m_watch;
 };
 
 // The centre area the host has made, or null.

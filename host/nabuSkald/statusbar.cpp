@@ -67,6 +67,8 @@ bool StatusBar::removeItem(QObject *owner, const QString &key)
     QPointer<QWidget> widget = m_items.take(key);
     m_owners.remove(key);
     m_order.removeAll(key);
+    if (widget)
+        disconnect(widget, &QObject::destroyed, &m_watch, nullptr);
     delete widget.data();
     emit itemsChanged();
     return true;
@@ -84,14 +86,26 @@ QWidget *StatusBar::item(const QString &key) const
 
 bool StatusBar::insertAt(QObject *owner, const QString &key, int pos, QWidget *widget)
 {
-    if (!widget || key.isEmpty() || m_items.contains(key))
+    // A widget under two keys would sit in the row once and break the key-to-position mapping.
+    if (!widget || key.isEmpty() || m_items.contains(key) || m_layout->indexOf(widget) >= 0)
         return false;
     m_layout->insertWidget(pos, widget);
     m_order.insert(pos, key);
     m_items.insert(key, widget);
     m_owners.insert(key, owner);
+    // An item widget deleted by someone else leaves the layout by itself; its key must go too,
+    // or every later position would be one off.
+    connect(widget, &QObject::destroyed, &m_watch, [this, key, widget] {
+        const auto it = m_items.find(key);
+        if (it == m_items.end() || (!it->isNull() && it->data() != widget))
+            return;
+        m_items.erase(it);
+        m_owners.remove(key);
+        m_order.removeAll(key);
+        emit itemsChanged();
+    });
     if (owner)
-        connect(owner, &QObject::destroyed, this, [this, owner] { dropItemsOf(owner); });
+        connect(owner, &QObject::destroyed, &m_watch, [this, owner] { dropItemsOf(owner); });
     emit itemsChanged();
     return true;
 }

@@ -42,6 +42,9 @@ private:
     QStringList m_order;
     QHash<QString, QPointer<QWidget>> m_items;
     QHash<QString, QObject *> m_owners; // compared only, never dereferenced
+    // Receives the widget and owner watches. Declared last, so it goes first: widgets deleted
+    // by QWidget's destructor afterwards find no handler working on members already gone.
+    QObject m_watch;
 };
 
 // The host's status bar; one is made (hidden) when the host shows none.

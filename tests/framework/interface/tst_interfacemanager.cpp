@@ -1,6 +1,6 @@
 #include "interface/interfacemanager.h"
 
-#include "simhost.h"
+#include <support/simhost.h>
 
 #include <mirel/controllermanager.h>
 #include <nabuCore/modulemanager.h>
