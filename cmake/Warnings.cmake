@@ -1,7 +1,7 @@
 # Every target of the project compiles with the same strict warnings.
 if(MSVC)
     # C4251: Qt value types as members of exported classes are fine within one toolchain.
-    add_compile_options(/W4 /WX /permissive- /wd4251)
+    add_compile_options(/W4 /WX /permissive- /wd4251 /utf-8)
 else()
     add_compile_options(-Wall -Wextra -Werror)
 endif()
