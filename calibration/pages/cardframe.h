@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+class QPainter;
+class QWidget;
+
+// Paints a white rounded card over the widget with its caption set into the top edge.
+void drawCardFrame(QWidget *widget, QPainter &painter, const QString &caption);
