@@ -1,5 +1,7 @@
 #include "throwlog.h"
 
+#include "ui/pluginmodule_p.h"
+
 #include "tessellog_p.h"
 
 #include <mirel/managerhelper.h>
@@ -27,16 +29,11 @@ QString levelName(enThrowLogLevel level)
 
 int ThrowLog(const QString &pluginName, enThrowLogLevel level, const QString &text)
 {
-    if (pluginName.isEmpty())
-        return -1;
-    skald::BModule *module = skald::bModule(
-        nabu::mName(QStringLiteral("nabu"), QStringLiteral("tessel"), pluginName));
-    if (!module) {
-        TESSEL_LOG(Error, "tessel::ThrowLog")
-            << "<tessel interfacemanager>" << nabu::mName(QStringLiteral("nabu"), pluginName)
-            << " unuseful";
-        return -2;
-    }
+    skald::BModule *module = nullptr;
+    const int status = findPluginModule(pluginName, QStringLiteral("tessel::ThrowLog"),
+                                        shortModuleName(pluginName), &module);
+    if (status != 0)
+        return status;
     mirel::ManagerHelper::throwLog(module, levelName(level), text);
     return 0;
 }
