@@ -22,7 +22,7 @@ extern QVector<double> optimizedDHParamsVec;
 extern QVector<double> productDHParamsVec;
 extern std::vector<double> zeroPointsVec;
 extern std::vector<double> productZeroPointsVec;
-extern const QStringList jointNames;
+extern const QStringList jointNames; // "J1" ... "J10": the tables hold ten axes at most
 extern const QString calibInfoFileName;
 extern const QString optimizedDHFileName;
 extern const QString defaultIsoPosesFileName;
@@ -32,7 +32,7 @@ extern QString reportSavePath;
 extern int isoSampleTimes;
 extern QVector<QVector<double>> defaultIsoPoses;
 extern QVector<QVector<double>> isoPoses;
-extern const QStringList isoPointNames;
+extern const QStringList isoPointNames; // "P1" ... "P4", "P5(中心点)"
 
 // The caption of joint row `index` (0-based): "J1" ... "J10", then "J11" and on.
 QString jointName(int index);

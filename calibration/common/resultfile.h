@@ -1,6 +1,8 @@
 #pragma once
 
-#include "records.h"
+#include "dhparam.h"
+#include "isoresult.h"
+#include "qualitygateresult.h"
 
 #include <nlohmann/json.hpp>
 
@@ -9,8 +11,7 @@
 #include <vector>
 
 // Readers of the result file the external calibration programs leave behind. Paths are UTF-8.
-// No reader throws: a file that is missing, not JSON, or holds a value of the wrong type where
-// a reader needs one gives false (the latter two with one line on standard error).
+// No reader throws and none writes the file.
 namespace common {
 
 std::optional<nlohmann::json> loadJsonFile(const std::string &path);
