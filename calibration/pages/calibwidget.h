@@ -1,8 +1,16 @@
 #pragma once
 
+#include "common/qualitygateresult.h"
+
+#include <QPointer>
+#include <QProcess>
+#include <QString>
 #include <QWidget>
 
-#include "common/records.h"
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
 
 // The calibration run card: starts the pose collector and follows its progress.
 class calibWidget : public QWidget
@@ -25,6 +33,36 @@ signals:
 public slots:
     void resetAll();
 
+private slots:
+    void onRunCalibrationBtnClicked();
+    void onCalibrationFinished(int exitCode, QProcess::ExitStatus exitStatus);
+    void onReadyReadStandardOutput();
+    void onReadyReadStandardError();
+    void cancelCalibration();
+
 private:
     explicit calibWidget(QWidget *parent = nullptr);
+
+    void setupUi();
+    void retranslateUi();
+    void paintEvent(QPaintEvent *event) override;
+
+    void appendStderr(const QByteArray &bytes);
+    void handleResult();
+    void endWithReadFailure();
+    void clearPanel();
+    void archiveFailedReport() const;
+
+    QVBoxLayout *verticalLayout = nullptr;
+    QHBoxLayout *horizontalLayout = nullptr;
+    QLabel *calibrationLabel = nullptr;
+    QHBoxLayout *horizontalLayout_2 = nullptr;
+    QPushButton *runCalibrationBtn = nullptr;
+    QHBoxLayout *horizontalLayout_3 = nullptr;
+    QLabel *connectionLabel = nullptr;
+
+    QPointer<QProcess> process;
+    QString stderrText;
+    int stderrBytes = 0; // bytes of the current run's standard error kept in stderrText
+    bool running = false;
 };

@@ -1,8 +1,85 @@
 #include "dhparameterwidget.h"
 
+#include "common/common.h"
+#include "pages/autoclosemessagebox.h"
+#include "pages/buttonsizing.h"
+#include "pages/cardframe.h"
 #include "plugin/pageinstance.h"
+#include "plugin/pluginlog.h"
 
-// Placeholder until the page is built; keeps the plug-in linkable meanwhile.
+#include "interface/interfacemanager.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSpacerItem>
+#include <QStyleOption>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kFirstJointRow = 2;
+constexpr int kPlaceholderRows = 6;
+constexpr int kColumns = 9;
+constexpr int kResultColumn = 5;
+constexpr int kBoxMs = 2000;
+constexpr int kRebootTimeout = 4800;
+const QString kHeaderStyle =
+    QStringLiteral("QLabel { color: black; font-weight: bold; font-size: 11pt; }");
+const QString kRed = QStringLiteral("color: red;");
+
+// The controller's answer to a write: a missing answer fails; an object speaks through
+// "success" first, then a numeric "code"; any other answer that arrived counts as done.
+bool judgeResponse(const QJsonValue &response)
+{
+    switch (response.type()) {
+    case QJsonValue::Undefined:
+    case QJsonValue::Null:
+        return false;
+    case QJsonValue::Bool:
+        return response.toBool();
+    case QJsonValue::Double:
+        return response.toDouble() == 0.0;
+    case QJsonValue::Object: {
+        const QJsonObject object = response.toObject();
+        const QJsonValue success = object.value(QStringLiteral("success"));
+        if (success.isBool())
+            return success.toBool();
+        const QJsonValue code = object.value(QStringLiteral("code"));
+        if (code.isDouble())
+            return code.toInt() == 0;
+        return true;
+    }
+    case QJsonValue::String:
+    case QJsonValue::Array:
+        return true;
+    }
+    return false;
+}
+
+QJsonArray toArray(const std::vector<double> &values)
+{
+    QJsonArray array;
+    for (double value : values)
+        array.append(value);
+    return array;
+}
+
+QString figure(double value)
+{
+    return QString::number(value, 'f', 4);
+}
+
+} // namespace
+
 dhparameterWidget *dhparameterWidget::instance(QWidget *parent)
 {
     static QPointer<dhparameterWidget> page;
@@ -12,19 +89,454 @@ dhparameterWidget *dhparameterWidget::instance(QWidget *parent)
 dhparameterWidget::dhparameterWidget(QWidget *parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("dhparameterWidget"));
+    qRegisterMetaType<common::QualityGateResult>("common::QualityGateResult");
+    setupUi();
+    connect(confirmBtn, &QPushButton::clicked, this, &dhparameterWidget::confirmBtnClicked);
+    connect(giveUpBtn, &QPushButton::clicked, this, &dhparameterWidget::giveupBtnClicked);
+    applyButtonRule();
 }
 
 dhparameterWidget::~dhparameterWidget() = default;
 
-void dhparameterWidget::initTableWithData() {}
+void dhparameterWidget::setupUi()
+{
+    setObjectName(QStringLiteral("dhparameterWidget"));
+    resize(242, 164);
 
-void dhparameterWidget::onAutoApplyToggled(bool) {}
+    verticalLayout = new QVBoxLayout(this);
+    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+    verticalLayout->setContentsMargins(12, 18, 12, 12);
 
-void dhparameterWidget::changeBtnsStatus(bool) {}
+    horizontalLayout = new QHBoxLayout();
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    calibResLabel = new QLabel(this);
+    calibResLabel->setObjectName(QStringLiteral("calibResLabel"));
+    // The card painter draws the caption.
+    calibResLabel->hide();
+    horizontalLayout->addWidget(calibResLabel);
+    horizontalLayout->addItem(
+        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    verticalLayout->addLayout(horizontalLayout);
 
-void dhparameterWidget::writeDHResLabls(bool) {}
+    tableLayout = new QGridLayout();
+    tableLayout->setObjectName(QStringLiteral("tableLayout"));
+    addHeader(tr("Joint"), 0, 0);
+    addHeader(tr("初始参数"), 0, 1, 4);
+    addHeader(tr("优化后参数"), 0, kResultColumn, 4);
+    const QStringList columns = {tr("Alpha(°)"), tr("a(mm)"), tr("d(mm)"), tr("Theta(°)")};
+    for (int i = 0; i < columns.size(); ++i) {
+        addHeader(columns.at(i), 1, 1 + i);
+        addHeader(columns.at(i), 1, kResultColumn + i);
+    }
+    for (int r = kFirstJointRow; r < kFirstJointRow + kPlaceholderRows; ++r) {
+        for (int c = 0; c < kColumns; ++c) {
+            QLabel *placeholder = addCell(QString(), r, c);
+            placeholder->setEnabled(false);
+            placeholder->setStyleSheet(QStringLiteral("border: none;"));
+        }
+    }
+    for (int r = 0; r < kFirstJointRow + kPlaceholderRows; ++r)
+        tableLayout->setRowStretch(r, 1);
+    for (int c = 0; c < kColumns; ++c)
+        tableLayout->setColumnStretch(c, 1);
+    verticalLayout->addLayout(tableLayout);
 
-void dhparameterWidget::updateErrorLabels(QString, QString) {}
+    resultFormLayout = new QFormLayout();
+    resultFormLayout->setObjectName(QStringLiteral("resultFormLayout"));
+    resultFormLayout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    resultFormLayout->setHorizontalSpacing(12);
+    resultFormLayout->setVerticalSpacing(8);
+    averagePosErrorLabel = new QLabel(this);
+    averagePosErrorLabel->setObjectName(QStringLiteral("averagePosErrorLabel"));
+    averagePosErrorLabel->setAlignment(Qt::AlignRight | Qt::AlignTrailing | Qt::AlignVCenter);
+    resultFormLayout->setWidget(0, QFormLayout::LabelRole, averagePosErrorLabel);
+    averagePosErrorText = new QLineEdit(this);
+    averagePosErrorText->setObjectName(QStringLiteral("averagePosErrorText"));
+    averagePosErrorText->setReadOnly(true);
+    averagePosErrorText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    resultFormLayout->setWidget(0, QFormLayout::FieldRole, averagePosErrorText);
+    averagePoseErrorLabel = new QLabel(this);
+    averagePoseErrorLabel->setObjectName(QStringLiteral("averagePoseErrorLabel"));
+    averagePoseErrorLabel->setAlignment(Qt::AlignRight | Qt::AlignTrailing | Qt::AlignVCenter);
+    resultFormLayout->setWidget(1, QFormLayout::LabelRole, averagePoseErrorLabel);
+    averagePoseErrorText = new QLineEdit(this);
+    averagePoseErrorText->setObjectName(QStringLiteral("averagePoseErrorText"));
+    averagePoseErrorText->setReadOnly(true);
+    averagePoseErrorText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    resultFormLayout->setWidget(1, QFormLayout::FieldRole, averagePoseErrorText);
+    verticalLayout->addLayout(resultFormLayout);
 
-void dhparameterWidget::markQualityGateFailures(common::QualityGateResult) {}
+    verticalLayout->addItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
+
+    horizontalLayout_2 = new QHBoxLayout();
+    horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
+    giveUpBtn = new QPushButton(this);
+    giveUpBtn->setObjectName(QStringLiteral("giveUpBtn"));
+    confirmBtn = new QPushButton(this);
+    confirmBtn->setObjectName(QStringLiteral("confirmBtn"));
+    for (QPushButton *button : {giveUpBtn, confirmBtn}) {
+        applyActionButtonSizing(button);
+        horizontalLayout_2->addWidget(button);
+    }
+    verticalLayout->addLayout(horizontalLayout_2);
+
+    verticalLayout->setStretch(0, 1);
+    verticalLayout->setStretch(1, 8);
+    verticalLayout->setStretch(2, 1);
+    verticalLayout->setStretch(3, 1);
+    verticalLayout->setStretch(4, 1);
+
+    retranslateUi();
+}
+
+void dhparameterWidget::retranslateUi()
+{
+    setWindowTitle(tr("Form"));
+    calibResLabel->setText(tr("标定结果"));
+    averagePosErrorLabel->setText(tr("验证平均位置误差(mm)："));
+    averagePoseErrorLabel->setText(tr("验证最大位置误差(mm)："));
+    giveUpBtn->setText(tr("放弃"));
+    confirmBtn->setText(tr("应用"));
+}
+
+QLabel *dhparameterWidget::addHeader(const QString &text, int row, int column, int columnSpan)
+{
+    auto *header = new QLabel(text, this);
+    header->setAlignment(Qt::AlignCenter);
+    header->setStyleSheet(kHeaderStyle);
+    tableLayout->addWidget(header, row, column, 1, columnSpan);
+    return header;
+}
+
+QLabel *dhparameterWidget::addCell(const QString &text, int row, int column)
+{
+    auto *cell = new QLabel(text, this);
+    cell->setAlignment(Qt::AlignCenter);
+    cell->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    tableLayout->addWidget(cell, row, column);
+    return cell;
+}
+
+void dhparameterWidget::paintEvent(QPaintEvent *event)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    drawCardFrame(this, painter, tr("标定结果"));
+    QWidget::paintEvent(event);
+}
+
+bool dhparameterWidget::isAutoApplyEnabled() const
+{
+    return autoApplyEnabled;
+}
+
+void dhparameterWidget::applyButtonRule()
+{
+    giveUpBtn->setEnabled(hasPendingResult);
+    confirmBtn->setEnabled(hasPendingResult && !autoApplyEnabled);
+}
+
+void dhparameterWidget::changeBtnsStatus(bool enable)
+{
+    hasPendingResult = enable;
+    applyButtonRule();
+}
+
+void dhparameterWidget::onAutoApplyToggled(bool checked)
+{
+    pluginLog() << "autoApply toggled:" << checked;
+    autoApplyEnabled = checked;
+    applyButtonRule();
+}
+
+void dhparameterWidget::initTableWithData()
+{
+    for (int i = tableLayout->count() - 1; i >= 0; --i) {
+        int row = 0;
+        int column = 0;
+        int rowSpan = 0;
+        int columnSpan = 0;
+        tableLayout->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+        // Theta (column 4) too: left behind, old values would show under the new ones.
+        if (row < kFirstJointRow || column >= kResultColumn)
+            continue;
+        QLayoutItem *item = tableLayout->takeAt(i);
+        if (QWidget *widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        }
+        delete item;
+    }
+    const int axes = common::axisNum;
+    for (int r = 0; r < axes; ++r) {
+        // The controller's set may be short of a joint.
+        addCell(common::jointName(r), r + kFirstJointRow, 0)->setStyleSheet(kHeaderStyle);
+        for (int i = 0; i < 4; ++i) {
+            const int index = 4 * r + i;
+            const QString text = index < common::originalDHParamsVec.size()
+                                     ? figure(common::originalDHParamsVec.at(index))
+                                     : QString();
+            addCell(text, r + kFirstJointRow, 1 + i);
+        }
+    }
+    for (int r = 0; r <= axes + 1; ++r)
+        tableLayout->setRowStretch(r, 1);
+    for (int c = 0; c < kColumns; ++c)
+        tableLayout->setColumnStretch(c, 1);
+}
+
+void dhparameterWidget::writeDHResLabls(bool isReset)
+{
+    for (const std::vector<QLabel *> &row : resultLabels) {
+        for (QLabel *label : row) {
+            if (tableLayout->indexOf(label) >= 0)
+                tableLayout->removeWidget(label);
+            label->hide();
+            label->deleteLater();
+        }
+    }
+    resultLabels.clear();
+    pluginLog() << "common::optimizedDHParamsVec : " << common::optimizedDHParamsVec;
+    pluginLog() << "common::axisNum : " << common::axisNum;
+
+    // A controller read without parameters leaves the count at -1: no rows then.
+    const int axes = qMax(0, common::axisNum);
+    resultLabels.reserve(static_cast<size_t>(axes));
+    for (int r = 0; r < axes; ++r) {
+        std::vector<QLabel *> row;
+        for (int i = 0; i < 4; ++i)
+            row.push_back(addCell(QString(), r + kFirstJointRow, kResultColumn + i));
+        resultLabels.push_back(row);
+    }
+    for (int r = 0; r < axes; ++r) {
+        for (int i = 0; i < 4; ++i) {
+            const int index = 4 * r + i;
+            if (index >= common::optimizedDHParamsVec.size())
+                continue;
+            QLabel *label = static_cast<size_t>(r) < resultLabels.size()
+                                ? resultLabels[static_cast<size_t>(r)][static_cast<size_t>(i)]
+                                : nullptr;
+            if (!label) {
+                pluginLog() << "trans qlable error!!!";
+                continue;
+            }
+            label->setText(isReset ? QString() : figure(common::optimizedDHParamsVec.at(index)));
+        }
+    }
+}
+
+void dhparameterWidget::updateErrorLabels(QString validAvgPosError, QString validMaxPosError)
+{
+    averagePosErrorText->setText(validAvgPosError);
+    averagePoseErrorText->setText(validMaxPosError);
+    averagePosErrorText->setStyleSheet(QString());
+    averagePoseErrorText->setStyleSheet(QString());
+}
+
+void dhparameterWidget::clearErrorFields()
+{
+    updateErrorLabels(QString(), QString());
+}
+
+void dhparameterWidget::markQualityGateFailures(common::QualityGateResult result)
+{
+    if (result.avgError > result.avgErrorLimit)
+        averagePosErrorText->setStyleSheet(kRed);
+    if (result.maxError > result.maxErrorLimit)
+        averagePoseErrorText->setStyleSheet(kRed);
+    const QVector<double> &optimized = common::optimizedDHParamsVec;
+    const QVector<double> &original = common::originalDHParamsVec;
+    for (int r = 0; r < common::axisNum && static_cast<size_t>(r) < resultLabels.size(); ++r) {
+        for (int i = 0; i < 4; ++i) {
+            const int index = 4 * r + i;
+            if (index >= optimized.size() || index >= original.size())
+                return;
+            const bool length = i == 1 || i == 2;
+            const double limit = length ? result.lengthDeltaLimit : result.angleDeltaLimit;
+            if (std::abs(optimized.at(index) - original.at(index)) > limit)
+                resultLabels[static_cast<size_t>(r)][static_cast<size_t>(i)]->setStyleSheet(kRed);
+        }
+    }
+}
+
+// Alpha, a and d of the new set with the controller's own theta: the optimised theta offset
+// reaches the controller through the zero offsets. A 7-axis controller also takes its extra
+// link group back unchanged.
+QJsonArray dhparameterWidget::buildDHPayload(const QVector<double> &parameters, int axisNum) const
+{
+    const QVector<double> &original = common::originalDHParamsVec;
+    QJsonArray payload;
+    for (int j = 0; j < 4 * axisNum; ++j)
+        payload.append(j % 4 == 3 ? original.value(j) : parameters.value(j));
+    if (axisNum == 7) {
+        for (int j = original.size() - 4; j < original.size(); ++j)
+            payload.append(original.value(j));
+    }
+    return payload;
+}
+
+bool dhparameterWidget::applyCommand(const QString &tag, const QString &key,
+                                     const QJsonObject &payload)
+{
+    const QString prefix = QStringLiteral("[APPLY][") + tag + QStringLiteral("] ");
+    pluginLog() << prefix + QStringLiteral("start, key = ") + key;
+    pluginLog() << prefix + QStringLiteral("payload = ") << payload;
+    const QJsonValue response =
+        tessel::tesselInterface().execCommandVantorData(key, QVariant(payload));
+    const bool ok = judgeResponse(response);
+    pluginLog() << prefix + (ok ? QStringLiteral("SUCCESS") : QStringLiteral("FAILED"))
+                       + QStringLiteral(", response = ")
+                << response;
+    return ok;
+}
+
+void dhparameterWidget::refuse(const QString &text)
+{
+    QMessageBox::warning(this, tr("错误"), text, QMessageBox::Ok);
+}
+
+void dhparameterWidget::reportWriteFailure()
+{
+    showAutoCloseMessageBox(this, QMessageBox::Warning, tr("错误"), tr("写入控制器失败"), kBoxMs);
+}
+
+bool dhparameterWidget::applyResult()
+{
+    // The controller commands wait in a nested event loop, where a second press or the
+    // automatic apply could start another write sequence into the first.
+    if (applying) {
+        pluginLog() << "skip apply: a write to the controller is in progress";
+        return false;
+    }
+    const QScopedValueRollback<bool> busy(applying, true);
+
+    const int axes = common::axisNum;
+    const int complete = common::originalDHParamsVec.size() - 4;
+    // A set of other length than the joints would send numbers that were never read.
+    const auto isComplete = [complete, axes](const QVector<double> &set) {
+        return set.size() == complete && set.size() == 4 * axes;
+    };
+    const bool production = common::calibMode == QLatin1String("product");
+    if (production) {
+        if (!isComplete(common::productDHParamsVec) || common::productZeroPointsVec.empty()
+            || common::productZeroPointsVec.size() != common::zeroPointsVec.size()) {
+            refuse(tr("生产模式写入参数长度不匹配或零点为空"));
+            return false;
+        }
+        if (!isComplete(common::optimizedDHParamsVec)) {
+            refuse(tr("未找到标定结果"));
+            return false;
+        }
+        const QJsonObject dh{
+            {QStringLiteral("DH_A"), buildDHPayload(common::optimizedDHParamsVec, axes)},
+            {QStringLiteral("DH_L"), buildDHPayload(common::productDHParamsVec, axes)}};
+        if (!applyCommand(QStringLiteral("DH_WRITE"), QStringLiteral("factory.set_DH_params_link"),
+                          dh)) {
+            reportWriteFailure();
+            return false;
+        }
+        const QJsonArray zeroA = toArray(common::zeroPointsVec);
+        const QJsonArray zeroL = toArray(common::productZeroPointsVec);
+        pluginLog() << "zeroArrayA:" << zeroA;
+        pluginLog() << "zeroArrayL:" << zeroL;
+        const QJsonObject zero{{QStringLiteral("joint_angle_A"), zeroA},
+                               {QStringLiteral("joint_angle_L"), zeroL}};
+        if (!applyCommand(QStringLiteral("ZERO_WRITE"),
+                          QStringLiteral("ethercat.set_precision_compensation_zero"), zero)) {
+            reportWriteFailure();
+            return false;
+        }
+        return reboot(true);
+    }
+
+    if (!isComplete(common::optimizedDHParamsVec)) {
+        refuse(tr("未找到标定结果"));
+        return false;
+    }
+    const QJsonObject dh{
+        {QStringLiteral("DH_params_all"), buildDHPayload(common::optimizedDHParamsVec, axes)}};
+    if (!applyCommand(QStringLiteral("DH_WRITE"), QStringLiteral("factory.set_DH_params_all"),
+                      dh)) {
+        reportWriteFailure();
+        return false;
+    }
+    const QJsonArray dataArray = toArray(common::zeroPointsVec);
+    pluginLog() << "dataArray:" << dataArray;
+    const QJsonObject zero{{QStringLiteral("joint_angle_A"), dataArray}};
+    pluginLog() << "jsonObject : " << zero;
+    if (!applyCommand(QStringLiteral("ZERO_WRITE"),
+                      QStringLiteral("ethercat.set_precision_compensation_zero"), zero)) {
+        reportWriteFailure();
+        return false;
+    }
+    return reboot(false);
+}
+
+bool dhparameterWidget::reboot(bool production)
+{
+    pluginLog() << "[APPLY][REBOOT] start";
+    const bool ok = tessel::tesselInterface().rcRequestFullCommand(
+        QStringLiteral("system.controller.reboot"), QJsonValue(QJsonValue::Null), kRebootTimeout);
+    pluginLog() << QStringLiteral("[APPLY][REBOOT] ")
+                       + (ok ? QStringLiteral("SUCCESS") : QStringLiteral("FAILED"))
+                       + QStringLiteral(", response = ")
+                << ok;
+    if (!ok) {
+        reportWriteFailure();
+        return false;
+    }
+    hasPendingResult = false;
+    applyButtonRule();
+    emit confirmBtnSingals();
+    common::optimizedDHParamsVec.clear();
+    if (production) {
+        common::productDHParamsVec.clear();
+        common::productZeroPointsVec.clear();
+    }
+    return true;
+}
+
+void dhparameterWidget::confirmBtnClicked()
+{
+    pluginLog() << "enter confirmBtnClicked";
+    if (!applyResult()) {
+        pluginLog() << "leave confirmBtnClicked with failure";
+        return;
+    }
+    writeDHResLabls(true);
+    clearErrorFields();
+    pluginLog() << "leave confirmBtnClicked";
+}
+
+void dhparameterWidget::autoApply()
+{
+    pluginLog() << "enter autoApply";
+    if (!autoApplyEnabled) {
+        pluginLog() << "skip autoApply: switch is disabled";
+        return;
+    }
+    if (!hasPendingResult) {
+        pluginLog() << "skip autoApply: no pending calibration result";
+        return;
+    }
+    if (applyResult())
+        pluginLog() << "leave autoApply";
+    else
+        pluginLog() << "leave autoApply with failure";
+}
+
+void dhparameterWidget::giveupBtnClicked()
+{
+    pluginLog() << "enter giveupBtnClicked";
+    hasPendingResult = false;
+    applyButtonRule();
+    emit giveupBtnSignals();
+    writeDHResLabls(true);
+    clearErrorFields();
+    common::optimizedDHParamsVec.clear();
+    common::productDHParamsVec.clear();
+    common::productZeroPointsVec.clear();
+    pluginLog() << "leave giveupBtnClicked";
+}
