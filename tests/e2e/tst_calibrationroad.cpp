@@ -62,6 +62,27 @@ QString figure(double value)
     return QString::number(value, 'f', 4);
 }
 
+// The setup page's table: the value shown in a parameter cell, and a row's button.
+QString setupValue(QWidget *page, int row, int column)
+{
+    auto *grid = page->findChild<QGridLayout *>(QStringLiteral("tableLayout"));
+    QLayoutItem *item = grid ? grid->itemAtPosition(row, column) : nullptr;
+    QLabel *label = item && item->widget() ? item->widget()->findChild<QLabel *>() : nullptr;
+    return label ? label->text() : QStringLiteral("<no value>");
+}
+
+QString setupFigure(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+QPushButton *setupRowButton(QWidget *page, int row)
+{
+    auto *grid = page->findChild<QGridLayout *>(QStringLiteral("tableLayout"));
+    QLayoutItem *item = grid ? grid->itemAtPosition(row, 5) : nullptr;
+    return item ? qobject_cast<QPushButton *>(item->widget()) : nullptr;
+}
+
 QString pluginLog()
 {
     QString text;
@@ -137,33 +158,60 @@ void tst_CalibrationRoad::wholeCalibration()
     const QVector<double> factory = controller->dhParams();
     calibWidget *run = calibWidget::instance();
     dhparameterWidget *result = dhparameterWidget::instance();
-    auto *sn = setupWidget::instance()->findChild<QLineEdit *>("snLineEdit");
-    if (!sn)
-        QSKIP("the setup page is still its placeholder: it has no \"snLineEdit\"");
+    setupWidget *setup = setupWidget::instance();
+    auto *sn = setup->findChild<QLineEdit *>("snLineEdit");
+    QVERIFY(sn);
     support::ModalDialogWatcher watcher;
+    watcher.setDefaultAnswer(support::DialogAnswer::reject());
 
     // Connect: the setup page reads the controller's set and the result card shows it.
     QVERIFY(m_host->start("SR6-900"));
     QTRY_COMPARE(common::axisNum, 6);
     QTRY_COMPARE(cellText(result, 3, 1), figure(factory[4]));
     QCOMPARE(cellText(result, 7, 0), QStringLiteral("J6"));
+    QCOMPARE(setupValue(setup, 3, 2), setupFigure(factory[5]));
+    QCOMPARE(common::robotType, QStringLiteral("SR6-900"));
     controller->clearCalls();
 
-    // Choose (the default selection) and type the serial number.
+    // Choose: unlock the table, take every parameter but those of J1; type the SN.
+    watcher.addAnswer(support::DialogAnswer::type("sorvik"));
+    QTest::mouseClick(setup->findChild<QPushButton *>("lockBtn"), Qt::LeftButton);
+    QCOMPARE(setup->findChild<QPushButton *>("lockBtn")->text(), QStringLiteral("🔓 锁定"));
+    auto *range = setup->findChild<QPushButton *>("rangeBtn");
+    QCOMPARE(range->text(), QStringLiteral("全参"));
+    watcher.addAnswer(support::DialogAnswer::press("确认"));
+    QTest::mouseClick(range, Qt::LeftButton);
+    QCOMPARE(range->text(), QStringLiteral("中轴"));
+    QTest::mouseClick(setupRowButton(setup, 2), Qt::LeftButton);
+    QCOMPARE(setupRowButton(setup, 2)->text(), QStringLiteral("全选"));
+    QCOMPARE(watcher.count(), 2);
     QTest::keyClicks(sn, "SN-E2E-001");
 
     // Start: the stand-in collector reads the request file and leaves its result.
     auto *start = run->findChild<QPushButton *>("runCalibrationBtn");
     auto *status = run->findChild<QLabel *>("calibrationLabel");
+    // The automatic apply is timed from the moment the run card shows the result, not from
+    // whenever the test next looks: a busy machine must not shorten the measured delay.
+    QElapsedTimer sinceResult;
+    QObject probe;
+    connect(run, &calibWidget::changeBtnsStatus, &probe, [&sinceResult](bool enable) {
+        if (enable && !sinceResult.isValid())
+            sinceResult.start();
+    });
     QTest::mouseClick(start, Qt::LeftButton);
     QCOMPARE(start->text(), QStringLiteral("取消标定"));
     const QJsonObject request = readJson(common::workFolder + "/calibInfo.json");
-    QCOMPARE(request["robot_profile"].toObject()["serial_number"].toString(),
-             QStringLiteral("SN-E2E-001"));
+    const QJsonObject profile = request["robot_profile"].toObject();
+    QCOMPARE(profile["serial_number"].toString(), QStringLiteral("SN-E2E-001"));
+    QCOMPARE(profile["robot_name"].toString(), QStringLiteral("SR6-900"));
+    QCOMPARE(request["mode"].toString(), QStringLiteral("normal"));
+    const QJsonObject lockedJ1{
+        {"joint_index", 0},
+        {"locked_params", QJsonArray{"alpha", "a", "d", "theta"}}};
+    QCOMPARE(request["algorithm_constraints"].toArray(), QJsonArray{lockedJ1});
     QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("请检查右侧数据并应用参数"), 15000);
-    QElapsedTimer sinceResult;
-    sinceResult.start();
-    QCOMPARE(watcher.count(), 0);
+    QVERIFY(sinceResult.isValid());
+    QCOMPARE(watcher.count(), 2);
     const QString log = pluginLog();
     QVERIFY(log.contains("Progress: 8/8"));
     QVERIFY(log.indexOf("Progress: 8/8") < log.indexOf("Enter optimization phase"));
@@ -212,7 +260,13 @@ void tst_CalibrationRoad::wholeCalibration()
     QCOMPARE(cellText(result, 4, 4), figure(factory[11])); // theta stays the controller's
     QCOMPARE(controller->dhParams().mid(0, 24), sent);
     QCOMPARE(common::originalDHParamsVec.mid(0, 24), sent);
-    QCOMPARE(watcher.count(), 0);
+    // The setup page too: the new set, the default selection, still unlocked.
+    QCOMPARE(setupValue(setup, 2, 2), setupFigure(sent[1]));
+    QCOMPARE(setupRowButton(setup, 2)->text(), QStringLiteral("全选"));
+    QCOMPARE(setupRowButton(setup, 3)->text(), QStringLiteral("全不选"));
+    QCOMPARE(range->text(), QStringLiteral("全参"));
+    QVERIFY(setupRowButton(setup, 2)->isEnabled());
+    QCOMPARE(watcher.count(), 2);
 }
 
 void tst_CalibrationRoad::cleanupTestCase()
