@@ -6,6 +6,15 @@
 class PendantHome
 {
 public:
-    // Creates the folder and its fixed layout and makes it the current directory.
-    static bool prepare(const QString &home, QString *error);
+    // The calibration plug-in's fixed work folder, relative to the home on this platform.
+    static QString workFolder();
+
+    // Creates the folder and its fixed layout, makes it the current directory and installs the
+    // stand-in external programs from `workFolderTemplate` (when not empty) into the work folder.
+    static bool prepare(const QString &home, QString *error,
+                        const QString &workFolderTemplate = QString());
+
+    // Copies every file of `from` into `to`, replacing older copies and keeping whatever else
+    // `to` holds (results of earlier runs).
+    static bool installTree(const QString &from, const QString &to, QString *error);
 };

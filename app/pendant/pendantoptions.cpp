@@ -45,7 +45,13 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
         QCoreApplication::translate("PendantOptions",
                                     "Milliseconds the simulated controller takes to reboot."),
         QStringLiteral("ms"), QStringLiteral("1500"));
-    parser.addOptions({home, plugins, robot, screenshot, demo, quitAfter, rebootDelay});
+    const QCommandLineOption tools(
+        QStringLiteral("tools"),
+        QCoreApplication::translate("PendantOptions",
+                                    "Folder of stand-in external programs to install into the "
+                                    "home's work folder."),
+        QStringLiteral("dir"), QStringLiteral(TESSEL_WORKFOLDER_TEMPLATE));
+    parser.addOptions({home, plugins, robot, screenshot, demo, quitAfter, rebootDelay, tools});
 
     PendantOptions options;
     if (!parser.parse(arguments)) {
@@ -63,6 +69,7 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
     options.robotModel = parser.value(robot);
     options.screenshot = parser.value(screenshot);
     options.demoDir = parser.value(demo);
+    options.toolsDir = parser.value(tools);
     if (!sim::SimulatedController::modelNames().contains(options.robotModel)) {
         options.ok = false;
         options.error = QCoreApplication::translate("PendantOptions", "Unknown robot model: %1")

@@ -11,6 +11,7 @@ struct PendantOptions
     QString robotModel;
     QString screenshot;
     QString demoDir;
+    QString toolsDir; // stand-in external programs for the work folder; empty for none
     int quitAfterMs = -1;
     int rebootDelayMs = 1500;
     bool ok = true;

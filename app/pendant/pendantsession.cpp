@@ -74,7 +74,10 @@ bool PendantSession::start()
     const QString pluginDir = m_options.pluginDir.isEmpty()
                                   ? QString()
                                   : QFileInfo(m_options.pluginDir).absoluteFilePath();
-    if (!PendantHome::prepare(m_options.home, &error)) {
+    const QString tools = m_options.toolsDir.isEmpty()
+                              ? QString()
+                              : QFileInfo(m_options.toolsDir).absoluteFilePath();
+    if (!PendantHome::prepare(m_options.home, &error, tools)) {
         say(error);
         return false;
     }

@@ -5,7 +5,8 @@
 #include <QPainterPath>
 #include <QWidget>
 
-void drawCardFrame(QWidget *widget, QPainter &painter, const QString &caption)
+void drawCardFrame(QWidget *widget, QPainter &painter, const QString &caption,
+                   Qt::Alignment captionAlignment)
 {
     painter.setRenderHint(QPainter::Antialiasing, true);
     QFont font = painter.font();
@@ -26,5 +27,5 @@ void drawCardFrame(QWidget *widget, QPainter &painter, const QString &caption)
     painter.fillRect(title, Qt::white);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    painter.drawText(title.adjusted(6, 3, -6, -3), Qt::AlignLeft | Qt::AlignVCenter, caption);
+    painter.drawText(title.adjusted(6, 3, -6, -3), captionAlignment, caption);
 }

@@ -1,5 +1,6 @@
 #include "pluginui.h"
 
+#include "log/tessellog_p.h"
 #include "plugin/pluginsettingpage_p.h"
 #include "plugin/tessel_p.h"
 #include "ui/pluginmodule_p.h"
@@ -36,8 +37,14 @@ int CreateCenterWidget(const QString &pluginName, QWidget *widget)
     if (status != 0)
         return status;
     auto *tessel = qobject_cast<Tessel *>(module);
-    if (widget && tessel && tessel->settingPage())
-        tessel->settingPage()->addContentWidget(widget);
+    if (!widget)
+        return 0;
+    // Without a page in the host nobody would own the widget: the caller must keep it.
+    if (!tessel || !tessel->settingPage()) {
+        TESSEL_LOG(Error, "tessel::CreateCenterWidget") << "no page in the host for " << pluginName;
+        return -3;
+    }
+    tessel->settingPage()->addContentWidget(widget);
     return 0;
 }
 

@@ -1,3 +1,4 @@
+#include "pendanthome.h"
 #include "pendantoptions.h"
 #include "pendantsession.h"
 #include "pendantwindow.h"
@@ -73,6 +74,7 @@ private slots:
     void executableRunsOffscreenAndExitsCleanly();
     void executableDemoShowsEveryPage();
     void executableRefusesBadArguments();
+    void workFolderInstallKeepsResultsAndRefreshesPrograms();
 };
 
 void tst_Pendant::options_data()
@@ -242,6 +244,41 @@ void tst_Pendant::executableDemoShowsEveryPage()
     QVERIFY(!QImage(QDir(demo).filePath(QStringLiteral("02-controller-rebooting.png"))).isNull());
     QVERIFY(!QImage(QDir(demo).filePath(QStringLiteral("03-controller-back.png"))).isNull());
     QCOMPARE(run.out.count(QStringLiteral("controller link up (SR6-900)")), 2);
+    // The stand-in programs are in the home's work folder, ready to run.
+    const QFileInfo optimiser(dir.filePath(
+        QStringLiteral("home/D:/VeltraPemba/calib/veltraalgorithm/calib-2.1.0.exe")));
+    QVERIFY(optimiser.isFile() && optimiser.isExecutable());
+}
+
+void tst_Pendant::workFolderInstallKeepsResultsAndRefreshesPrograms()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString from = dir.filePath(QStringLiteral("template"));
+    const QString to = dir.filePath(QStringLiteral("work"));
+    const auto write = [](const QString &path, const QByteArray &content) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+               && file.write(content) == content.size();
+    };
+    const QString program = QStringLiteral("/calib/tool/run-1.0.exe");
+    QVERIFY(write(from + program, "#!/bin/sh\necho new\n"));
+    QVERIFY(QFile::setPermissions(from + program, QFile::permissions(from + program)
+                                                      | QFileDevice::ExeOwner));
+    QVERIFY(write(to + program, "#!/bin/sh\necho old\n"));
+    QVERIFY(write(to + QStringLiteral("/results/calib_results/SN1/report.xlsx"), "kept"));
+
+    QString error;
+    QVERIFY2(PendantHome::installTree(from, to, &error), qPrintable(error));
+    QFile copied(to + program);
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QCOMPARE(copied.readAll(), QByteArray("#!/bin/sh\necho new\n"));
+    QVERIFY(QFileInfo(to + program).isExecutable());
+    QVERIFY(QFileInfo::exists(to + QStringLiteral("/results/calib_results/SN1/report.xlsx")));
+
+    QVERIFY(!PendantHome::installTree(dir.filePath(QStringLiteral("missing")), to, &error));
+    QVERIFY(error.contains(QStringLiteral("missing")));
 }
 
 void tst_Pendant::executableRefusesBadArguments()

@@ -48,6 +48,7 @@ private slots:
     void refusals_data();
     void refusals();
     void centreWidgetGoesIntoThePluginPage();
+    void centreWidgetRefusedWithoutAPluginPage();
     void statusBarItemsGoBeforeTheStretch();
     void physicalButtonsReachTheHost();
     void dataPathOfALiveModule();
@@ -118,6 +119,23 @@ void tst_PluginUi::refusals()
              qPrintable(line));
     QVERIFY(line.endsWith(QStringLiteral("\033[0m")));
     QCOMPARE(path, QStringLiteral("untouched"));
+}
+
+void tst_PluginUi::centreWidgetRefusedWithoutAPluginPage()
+{
+    tessel::tesselFactory().regist(QStringLiteral("Pageless"), [](QObject *parent) {
+        return new tessel::PluginBase(parent);
+    });
+    std::unique_ptr<tessel::Tessel> module(qobject_cast<tessel::Tessel *>(
+        skald::bfactory().create(QStringLiteral("Pageless"), nullptr)));
+    QVERIFY(module);
+    QLabel label(QStringLiteral("page"));
+    LineCapture lines;
+    QCOMPARE(tessel::CreateCenterWidget(QStringLiteral("Pageless"), &label), -3);
+    QVERIFY(!label.parentWidget());
+    QCOMPARE(s_lines.size(), 1);
+    QVERIFY2(s_lines.first().contains(QStringLiteral("no page in the host for Pageless")),
+             qPrintable(s_lines.first()));
 }
 
 void tst_PluginUi::centreWidgetGoesIntoThePluginPage()

@@ -1,0 +1,114 @@
+#include "centerwidget.h"
+
+#include "ui_centerwidget.h"
+
+#include "common/calibrationstate.h"
+#include "iso/displayisowidget.h"
+#include "iso/setupisowidget.h"
+#include "pages/calibwidget.h"
+#include "pages/dhparameterwidget.h"
+#include "pages/infowidget.h"
+#include "pages/setupwidget.h"
+
+#include <QButtonGroup>
+
+namespace {
+
+const QString kUncheckedStyle = QStringLiteral(
+    "QPushButton {    background-color: #c8d2df;    color: #0f172a;    border: none;"
+    "    border-radius: 8px;    padding: 0 18px;}"
+    "QPushButton:hover {    background-color: #b7c5d8;}");
+const QString kCheckedStyle = QStringLiteral(
+    "QPushButton {    background-color: #2d5b8a;    color: #ffffff;    border: none;"
+    "    border-radius: 8px;    padding: 0 18px;}"
+    "QPushButton:hover {    background-color: #356899;}");
+
+enum Tab { InfoTab = 0, CalibTab = 1, IsoTab = 2 };
+
+} // namespace
+
+centerWidget::centerWidget(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::centerWidget)
+    , navGroup(new QButtonGroup(this))
+{
+    ui->setupUi(this);
+
+    navGroup->setExclusive(true);
+    navGroup->addButton(ui->infoNavBtn, InfoTab);
+    navGroup->addButton(ui->calibNavBtn, CalibTab);
+    navGroup->addButton(ui->isoNavBtn, IsoTab);
+    for (QPushButton *button : {ui->infoNavBtn, ui->calibNavBtn, ui->isoNavBtn}) {
+        button->setMinimumSize(92, 40);
+        button->setMaximumHeight(40);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setStyleSheet(kUncheckedStyle);
+    }
+
+    connect(navGroup, QOverload<QAbstractButton *>::of(&QButtonGroup::buttonClicked), this,
+            [this](QAbstractButton *button) {
+                ui->stackedWidget->setCurrentIndex(navGroup->id(button));
+            });
+    connect(ui->stackedWidget, &QStackedWidget::currentChanged, this, [this](int index) {
+        if (QAbstractButton *button = navGroup->button(index))
+            button->setChecked(true);
+        applyNavStyles();
+        // The robot may have changed since the tab was last shown.
+        if (index == IsoTab)
+            setupisowidget::instance()->loadDefaultIsoPoses();
+    });
+
+    common::workFolder = QStringLiteral("D:/VeltraPemba");
+    placePages();
+    wireCalibrationTab();
+
+    ui->infoNavBtn->setChecked(true);
+    ui->stackedWidget->setCurrentIndex(InfoTab);
+    applyNavStyles();
+}
+
+centerWidget::~centerWidget()
+{
+    delete ui;
+}
+
+void centerWidget::placePages()
+{
+    ui->infoPageLayout->addWidget(infoWidget::instance(ui->infoPage));
+
+    ui->verticalLayout->addWidget(setupWidget::instance(ui->tab1));
+    ui->verticalLayout->addWidget(calibWidget::instance(ui->tab1));
+    ui->verticalLayout->setContentsMargins(20, 20, 10, 20);
+    ui->verticalLayout->setSpacing(40);
+    ui->verticalLayout->setStretch(0, 3);
+    ui->verticalLayout->setStretch(1, 1);
+
+    ui->frameLayout->addWidget(dhparameterWidget::instance(ui->tab1Frame));
+    ui->frameLayout->setContentsMargins(10, 20, 20, 20);
+    ui->tab1_main_layout->setStretch(0, 1);
+    ui->tab1_main_layout->setStretch(1, 1);
+
+    ui->tab2LeftFrameLayout->addWidget(setupisowidget::instance(ui->tab2LeftFrame));
+    ui->tab2RightFrameLayout->addWidget(displayisowidget::instance(ui->tab2RightFrame));
+    ui->tab2_main_layout->setStretch(0, 1);
+    ui->tab2_main_layout->setStretch(1, 1);
+}
+
+void centerWidget::wireCalibrationTab()
+{
+    // The order matters: closing a result resets the run card before the setup page.
+    dhparameterWidget *result = dhparameterWidget::instance();
+    calibWidget *run = calibWidget::instance();
+    setupWidget *setup = setupWidget::instance();
+    connect(result, &dhparameterWidget::giveupBtnSignals, run, &calibWidget::resetAll);
+    connect(result, &dhparameterWidget::giveupBtnSignals, setup, &setupWidget::resetAll);
+    connect(result, &dhparameterWidget::confirmBtnSingals, run, &calibWidget::resetAll);
+    connect(result, &dhparameterWidget::confirmBtnSingals, setup, &setupWidget::resetAll);
+    connect(setup, &setupWidget::autoApplyToggled, result, &dhparameterWidget::onAutoApplyToggled);
+}
+
+void centerWidget::applyNavStyles()
+{
+    for (QPushButton *button : {ui->infoNavBtn, ui->calibNavBtn, ui->isoNavBtn})
+        button->setStyleSheet(button->isChecked() ? kCheckedStyle : kUncheckedStyle);
+}

@@ -1,0 +1,75 @@
+#include "veltra.h"
+
+#include "centerwidget.h"
+#include "pluginlog.h"
+
+#include "common/calibrationstate.h"
+#include "interface/interfacemanager.h"
+#include "plugin/pluginregister.h"
+#include "ui/pluginui.h"
+
+#include <QDebug>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+
+namespace tessel {
+
+namespace {
+
+const QString kName = QStringLiteral("Veltra");
+
+// Runs while the library loads, before the host asks for the plug-in.
+const bool registered = [] {
+    tesselFactory().regist(kName, [](QObject *parent) -> PluginBase * {
+        return new Veltra(parent);
+    });
+    return true;
+}();
+
+} // namespace
+
+Veltra::Veltra(QObject *parent)
+    : PluginBase(parent)
+{
+}
+
+void Veltra::init()
+{
+    InterfaceManager &controller = tesselInterface();
+    connect(&controller, &InterfaceManager::sigNetworkConnect, this,
+            [] { qDebug() << "tessel::TesselDemo : Connect"; });
+    connect(&controller, &InterfaceManager::sigNetworkDisConnect, this,
+            [] { qDebug() << "tessel::TesselDemo : DisConnect"; });
+
+    // Early DH parameters when the command service offers them; the setup page reads them
+    // again on every connection.
+    const QJsonValue support =
+        controller.getVantorData(QStringLiteral("factory.get_dh_params_support"))
+            .toObject()
+            .value(QStringLiteral("data"));
+    if (support.isBool()) {
+        const QJsonArray rows =
+            controller.getVantorData(QStringLiteral("factory.set_DH_params_link")).toArray();
+        for (const QJsonValue &row : rows) {
+            if (!row.isArray())
+                continue;
+            for (const QJsonValue &number : row.toArray())
+                common::originalDHParamsVec.append(number.toDouble());
+        }
+        common::axisNum = rows.size() / 4;
+    }
+
+    auto *page = new centerWidget(nullptr);
+    if (CreateCenterWidget(kName, page) != 0) {
+        // Nobody else would ever own the page and its pages.
+        pluginLog() << "init" << " : " << "CreateCenterWidget failed";
+        delete page;
+    }
+}
+
+void Veltra::afterInit()
+{
+}
+
+} // namespace tessel
