@@ -112,6 +112,7 @@ calibWidget::calibWidget(QWidget *parent)
     connect(this, &calibWidget::isAllOptionsSelect, setup, &setupWidget::isAllOptionsSelect);
     connect(this, &calibWidget::isSNEmpty, setup, &setupWidget::isSNEmpty);
     connect(this, &calibWidget::writeIntoJson, setup, &setupWidget::writeIntoJson);
+    connect(this, &calibWidget::isRequestFileWritten, setup, &setupWidget::isRequestFileWritten);
     dhparameterWidget *result = dhparameterWidget::instance();
     connect(this, &calibWidget::changeBtnsStatus, result, &dhparameterWidget::changeBtnsStatus);
     connect(this, &calibWidget::calibrationDoneVec, result, &dhparameterWidget::writeDHResLabls);
@@ -247,11 +248,16 @@ void calibWidget::onRunCalibrationBtnClicked()
     running = true;
     emit changeBtnsStatus(false);
     emit writeIntoJson();
+    // A collector started on an older request would calibrate what the operator did not choose.
+    bool written = false;
+    emit isRequestFileWritten(written);
 
     const QString folder = common::workFolder + QStringLiteral("/calib/collectcalibposes");
     const ProgramMatch match = findProgram(folder, QStringLiteral("collectCalibPoses"));
-    if (match.count != 1) {
-        const QString text = match.count == 0 ? tr("未匹配到采点程序") : tr("匹配到多个采点程序");
+    if (!written || match.count != 1) {
+        const QString text = !written            ? tr("写入标定请求文件失败")
+                             : match.count == 0 ? tr("未匹配到采点程序")
+                                                : tr("匹配到多个采点程序");
         QMessageBox::critical(nullptr, tr("ERROR"), text, QMessageBox::Ok);
         runCalibrationBtn->setText(tr("启动标定"));
         runCalibrationBtn->setEnabled(true);

@@ -25,6 +25,7 @@ signals:
     void isAllOptionsSelect(bool &isSelected);
     void isSNEmpty();
     void writeIntoJson();
+    void isRequestFileWritten(bool &written);
     void changeBtnsStatus(bool enable);
     void calibrationDoneVec(bool isReset);
     void calibrationDoneStr(QString calibAvgPosError, QString validAvgPosError);

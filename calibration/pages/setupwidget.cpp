@@ -748,6 +748,7 @@ void setupWidget::resetAll()
 void setupWidget::writeIntoJson()
 {
     pluginLog() << "writeIntoJson" << "[in]";
+    requestWritten = false;
     CalibRequestFile::RobotProfile profile;
     profile.ip = common::robotIP;
     profile.serialNumber = common::serialNumber;
@@ -767,9 +768,14 @@ void setupWidget::writeIntoJson()
 
     QString error;
     if (!request.write(common::workFolder, &error)) {
-        // The run goes on regardless; the log says why the collector lacks a fresh request.
         pluginLog() << "writeIntoJson failed : " << error;
         return;
     }
+    requestWritten = true;
     pluginLog() << "Leave writeIntoJson" << QString(37, QLatin1Char('='));
+}
+
+void setupWidget::isRequestFileWritten(bool &written)
+{
+    written = requestWritten;
 }

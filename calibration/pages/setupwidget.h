@@ -42,6 +42,8 @@ public slots:
     void isAllOptionsSelect(bool &isSelected);
     void isSNEmpty();
     void resetAll();
+    // Whether the last writeIntoJson() replaced the request file.
+    void isRequestFileWritten(bool &written);
 
 private:
     enum class Answer { Confirmed, Refused, PageGone };
@@ -107,4 +109,5 @@ private:
     bool modeRevertGuard = false;
     bool refreshing = false;
     bool refreshAgain = false;
+    bool requestWritten = false;
 };

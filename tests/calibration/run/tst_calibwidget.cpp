@@ -132,6 +132,7 @@ private:
     QPointer<calibWidget> page;
     dhparameterWidget *result = nullptr;
     bool m_selected = true;
+    bool m_written = true;
     QString m_sn;
     int m_requests = 0;
     bool m_requestBeforeCollector = false;
@@ -148,6 +149,8 @@ void tst_calibWidget::initTestCase()
     connect(page, &calibWidget::isAllOptionsSelect, this,
             [this](bool &selected) { selected = m_selected; });
     connect(page, &calibWidget::isSNEmpty, this, [this] { common::serialNumber = m_sn; });
+    connect(page, &calibWidget::isRequestFileWritten, this,
+            [this](bool &written) { written = m_written; });
     connect(page, &calibWidget::writeIntoJson, this, [this] {
         ++m_requests;
         m_requestBeforeCollector = collectorGone();
@@ -171,6 +174,7 @@ void tst_calibWidget::init()
     common::zeroPointsVec.clear();
     common::calibMode = "normal";
     m_selected = true;
+    m_written = true;
     m_sn = "SN-0042";
     m_requests = 0;
     m_requestBeforeCollector = false;
@@ -264,22 +268,27 @@ void tst_calibWidget::discovery_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("written");
     QTest::addColumn<QString>("box"); // empty: the collector starts
 
-    QTest::newRow("missing folder") << QStringList() << false << "未匹配到采点程序";
-    QTest::newRow("other program") << QStringList{"collectIsoPoses.exe"} << true
+    QTest::newRow("missing folder") << QStringList() << false << true << "未匹配到采点程序";
+    QTest::newRow("other program") << QStringList{"collectIsoPoses.exe"} << true << true
                                    << "未匹配到采点程序";
     QTest::newRow("two") << QStringList{"collectCalibPoses_v1.exe", "old_collectCalibPoses.exe"}
-                         << true << "匹配到多个采点程序";
-    QTest::newRow("other letter case") << QStringList{"COLLECTCALIBPOSES-2.exe"} << true
+                         << true << true << "匹配到多个采点程序";
+    QTest::newRow("other letter case") << QStringList{"COLLECTCALIBPOSES-2.exe"} << true << true
                                        << QString();
+    QTest::newRow("request file not written") << QStringList{"collectCalibPoses-1.exe"} << true
+                                              << false << "写入标定请求文件失败";
 }
 
 void tst_calibWidget::discovery()
 {
     QFETCH(QStringList, files);
     QFETCH(bool, folder);
+    QFETCH(bool, written);
     QFETCH(QString, box);
+    m_written = written;
     if (!folder)
         QVERIFY(QDir(collectorDir()).removeRecursively());
     const QString arguments = m_dir->filePath("arguments");

@@ -876,6 +876,9 @@ void tst_setupWidget::failedWritesKeepTheEarlierFile()
     const QString log = pluginLogText().mid(logStart);
     QVERIFY(log.contains("writeIntoJson failed : cannot create the folder"));
     QVERIFY(!log.contains("Leave writeIntoJson"));
+    bool written = true;
+    page->isRequestFileWritten(written);
+    QVERIFY(!written);
     common::workFolder.clear(); // would be the root of the drive
     page->writeIntoJson();
     QVERIFY(pluginLogText().mid(logStart).contains("writeIntoJson failed : no work folder"));
@@ -889,6 +892,8 @@ void tst_setupWidget::failedWritesKeepTheEarlierFile()
     page->writeIntoJson();
     const QByteArray before = readFile(calibInfo());
     QVERIFY(before.size() > 64);
+    page->isRequestFileWritten(written);
+    QVERIFY(written);
 
     // As root no folder is read-only; a file size limit makes the write itself fail.
     typeSerial("SN-LOST");
@@ -914,6 +919,8 @@ void tst_setupWidget::failedWritesKeepTheEarlierFile()
     const QString said = g_messages.join('\n');
     QVERIFY2(said.contains("writeIntoJson failed : "), qPrintable(said));
     QVERIFY(!said.contains("Leave writeIntoJson"));
+    page->isRequestFileWritten(written);
+    QVERIFY(!written);
 #endif
 }
 
