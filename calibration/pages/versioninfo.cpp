@@ -15,6 +15,9 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#ifdef Q_OS_LINUX
+#include <link.h>
+#endif
 #endif
 
 namespace {
@@ -43,10 +46,24 @@ QString ownLibraryFolder()
     const QString file = QString::fromWCharArray(buffer, static_cast<int>(length));
 #else
     Dl_info info;
+#ifdef Q_OS_LINUX
+    link_map *map = nullptr;
+    if (dladdr1(reinterpret_cast<void *>(address), &info, reinterpret_cast<void **>(&map),
+                RTLD_DL_LINKMAP)
+            == 0
+        || !info.dli_fname || !*info.dli_fname)
+        return QString();
+    // For code in the executable itself the loader reports argv[0], which may be relative to a
+    // current directory left since; the kernel knows the executable's real file.
+    const QString file = map && map->l_name && !*map->l_name
+                             ? QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()
+                             : QFile::decodeName(info.dli_fname);
+#else
     if (dladdr(reinterpret_cast<void *>(address), &info) == 0 || !info.dli_fname
         || !*info.dli_fname)
         return QString();
     const QString file = QFile::decodeName(info.dli_fname);
+#endif
 #endif
     return QFileInfo(file).absolutePath();
 }
