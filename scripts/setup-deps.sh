@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the emulator and the tests need, if any is missing.
+# --fuzz adds clang and its libFuzzer runtime, which only the fuzz build (fuzz/) needs.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,12 @@ packages=(
     nlohmann-json3-dev
     fonts-wqy-microhei fonts-symbola
 )
+for arg in "$@"; do
+    case "$arg" in
+        --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        *) echo "usage: $0 [--fuzz]" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,20 @@
 
 namespace {
 
+// what() ends at the first NUL, so a name holding one ("\u0000" in the file) would reach the log
+// cut short and without the reason.
+std::string shownName(const std::string &name)
+{
+    std::string shown;
+    for (char c : name) {
+        if (c == '\0')
+            shown += "\\u0000";
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 std::map<std::string, std::vector<double>> readPoses(const nlohmann::json &isoPoses)
 {
     if (!isoPoses.is_object())
@@ -16,12 +30,12 @@ std::map<std::string, std::vector<double>> readPoses(const nlohmann::json &isoPo
     for (auto it = isoPoses.begin(); it != isoPoses.end(); ++it) {
         const nlohmann::json &pose = it.value();
         if (!pose.is_array() || pose.size() != 6)
-            throw std::runtime_error("Invalid point data for " + it.key()
+            throw std::runtime_error("Invalid point data for " + shownName(it.key())
                                      + ": expected 6 elements");
         std::vector<double> values;
         for (const nlohmann::json &v : pose) {
             if (!v.is_number())
-                throw std::runtime_error("Invalid point data for " + it.key()
+                throw std::runtime_error("Invalid point data for " + shownName(it.key())
                                          + ": expected numbers");
             values.push_back(v.get<double>());
         }

@@ -30,8 +30,12 @@ bool IsoConfigFile::merge(const QByteArray &content, const QJsonObject &isoConfi
         const QJsonDocument document = QJsonDocument::fromJson(content, &error);
         if (error.error != QJsonParseError::NoError)
             return false;
-        if (document.isObject())
-            root = document.object();
+        // Member by member: Qt's reader drops a U+FEFF that starts a name but leaves the member
+        // where the whole name sorts, so that a lookup of an earlier "iso_config" could miss it
+        // and the file would end up with two.
+        const QJsonObject parsed = document.object();
+        for (auto it = parsed.begin(); it != parsed.end(); ++it)
+            root.insert(it.key(), it.value());
     }
     root.insert(QStringLiteral("iso_config"), isoConfig);
     *merged = QJsonDocument(root).toJson(QJsonDocument::Indented);
