@@ -1,8 +1,11 @@
 #include "pendantsession.h"
 
+#include "eventwait.h"
+#include "modalanswerer.h"
 #include "pendanthome.h"
 #include "pendantwindow.h"
 #include "pluginloader.h"
+#include "veltrademo.h"
 
 #include <mirel/controllermanager.h>
 #include <mirel/managerhelper.h>
@@ -12,35 +15,15 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
 
-#include <functional>
-
 namespace {
-
-bool waitFor(const std::function<bool()> &condition, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 
 bool linkConnected()
 {
     return sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false);
-}
-
-void settle(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 QString fileSafe(QString text)
@@ -142,55 +125,70 @@ bool PendantSession::saveScreenshot(const QString &path)
     return true;
 }
 
-QStringList PendantSession::runDemo(const QString &folder)
+QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
 {
     QStringList files;
-    waitFor(linkConnected, 3000);
-    settle(100);
+    bool succeeded = true;
+    eventwait::until(linkConnected, 3000);
+    eventwait::settle(100);
 
-    const auto entries = m_window->navigationEntries();
     int n = 0;
-    const QString overview = QDir(folder).filePath(QStringLiteral("00-overview.png"));
-    if (saveScreenshot(overview))
-        files.append(overview);
+    const auto shotAs = [&](const QString &what) {
+        eventwait::settle(150);
+        const QString file = QDir(folder).filePath(
+            QStringLiteral("%1-%2.png").arg(n++, 2, 10, QLatin1Char('0')).arg(what));
+        if (!saveScreenshot(file))
+            return false;
+        files.append(file);
+        return true;
+    };
+    // Boxes a plug-in opens while the demo drives it would block the demo.
+    ModalAnswerer answerer;
+    connect(&answerer, &ModalAnswerer::message, this, &PendantSession::say);
+
+    shotAs(QStringLiteral("overview"));
+    const auto entries = m_window->navigationEntries();
     for (const auto &entry : entries) {
-        ++n;
         if (!m_window->showNavigation(entry.second)) {
             say(tr("page %1 cannot be shown").arg(entry.second));
             continue;
         }
-        settle(150);
         say(tr("showing page \"%1\" (%2)").arg(entry.first, entry.second));
-        const QString file = QDir(folder).filePath(
-            QStringLiteral("%1-%2.png").arg(n, 2, 10, QLatin1Char('0')).arg(fileSafe(entry.second)));
-        if (saveScreenshot(file))
-            files.append(file);
+        QWidget *veltra = VeltraDemo::findPage(m_window->centerArea()->currentWidget());
+        if (!veltra) {
+            shotAs(fileSafe(entry.second));
+            continue;
+        }
+        VeltraDemo demo(veltra, m_controller, &answerer, shotAs);
+        connect(&demo, &VeltraDemo::message, this, &PendantSession::say);
+        demo.setReportFolder(QDir::current().absoluteFilePath(QStringLiteral("VeltraReport")));
+        demo.setWorkFolder(QDir::current().absoluteFilePath(PendantHome::workFolder()));
+        succeeded = demo.run() == VeltraDemo::StepCount && succeeded;
     }
 
     // Plug-ins must follow the link through a controller reboot.
     say(tr("rebooting the controller"));
     m_controller->reboot();
-    const auto shotAs = [&](const QString &what) {
-        settle(150);
-        const QString file = QDir(folder).filePath(
-            QStringLiteral("%1-%2.png").arg(++n, 2, 10, QLatin1Char('0')).arg(what));
-        if (saveScreenshot(file))
-            files.append(file);
-    };
-    if (waitFor([] { return !linkConnected(); }, 2000))
+    if (eventwait::until([] { return !linkConnected(); }, 2000))
         shotAs(QStringLiteral("controller-rebooting"));
-    if (waitFor(linkConnected, m_options.rebootDelayMs + 3000))
+    if (eventwait::until(linkConnected, m_options.rebootDelayMs + 3000)) {
         shotAs(QStringLiteral("controller-back"));
-    else
+    } else {
         say(tr("the controller did not come back"));
+        succeeded = false;
+    }
+    if (allSucceeded)
+        *allSucceeded = succeeded;
     return files;
 }
 
 void PendantSession::finish()
 {
     bool ok = true;
-    if (!m_options.demoDir.isEmpty())
-        ok = !runDemo(m_options.demoDir).isEmpty();
+    if (!m_options.demoDir.isEmpty()) {
+        bool stepsSucceeded = false;
+        ok = !runDemo(m_options.demoDir, &stepsSucceeded).isEmpty() && stepsSucceeded;
+    }
     if (!m_options.screenshot.isEmpty())
         ok = saveScreenshot(m_options.screenshot) && ok;
     say(tr("quitting"));

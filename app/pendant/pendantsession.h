@@ -31,8 +31,10 @@ public:
     sim::SimulatedController *controller() const;
 
     bool saveScreenshot(const QString &path);
-    // Shows every navigation page in turn and saves one PNG each; returns the files.
-    QStringList runDemo(const QString &folder);
+    // Shows every navigation page in turn and saves one PNG each; works the calibration
+    // plug-in's page through a calibration and an ISO test; reboots the controller. Returns the
+    // files; `allSucceeded` tells whether every step did.
+    QStringList runDemo(const QString &folder, bool *allSucceeded = nullptr);
 
 signals:
     void message(const QString &text);

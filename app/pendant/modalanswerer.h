@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QTimer;
+class QWidget;
+
+// Answers the dialogs a plug-in opens while the scripted demo drives it, as an operator would:
+// every modal message box or dialog gets its default (or accepting) button, a folder dialog gets
+// the folder set with setFolderChoice. Boxes that close by themselves are only reported.
+class ModalAnswerer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Record
+    {
+        QString title;
+        QString text;
+        QString answer; // the button pressed; empty for a box that closes by itself
+    };
+
+    explicit ModalAnswerer(QObject *parent = nullptr);
+    ~ModalAnswerer() override;
+
+    void setFolderChoice(const QString &folder);
+    QList<Record> records() const;
+    // Whether a box with exactly this text was seen since the records were last cleared.
+    bool hasSeen(const QString &text) const;
+    void clearRecords();
+
+signals:
+    void message(const QString &text);
+
+private:
+    void poll();
+    void answer(const QPointer<QWidget> &dialog);
+    void noteSelfClosingBoxes();
+    bool isBusy(const QWidget *dialog) const;
+
+    QTimer *m_timer;
+    QString m_folder;
+    QList<Record> m_records;
+    // Dialogs whose answer is queued or still running (a button that opened another dialog).
+    QList<QPointer<QWidget>> m_busy;
+    QList<QPointer<QWidget>> m_reported;
+};

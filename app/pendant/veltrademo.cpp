@@ -1,0 +1,669 @@
+#include "veltrademo.h"
+
+#include "eventwait.h"
+#include "modalanswerer.h"
+
+#include <nabuCore/moduleobject.h>
+#include <nabusrv/vantor.h>
+#include <sim/controller/simulatedcontroller.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStackedWidget>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <cmath>
+
+namespace {
+
+// Time-outs, each well above what the stand-in programs and the simulator take.
+constexpr int kTabMs = 2000;
+constexpr int kTableMs = 3000;
+constexpr int kCalibrationMs = 15000;
+constexpr int kApplyMs = 6000; // the automatic apply waits 2 s after the result
+constexpr int kLinkBackExtraMs = 3000;
+constexpr int kIsoRoundMs = 400;
+constexpr int kIsoExtraMs = 8000;
+constexpr int kReportMs = 8000;
+constexpr int kCopyMs = 5000;
+constexpr int kPaintMs = 150;
+
+constexpr int kIsoPoints = 5;
+constexpr int kPoseValues = 6;
+constexpr int kIsoFigures = 4;
+constexpr int kFirstJointRow = 2;
+constexpr int kResultColumn = 5;
+constexpr int kCardSampleDefault = 30;
+
+QString plain(QString text)
+{
+    text.remove(QLatin1Char('&'));
+    return text.simplified();
+}
+
+// The text shown in a grid cell: the newest widget placed there that is not hidden (pages
+// hide what they take out and delete it later; some place new cells over old ones).
+QString cellText(const QWidget *card, const QString &layout, int row, int column)
+{
+    const QGridLayout *grid = card ? card->findChild<QGridLayout *>(layout) : nullptr;
+    if (!grid)
+        return QString();
+    for (int i = grid->count() - 1; i >= 0; --i) {
+        int r = 0;
+        int c = 0;
+        int rowSpan = 0;
+        int columnSpan = 0;
+        grid->getItemPosition(i, &r, &c, &rowSpan, &columnSpan);
+        if (r != row || c != column)
+            continue;
+        QWidget *widget = grid->itemAt(i)->widget();
+        if (!widget || widget->isHidden())
+            continue;
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            return label->text();
+        if (auto *label = widget->findChild<QLabel *>())
+            return label->text();
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            return edit->text();
+    }
+    return QString();
+}
+
+QStringList cellTexts(const QWidget *card, const QString &layout, int firstRow, int lastRow,
+                      int firstColumn, int lastColumn)
+{
+    QStringList texts;
+    for (int r = firstRow; r <= lastRow; ++r) {
+        for (int c = firstColumn; c <= lastColumn; ++c)
+            texts.append(cellText(card, layout, r, c));
+    }
+    return texts;
+}
+
+bool allFilled(const QStringList &texts)
+{
+    return !texts.isEmpty() && !texts.contains(QString());
+}
+
+bool sameNumber(const QString &shown, const QString &expected)
+{
+    bool a = false;
+    bool b = false;
+    const double x = shown.toDouble(&a);
+    const double y = expected.toDouble(&b);
+    // The setup page shows six significant digits, the result card four decimals.
+    return a && b && std::abs(x - y) <= 1e-5 * std::max(1.0, std::abs(y)) + 1e-4;
+}
+
+bool linkUp()
+{
+    return sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false);
+}
+
+struct RichText
+{
+    QStringList lines;
+    bool red = false;
+};
+
+// What a label's rich text says, line by line, and whether any of it is painted red.
+RichText readRichText(const QString &html)
+{
+    QTextDocument document;
+    document.setHtml(html);
+    RichText text;
+    static const QRegularExpression breaks(QStringLiteral("[\\n\\x{2028}\\x{2029}]"));
+    const QStringList lines = document.toPlainText().split(breaks, Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        if (!line.trimmed().isEmpty())
+            text.lines.append(line.trimmed());
+    }
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QBrush brush = it.fragment().charFormat().foreground();
+            const QColor colour = brush.color();
+            if (brush.style() != Qt::NoBrush && colour.red() > 150 && colour.green() < 110
+                && colour.blue() < 110)
+                text.red = true;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+VeltraDemo::VeltraDemo(QWidget *page, sim::SimulatedController *controller,
+                       ModalAnswerer *answerer, Shooter shoot, QObject *parent)
+    : QObject(parent)
+    , m_page(page)
+    , m_controller(controller)
+    , m_answerer(answerer)
+    , m_shoot(std::move(shoot))
+{
+}
+
+VeltraDemo::~VeltraDemo() = default;
+
+QWidget *VeltraDemo::findPage(QWidget *root)
+{
+    if (!root)
+        return nullptr;
+    auto *info = root->findChild<QPushButton *>(QStringLiteral("infoNavBtn"));
+    QWidget *page = info ? info->parentWidget() : nullptr;
+    if (!page || !page->findChild<QPushButton *>(QStringLiteral("calibNavBtn"))
+        || !page->findChild<QPushButton *>(QStringLiteral("isoNavBtn"))
+        || !page->findChild<QStackedWidget *>(QStringLiteral("stackedWidget")))
+        return nullptr;
+    return page;
+}
+
+void VeltraDemo::setSerialNumber(const QString &serialNumber)
+{
+    m_serialNumber = serialNumber;
+}
+
+void VeltraDemo::setReportFolder(const QString &folder)
+{
+    m_reportFolder = folder;
+}
+
+void VeltraDemo::setSampleCount(int samples)
+{
+    m_samples = samples;
+}
+
+void VeltraDemo::setWorkFolder(const QString &folder)
+{
+    m_workFolder = folder;
+}
+
+int VeltraDemo::run()
+{
+    using Step = bool (VeltraDemo::*)(QString *);
+    struct Entry
+    {
+        Step step;
+        const char *name;
+    };
+    static const Entry steps[StepCount] = {
+        {&VeltraDemo::showInformation, QT_TR_NOOP("information tab")},
+        {&VeltraDemo::showCalibrationTab, QT_TR_NOOP("calibration tab")},
+        {&VeltraDemo::runCalibration, QT_TR_NOOP("calibration run")},
+        {&VeltraDemo::applyResult, QT_TR_NOOP("apply and reboot")},
+        {&VeltraDemo::runIsoTest, QT_TR_NOOP("ISO test")},
+    };
+    int passed = 0;
+    for (int i = 0; i < StepCount; ++i) {
+        const QString name = tr(steps[i].name);
+        say(tr("Veltra step %1/%2: %3").arg(i + 1).arg(StepCount).arg(name));
+        QString detail;
+        bool ok = false;
+        if (m_page)
+            ok = (this->*steps[i].step)(&detail);
+        else
+            detail = tr("the plug-in's page is gone");
+        say((ok ? tr("Veltra step %1/%2 done: %3") : tr("Veltra step %1/%2 failed: %3"))
+                .arg(i + 1)
+                .arg(StepCount)
+                .arg(detail));
+        passed += ok ? 1 : 0;
+    }
+    say(tr("Veltra demo: %1 of %2 steps succeeded").arg(passed).arg(StepCount));
+    return passed;
+}
+
+bool VeltraDemo::showInformation(QString *detail)
+{
+    if (!openTab(QStringLiteral("infoNavBtn"), 0, detail))
+        return false;
+    QWidget *info = card(QStringLiteral("infoWidget"));
+    auto *logo = info ? info->findChild<QLabel *>(QStringLiteral("logoLabel")) : nullptr;
+    auto *usage = info ? info->findChild<QLabel *>(QStringLiteral("usageLabel")) : nullptr;
+    auto *modes = info ? info->findChild<QLabel *>(QStringLiteral("modeIntroLabel")) : nullptr;
+    auto *versions = info ? info->findChild<QLabel *>(QStringLiteral("versionValueLabel")) : nullptr;
+    if (!logo || !usage || !modes || !versions) {
+        *detail = tr("the information page lacks its logo, steps, modes or versions");
+        return false;
+    }
+    QStringList faults;
+    if (!logo->isVisible() || logo->pixmap(Qt::ReturnByValue).isNull())
+        faults.append(tr("no logo"));
+    const RichText steps = readRichText(usage->text());
+    const RichText intro = readRichText(modes->text());
+    if (steps.lines.isEmpty())
+        faults.append(tr("no usage steps"));
+    if (intro.lines.isEmpty())
+        faults.append(tr("no mode introduction"));
+    const RichText shown = readRichText(versions->text());
+    if (shown.lines.size() != 3)
+        faults.append(tr("%n version line(s) instead of 3", nullptr, shown.lines.size()));
+    if (shown.red)
+        faults.append(tr("a version is marked missing"));
+    const QString listed = shown.lines.join(QStringLiteral("; "));
+    if (!shoot(QStringLiteral("veltra-info"), detail))
+        return false;
+    if (!faults.isEmpty()) {
+        *detail = faults.join(QStringLiteral(", ")) + QStringLiteral(" (") + listed
+                  + QLatin1Char(')');
+        return false;
+    }
+    *detail = tr("logo, %1 usage steps, %2 modes; versions %3")
+                  .arg(steps.lines.size())
+                  .arg(intro.lines.size())
+                  .arg(listed);
+    return true;
+}
+
+bool VeltraDemo::showCalibrationTab(QString *detail)
+{
+    if (!openTab(QStringLiteral("calibNavBtn"), 1, detail))
+        return false;
+    const int axes = m_controller->axisCount();
+    QWidget *result = card(QStringLiteral("dhparameterWidget"));
+    const bool filled = eventwait::until(
+        [this, result, axes] {
+            return allFilled(setupValues())
+                   && allFilled(cellTexts(result, QStringLiteral("tableLayout"), kFirstJointRow,
+                                          kFirstJointRow + axes - 1, 1, 4));
+        },
+        kTableMs);
+    m_before = setupValues();
+    if (!shoot(QStringLiteral("veltra-calib-connected"), detail))
+        return false;
+    if (!filled) {
+        *detail = tr("the DH tables did not fill with the controller's %1 joints").arg(axes);
+        return false;
+    }
+    *detail = tr("setup page and result card list the controller's DH parameters of %1 joints "
+                 "(J1: alpha %2, a %3, d %4, theta %5)")
+                  .arg(axes)
+                  .arg(m_before.value(0), m_before.value(1), m_before.value(2), m_before.value(3));
+    return true;
+}
+
+bool VeltraDemo::runCalibration(QString *detail)
+{
+    QWidget *setup = card(QStringLiteral("setupWidget"));
+    QWidget *runCard = card(QStringLiteral("calibWidget"));
+    QWidget *result = card(QStringLiteral("dhparameterWidget"));
+    auto *serial = setup ? setup->findChild<QLineEdit *>(QStringLiteral("snLineEdit")) : nullptr;
+    auto *start =
+        runCard ? runCard->findChild<QPushButton *>(QStringLiteral("runCalibrationBtn")) : nullptr;
+    auto *status =
+        runCard ? runCard->findChild<QLabel *>(QStringLiteral("calibrationLabel")) : nullptr;
+    auto *progress =
+        runCard ? runCard->findChild<QLabel *>(QStringLiteral("connectionLabel")) : nullptr;
+    auto *average =
+        result ? result->findChild<QLineEdit *>(QStringLiteral("averagePosErrorText")) : nullptr;
+    auto *maximum =
+        result ? result->findChild<QLineEdit *>(QStringLiteral("averagePoseErrorText")) : nullptr;
+    if (!serial || !start || !status || !progress || !average || !maximum) {
+        *detail = tr("the calibration tab lacks its serial number field, run card or result card");
+        return false;
+    }
+
+    say(tr("typing serial number %1").arg(m_serialNumber));
+    type(serial, m_serialNumber);
+    if (serial->text() != m_serialNumber) {
+        *detail = tr("the serial number field holds \"%1\"").arg(serial->text());
+        return false;
+    }
+    const QString idle = start->text();
+    if (!press(start, detail))
+        return false;
+
+    QString lastProgress;
+    const auto ended = [&] {
+        const QString now = progress->text();
+        if (now != lastProgress) {
+            lastProgress = now;
+            if (!now.isEmpty())
+                say(tr("run card: %1").arg(now));
+        }
+        const bool shown = allFilled(optimisedValues()) && !average->text().isEmpty();
+        return shown || (start->isEnabled() && start->text() == idle);
+    };
+    const bool finished = eventwait::until(ended, kCalibrationMs);
+    m_optimised = optimisedValues();
+    const bool shown = allFilled(m_optimised) && !average->text().isEmpty();
+    if (!finished || !shown) {
+        *detail = finished ? tr("the run ended without a result (run card: \"%1\", \"%2\")")
+                                 .arg(status->text(), progress->text())
+                           : tr("no result within %1 s (run card: \"%2\", \"%3\")")
+                                 .arg(kCalibrationMs / 1000)
+                                 .arg(status->text(), progress->text());
+        shoot(QStringLiteral("veltra-calib-result"), detail);
+        return false;
+    }
+    if (!shoot(QStringLiteral("veltra-calib-result"), detail))
+        return false;
+    *detail = tr("%1 calibrated: optimised DH parameters of %2 joints, validation error average "
+                 "%3 mm, maximum %4 mm; run card says \"%5\"")
+                  .arg(m_serialNumber)
+                  .arg(m_optimised.size() / 4)
+                  .arg(average->text(), maximum->text(), status->text());
+    return true;
+}
+
+bool VeltraDemo::applyResult(QString *detail)
+{
+    QWidget *setup = card(QStringLiteral("setupWidget"));
+    QWidget *result = card(QStringLiteral("dhparameterWidget"));
+    auto *confirm = result ? result->findChild<QPushButton *>(QStringLiteral("confirmBtn")) : nullptr;
+    auto *automatic =
+        setup ? setup->findChild<QAbstractButton *>(QStringLiteral("autoApplySwitch")) : nullptr;
+    if (!confirm || m_optimised.isEmpty()) {
+        *detail = tr("there is no result to apply");
+        return false;
+    }
+
+    const int callsBefore = m_controller->calls().size();
+    const int rebootsBefore = m_controller->rebootCount();
+    QString way;
+    if (confirm->isEnabled()) {
+        way = plain(confirm->text());
+        if (!press(confirm, detail))
+            return false;
+    } else if (automatic && automatic->isChecked()) {
+        way = tr("auto apply");
+        say(tr("auto apply is on: the result card writes the result by itself"));
+    } else {
+        *detail = tr("neither \"%1\" nor auto apply is offered").arg(plain(confirm->text()));
+        return false;
+    }
+
+    const bool rebooted = eventwait::until(
+        [this, rebootsBefore] { return m_controller->rebootCount() > rebootsBefore; }, kApplyMs);
+    QStringList written;
+    const QList<sim::SimulatedController::Call> calls = m_controller->calls();
+    for (int i = callsBefore; i < calls.size(); ++i) {
+        const QString &name = calls.at(i).name;
+        if (name.startsWith(QLatin1String("factory.set_")) || name.startsWith(QLatin1String("ethercat."))
+            || name == QLatin1String("system.controller.reboot"))
+            written.append(name);
+    }
+    if (!rebooted) {
+        *detail = tr("the controller was not rebooted within %1 s (sent: %2)")
+                      .arg(kApplyMs / 1000)
+                      .arg(written.isEmpty() ? tr("nothing") : written.join(QStringLiteral(", ")));
+        return false;
+    }
+    say(tr("controller received %1").arg(written.join(QStringLiteral(", "))));
+    eventwait::settle(kPaintMs);
+    if (!shoot(QStringLiteral("veltra-calib-applied"), detail))
+        return false;
+
+    const bool back = eventwait::until(linkUp, m_controller->rebootDelay() + kLinkBackExtraMs);
+    // Alpha, a and d are the optimised ones now; theta stays the controller's own.
+    const auto updated = [this] {
+        const QStringList now = setupValues();
+        if (now.size() != m_optimised.size() || now.size() != m_before.size())
+            return false;
+        for (int k = 0; k < now.size(); ++k) {
+            const QString &expected = k % 4 == 3 ? m_before.at(k) : m_optimised.at(k);
+            if (!sameNumber(now.at(k), expected))
+                return false;
+        }
+        return true;
+    };
+    const bool shown = back && eventwait::until(updated, kTableMs);
+    const QStringList after = setupValues();
+    if (!shoot(QStringLiteral("veltra-calib-new-params"), detail))
+        return false;
+    if (!back) {
+        *detail = tr("the controller did not come back after the reboot");
+        return false;
+    }
+    if (!shown) {
+        *detail = tr("the setup page does not show the optimised parameters after the reboot");
+        return false;
+    }
+    QString example;
+    for (int k = 0; k < after.size() && example.isEmpty(); ++k) {
+        if (after.at(k) != m_before.value(k)) {
+            static const char *const names[] = {"alpha", "a", "d", "theta"};
+            example = tr("J%1 %2 %3 -> %4")
+                          .arg(k / 4 + 1)
+                          .arg(QLatin1String(names[k % 4]), m_before.value(k), after.at(k));
+        }
+    }
+    *detail = tr("written by %1, controller rebooted and back; the setup page shows the new DH "
+                 "parameters (%2)")
+                  .arg(way, example);
+    return !example.isEmpty();
+}
+
+bool VeltraDemo::runIsoTest(QString *detail)
+{
+    if (!openTab(QStringLiteral("isoNavBtn"), 2, detail))
+        return false;
+    QWidget *settings = card(QStringLiteral("setupisowidget"));
+    QWidget *display = card(QStringLiteral("displayisowidget"));
+    const auto find = [](QWidget *in, const QString &name) {
+        return in ? in->findChild<QWidget *>(name) : nullptr;
+    };
+    auto *count = qobject_cast<QLineEdit *>(find(settings, QStringLiteral("collectLineEdit")));
+    auto *path = qobject_cast<QLabel *>(find(settings, QStringLiteral("pathLabel")));
+    auto *choose = qobject_cast<QPushButton *>(find(settings, QStringLiteral("selectPathBtn")));
+    auto *save = qobject_cast<QPushButton *>(find(settings, QStringLiteral("saveBtn")));
+    auto *start = qobject_cast<QPushButton *>(find(display, QStringLiteral("startISO")));
+    auto *keep = qobject_cast<QPushButton *>(find(display, QStringLiteral("saveReport")));
+    auto *round = qobject_cast<QLabel *>(find(display, QStringLiteral("label_2")));
+    if (!count || !path || !choose || !save || !start || !keep || !round) {
+        *detail = tr("the ISO tab lacks its settings or result card");
+        return false;
+    }
+
+    const bool poses = eventwait::until(
+        [settings] {
+            return allFilled(cellTexts(settings, QStringLiteral("defaultLayout"), 1, kIsoPoints, 1,
+                                       kPoseValues));
+        },
+        kTableMs);
+    if (!poses) {
+        *detail = tr("the default poses of %1 did not show").arg(m_controller->model().name);
+        return false;
+    }
+    say(tr("settings card shows the default poses of %1").arg(m_controller->model().name));
+
+    if (m_samples > 0) {
+        say(tr("typing %1 samples per point").arg(m_samples));
+        type(count, QString::number(m_samples));
+    }
+    const int rounds = count->text().toInt();
+
+    if (m_reportFolder.isEmpty() || !QDir().mkpath(m_reportFolder)) {
+        *detail = tr("no report folder to choose");
+        return false;
+    }
+    m_answerer->setFolderChoice(m_reportFolder);
+    if (!press(choose, detail))
+        return false;
+    const QString chosen = QFileInfo(path->text()).canonicalFilePath();
+    if (chosen.isEmpty() || chosen != QFileInfo(m_reportFolder).canonicalFilePath()) {
+        *detail = tr("the report folder shows \"%1\"").arg(path->text());
+        return false;
+    }
+    if (!press(save, detail))
+        return false;
+    if (!eventwait::until([start] { return start->isEnabled(); }, kTabMs)) {
+        *detail = tr("saving the settings did not enable \"%1\"").arg(plain(start->text()));
+        return false;
+    }
+
+    // The start button's text is the state of the run.
+    const QString idle = start->text();
+    if (!press(start, detail))
+        return false;
+    const QString collecting = start->text();
+    if (collecting == idle) {
+        *detail = tr("the ISO collector did not start");
+        return false;
+    }
+    QString lastRound;
+    const bool collected = eventwait::until(
+        [&] {
+            if (round->text() != lastRound) {
+                lastRound = round->text();
+                if (!lastRound.isEmpty())
+                    say(tr("ISO round %1").arg(lastRound));
+            }
+            return start->text() != collecting;
+        },
+        (rounds > 0 ? rounds : kCardSampleDefault) * kIsoRoundMs + kIsoExtraMs);
+    if (!collected || start->text() == idle) {
+        *detail = collected ? tr("the ISO collector failed")
+                            : tr("the ISO collector did not end in time");
+        return false;
+    }
+
+    if (!press(start, detail))
+        return false;
+    const auto reported = [display] {
+        return allFilled(
+            cellTexts(display, QStringLiteral("gridLayout"), 1, kIsoPoints, 1, kIsoFigures));
+    };
+    const bool shown = eventwait::until(
+        [&] { return reported() || (start->isEnabled() && !keep->isEnabled()); }, kReportMs);
+    int points = 0;
+    const bool written = isoResultsWritten(&points);
+    const QString firstAccuracy = cellText(display, QStringLiteral("gridLayout"), 1, 1);
+    if (!shoot(QStringLiteral("veltra-iso-report"), detail))
+        return false;
+    if (!shown || !reported() || !written) {
+        *detail = !written ? tr("optimized_dh.json holds no \"iso_results\"")
+                           : tr("the results table did not fill");
+        return false;
+    }
+
+    const QStringList before =
+        QDir(m_reportFolder).entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
+    const int boxes = m_answerer->records().size();
+    if (!press(keep, detail))
+        return false;
+    const bool copied = eventwait::until(
+        [this, boxes] { return m_answerer->records().size() > boxes; }, kCopyMs);
+    const QStringList after =
+        QDir(m_reportFolder).entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
+    QString report;
+    for (const QString &name : after) {
+        if (!before.contains(name))
+            report = QDir(m_reportFolder).filePath(name);
+    }
+    if (!shoot(QStringLiteral("veltra-iso-saved"), detail))
+        return false;
+    if (!copied || report.isEmpty()
+        || !QFileInfo::exists(QDir(report).filePath(QStringLiteral("optimized_dh.json")))) {
+        *detail = tr("the report was not saved into %1").arg(QDir::toNativeSeparators(m_reportFolder));
+        return false;
+    }
+    *detail = tr("%1 rounds over %2 poses, report of %3 points shown (P1 accuracy %4), saved to "
+                 "%5")
+                  .arg(rounds)
+                  .arg(kIsoPoints)
+                  .arg(points)
+                  .arg(firstAccuracy, QDir::toNativeSeparators(report));
+    return true;
+}
+
+bool VeltraDemo::openTab(const QString &button, int index, QString *detail)
+{
+    auto *tab = m_page->findChild<QPushButton *>(button);
+    auto *stack = m_page->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
+    if (!tab || !stack) {
+        *detail = tr("the page has no tab button %1").arg(button);
+        return false;
+    }
+    if (!press(tab, detail))
+        return false;
+    if (!eventwait::until([stack, index] { return stack->currentIndex() == index; }, kTabMs)) {
+        *detail = tr("the tab %1 did not open").arg(plain(tab->text()));
+        return false;
+    }
+    eventwait::settle(kPaintMs);
+    return true;
+}
+
+bool VeltraDemo::isoResultsWritten(int *points) const
+{
+    QFile file(QDir(m_workFolder).filePath(QStringLiteral("optimized_dh.json")));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonValue results =
+        QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("iso_results"));
+    *points = results.toArray().size();
+    return results.isArray() && *points == kIsoPoints;
+}
+
+bool VeltraDemo::press(QAbstractButton *button, QString *detail)
+{
+    if (!button || !button->isVisible() || !button->isEnabled()) {
+        *detail = button ? tr("\"%1\" cannot be pressed").arg(plain(button->text()))
+                         : tr("a button is missing");
+        return false;
+    }
+    say(tr("pressing \"%1\"").arg(plain(button->text())));
+    // Runs the button's handler to its end, including the boxes it opens.
+    button->click();
+    return true;
+}
+
+// Types like a keyboard, so the field's validator and edit signals see each key.
+void VeltraDemo::type(QLineEdit *edit, const QString &text)
+{
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
+    for (const QChar c : text) {
+        const int key = c.toUpper().unicode();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(edit, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(edit, &release);
+    }
+}
+
+bool VeltraDemo::shoot(const QString &what, QString *detail)
+{
+    eventwait::settle(kPaintMs);
+    if (m_shoot(what))
+        return true;
+    *detail = tr("no screenshot of %1").arg(what);
+    return false;
+}
+
+QWidget *VeltraDemo::card(const QString &name) const
+{
+    return m_page ? m_page->findChild<QWidget *>(name) : nullptr;
+}
+
+QStringList VeltraDemo::setupValues() const
+{
+    return cellTexts(card(QStringLiteral("setupWidget")), QStringLiteral("tableLayout"),
+                     kFirstJointRow, kFirstJointRow + m_controller->axisCount() - 1, 1, 4);
+}
+
+QStringList VeltraDemo::optimisedValues() const
+{
+    return cellTexts(card(QStringLiteral("dhparameterWidget")), QStringLiteral("tableLayout"),
+                     kFirstJointRow, kFirstJointRow + m_controller->axisCount() - 1,
+                     kResultColumn, kResultColumn + 3);
+}
+
+void VeltraDemo::say(const QString &text)
+{
+    emit message(text);
+}
