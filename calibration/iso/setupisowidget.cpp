@@ -1,5 +1,6 @@
 #include "setupisowidget.h"
 
+#include "common/atomicfile.h"
 #include "common/common.h"
 #include "defaultisoposes.h"
 #include "displayisowidget.h"
@@ -23,7 +24,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpacerItem>
 #include <QStyleOption>
 #include <QVBoxLayout>
@@ -350,12 +350,11 @@ void setupisowidget::saveFivePoints()
         return;
     }
 
-    // Replaced as a whole only once the new text is complete: a failed write keeps the members
-    // the calibration wrote.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text) || out.write(merged) != merged.size()
-        || !out.commit()) {
+    // Replaced as a whole: a failed write keeps the members the calibration wrote.
+    QString error;
+    if (!AtomicFile::replace(path, merged, &error)) {
         qWarning().noquote() << "Cannot open file for writing:" << path;
+        pluginLog() << "saveFivePoints failed :" << error;
         return;
     }
     emit saveAll();

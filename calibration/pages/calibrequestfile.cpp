@@ -1,10 +1,10 @@
 #include "calibrequestfile.h"
 
+#include "common/atomicfile.h"
 #include "common/calibrationstate.h"
 
 #include <QDir>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 CalibRequestFile::CalibRequestFile(const RobotProfile &profile, const QString &calibMode)
     : robot(profile)
@@ -51,8 +51,7 @@ QString CalibRequestFile::filePath(const QString &folder)
     return folder + QLatin1Char('/') + common::calibInfoFileName;
 }
 
-// The collector may read the file at any time after a start, so it is never seen half written:
-// the text goes to a temporary file beside it, which replaces the old one only once complete.
+// The collector may read the file at any time after a start, so it is never seen half written.
 bool CalibRequestFile::write(const QString &folder, QString *error) const
 {
     // An empty folder would put the file at the root of the drive.
@@ -66,21 +65,5 @@ bool CalibRequestFile::write(const QString &folder, QString *error) const
     }
     const QString path = filePath(folder);
     const QByteArray text = QJsonDocument(toJson()).toJson(QJsonDocument::Indented);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    // commit() alone misses a short write while the buffer is flushed (a full disk, a size
-    // limit) and would put the truncated text in place.
-    if (file.write(text) != text.size() || !file.flush()) {
-        *error = path + QStringLiteral(": ") + file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    return true;
+    return AtomicFile::replace(path, text, error);
 }

@@ -7,6 +7,7 @@
 #include "pages/setupwidget.h"
 
 #include <sim/controller/simulatedcontroller.h>
+#include <support/filesizelimit.h>
 #include <support/guitestmain.h>
 #include <support/modaldialogwatcher.h>
 #include <support/simhost.h>
@@ -31,11 +32,6 @@
 #include <QTimer>
 
 #include <memory>
-
-#ifndef Q_OS_WIN
-#include <csignal>
-#include <sys/resource.h>
-#endif
 
 using support::DialogAnswer;
 using support::DialogRecord;
@@ -899,18 +895,15 @@ void tst_setupWidget::failedWritesKeepTheEarlierFile()
     typeSerial("SN-LOST");
     page->isSNEmpty();
     pressRange(DialogAnswer::press("确认"));
-    struct rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 64;
-    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
     g_messages.clear();
     const QtMessageHandler oldMessages = qInstallMessageHandler(keepMessage);
-    const bool limitSet = setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    page->writeIntoJson();
-    setrlimit(RLIMIT_FSIZE, &saved);
+    bool limitSet = false;
+    {
+        support::FileSizeLimit limit(64);
+        limitSet = limit.isActive();
+        page->writeIntoJson();
+    }
     qInstallMessageHandler(oldMessages);
-    std::signal(SIGXFSZ, oldHandler);
     QVERIFY(limitSet);
 
     QCOMPARE(readFile(calibInfo()), before);
