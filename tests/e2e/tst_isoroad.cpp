@@ -3,6 +3,7 @@
 #include "iso/displayisowidget.h"
 #include "iso/setupisowidget.h"
 
+#include <calibration/iso/isotesthelpers.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <support/fakeprogram.h>
 #include <support/guitestmain.h>
@@ -32,7 +33,7 @@ using tessel::tesselInterface;
 
 namespace {
 
-using Poses = QVector<QVector<double>>;
+using isotest::Poses;
 
 // Distinct per model, with fractions that the 'g' format keeps.
 Poses posesOf(double base)
@@ -43,58 +44,19 @@ Poses posesOf(double base)
     return poses;
 }
 
-QJsonObject posesJson(const Poses &poses)
-{
-    QJsonObject object;
-    for (int k = 0; k < poses.size(); ++k) {
-        QJsonArray row;
-        for (double v : poses.at(k))
-            row.append(v);
-        object.insert(QStringLiteral("point%1").arg(k + 1), row);
-    }
-    return object;
-}
-
 QJsonObject entry(const QString &model, const Poses &poses)
 {
-    return {{"robots", QJsonArray{model}}, {"iso_poses", posesJson(poses)}};
+    return {{"robots", QJsonArray{model}}, {"iso_poses", isotest::isoPosesJson(poses)}};
 }
 
 bool writeJson(const QString &path, const QJsonObject &object)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    const QByteArray text = QJsonDocument(object).toJson();
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(text) == text.size();
+    return isotest::writeFile(path, QJsonDocument(object).toJson());
 }
 
 QJsonObject readJson(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-QString cellText(QWidget *page, const char *grid, int row, int column)
-{
-    auto *layout = page->findChild<QGridLayout *>(QLatin1String(grid));
-    QLayoutItem *item = layout ? layout->itemAtPosition(row, column) : nullptr;
-    auto *label = item ? qobject_cast<QLabel *>(item->widget()) : nullptr;
-    return label ? label->text() : QStringLiteral("<no label>");
-}
-
-QString pluginLog()
-{
-    QString text;
-    const QDir dir(QStringLiteral("log/tessel/Veltra"));
-    for (const QString &name : dir.entryList({QStringLiteral("*.log")}, QDir::Files)) {
-        QFile file(dir.filePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(file.readAll());
-    }
-    return text;
+    return QJsonDocument::fromJson(isotest::readFile(path)).object();
 }
 
 struct Figures
@@ -197,8 +159,8 @@ void tst_IsoRoad::wholeIsoTest()
 
     // Before the robot's identity is known, showing the tab loads nothing.
     m_stack->setCurrentIndex(2);
-    QVERIFY(pluginLog().contains("loadDefaultIsoPoses skipped"));
-    QCOMPARE(cellText(settings, "defaultLayout", 1, 1), QString());
+    QVERIFY(isotest::pluginLogText().contains("loadDefaultIsoPoses skipped"));
+    QCOMPARE(isotest::labelText(settings, "defaultLayout", 1, 1), QString());
     QVERIFY(common::isoPoses.isEmpty());
 
     // Link up as the second model; the identity comes from the simulated controller.
@@ -214,7 +176,7 @@ void tst_IsoRoad::wholeIsoTest()
     QCOMPARE(common::isoPoses, expected);
     for (int k = 1; k <= 5; ++k)
         for (int j = 1; j <= 6; ++j)
-            QCOMPARE(cellText(settings, "defaultLayout", k, j),
+            QCOMPARE(isotest::labelText(settings, "defaultLayout", k, j),
                      QString::number(expected[k - 1][j - 1], 'g', 6));
     QVERIFY(!start->isEnabled());
 
@@ -231,7 +193,7 @@ void tst_IsoRoad::wholeIsoTest()
     const QJsonObject config = info["iso_config"].toObject();
     QCOMPARE(config["sample_times"].toInt(-1), 3);
     QCOMPARE(config["save_path"].toString(), QStringLiteral("D:\\VeltraReport"));
-    QCOMPARE(config["iso_poses"].toObject(), posesJson(expected));
+    QCOMPARE(config["iso_poses"].toObject(), isotest::isoPosesJson(expected));
     QVERIFY(start->isEnabled());
     QCOMPARE(watcher.count(), 0);
 
@@ -254,7 +216,7 @@ void tst_IsoRoad::wholeIsoTest()
     QCOMPARE(progress("label_2"), QStringLiteral("3 / 3"));
     QCOMPARE(FakeProgram::readArguments(collectorArgs),
              (QStringList{"--path", common::workFolder}));
-    const QString log = pluginLog();
+    const QString log = isotest::pluginLogText();
     const int round1 = log.indexOf("ISO Round: 1/3");
     QVERIFY(round1 >= 0);
     QVERIFY(round1 < log.indexOf("ISO Round: 2/3"));
@@ -287,12 +249,12 @@ void tst_IsoRoad::wholeIsoTest()
     QVERIFY(giveUp->isEnabled());
     for (int k = 1; k <= 5; ++k) {
         const Figures &f = kFigures[k - 1];
-        QCOMPARE(cellText(run, "gridLayout", k, 1), QString::asprintf("%f", f.accuracy));
-        QCOMPARE(cellText(run, "gridLayout", k, 2), QString::asprintf("%f", f.repeatability));
-        QCOMPARE(cellText(run, "gridLayout", k, 3), QString::asprintf("%f", f.rms));
-        QCOMPARE(cellText(run, "gridLayout", k, 4), QString::asprintf("%f", f.stdDev));
+        QCOMPARE(isotest::labelText(run, "gridLayout", k, 1), QString::asprintf("%f", f.accuracy));
+        QCOMPARE(isotest::labelText(run, "gridLayout", k, 2), QString::asprintf("%f", f.repeatability));
+        QCOMPARE(isotest::labelText(run, "gridLayout", k, 3), QString::asprintf("%f", f.rms));
+        QCOMPARE(isotest::labelText(run, "gridLayout", k, 4), QString::asprintf("%f", f.stdDev));
     }
-    QCOMPARE(cellText(run, "gridLayout", 3, 1), QStringLiteral("0.345600"));
+    QCOMPARE(isotest::labelText(run, "gridLayout", 3, 1), QStringLiteral("0.345600"));
 
     // Save the report: the copier runs on the work folder and the table empties.
     const QString copierArgs = m_dir->filePath("copier.args");
@@ -303,7 +265,7 @@ void tst_IsoRoad::wholeIsoTest()
     QTest::mouseClick(save, Qt::LeftButton);
     QVERIFY(!save->isEnabled());
     QVERIFY(!giveUp->isEnabled());
-    QCOMPARE(cellText(run, "gridLayout", 1, 1), QString());
+    QCOMPARE(isotest::labelText(run, "gridLayout", 1, 1), QString());
     QVERIFY(watcher.waitForDialogs(3, 10000));
     QCOMPARE(watcher.last().windowTitle, QStringLiteral("完成"));
     QCOMPARE(watcher.last().text, QStringLiteral("报告已保存"));

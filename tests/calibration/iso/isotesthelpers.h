@@ -5,14 +5,32 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QGridLayout>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QVector>
 #include <QWidget>
 #include <QtTest>
 
-// Small helpers shared by the ISO page tests.
+// Small helpers shared by the ISO page tests and the ISO road.
 namespace isotest {
+
+using Poses = QVector<QVector<double>>;
+
+// The "iso_poses" object of the pose file and of "iso_config": "point1" to "pointN".
+inline QJsonObject isoPosesJson(const Poses &poses)
+{
+    QJsonObject object;
+    for (int k = 0; k < poses.size(); ++k) {
+        QJsonArray row;
+        for (double v : poses.at(k))
+            row.append(v);
+        object.insert(QStringLiteral("point%1").arg(k + 1), row);
+    }
+    return object;
+}
 
 inline QWidget *cell(QWidget *page, const char *grid, int row, int column)
 {

@@ -21,7 +21,8 @@
 using support::DialogAnswer;
 using support::ModalDialogWatcher;
 
-using Poses = QVector<QVector<double>>;
+using isotest::isoPosesJson;
+using isotest::Poses;
 Q_DECLARE_METATYPE(Poses)
 
 namespace {
@@ -43,18 +44,6 @@ const Poses kPoses = {{1, 2, 3, 4, 5, 6},
                       {10, 11, 12, 13, 14, 15},
                       {16, 17, 18, 19, 20, 21},
                       {123456.7, 22, 23, 24, 25, 26}};
-
-QJsonObject isoPosesJson(const Poses &poses)
-{
-    QJsonObject object;
-    for (int k = 0; k < poses.size(); ++k) {
-        QJsonArray row;
-        for (double v : poses.at(k))
-            row.append(v);
-        object.insert(QStringLiteral("point%1").arg(k + 1), row);
-    }
-    return object;
-}
 
 } // namespace
 
