@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -56,6 +57,25 @@ QAbstractButton *buttonFor(QDialog *dialog)
     return nullptr;
 }
 
+bool holds(const QList<QPointer<QWidget>> &dialogs, const QWidget *dialog)
+{
+    for (const QPointer<QWidget> &held : dialogs) {
+        if (held == dialog)
+            return true;
+    }
+    return false;
+}
+
+QLineEdit *passwordField(QWidget *dialog)
+{
+    const QList<QLineEdit *> edits = dialog->findChildren<QLineEdit *>();
+    for (QLineEdit *edit : edits) {
+        if (edit->echoMode() == QLineEdit::Password && edit->isVisibleTo(dialog))
+            return edit;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 ModalAnswerer::ModalAnswerer(QObject *parent)
@@ -72,6 +92,11 @@ ModalAnswerer::~ModalAnswerer() = default;
 void ModalAnswerer::setFolderChoice(const QString &folder)
 {
     m_folder = folder;
+}
+
+void ModalAnswerer::setPassword(const QString &password)
+{
+    m_password = password;
 }
 
 QList<ModalAnswerer::Record> ModalAnswerer::records() const
@@ -98,9 +123,10 @@ void ModalAnswerer::clearRecords()
 void ModalAnswerer::poll()
 {
     m_busy.removeAll(QPointer<QWidget>());
+    m_answered.removeAll(QPointer<QWidget>());
     noteSelfClosingBoxes();
     QWidget *dialog = QApplication::activeModalWidget();
-    if (!dialog || !dialog->isVisible() || isBusy(dialog))
+    if (!dialog || !dialog->isVisible() || holds(m_busy, dialog))
         return;
     m_busy.append(dialog);
     const QPointer<QWidget> guarded(dialog);
@@ -143,13 +169,29 @@ void ModalAnswerer::answer(const QPointer<QWidget> &dialog)
             button->click();
         else
             box->close();
+    } else if (holds(m_answered, dialog)) {
+        // Still open after its answer: the dialog refused it, and would refuse it again.
+        record.text = QString::fromLatin1(dialog->metaObject()->className());
+        record.answer = tr("reject");
+        m_records.append(record);
+        emit message(tr("dialog \"%1\" (%2) stayed open -> reject").arg(record.title, record.text));
+        if (auto *other = qobject_cast<QDialog *>(dialog.data()))
+            other->reject();
+        else
+            dialog->close();
     } else {
         auto *other = qobject_cast<QDialog *>(dialog.data());
         QAbstractButton *button = other ? buttonFor(other) : nullptr;
         record.text = QString::fromLatin1(dialog->metaObject()->className());
         record.answer = button ? plain(button->text()) : tr("accept");
         m_records.append(record);
-        emit message(tr("dialog \"%1\" (%2) -> %3").arg(record.title, record.text, record.answer));
+        m_answered.append(dialog);
+        QLineEdit *password = m_password.isEmpty() ? nullptr : passwordField(dialog);
+        if (password)
+            password->setText(m_password);
+        emit message(tr("dialog \"%1\" (%2)%3 -> %4")
+                         .arg(record.title, record.text,
+                              password ? tr(", password typed") : QString(), record.answer));
         if (button)
             button->click();
         else if (other)
@@ -175,13 +217,4 @@ void ModalAnswerer::noteSelfClosingBoxes()
         emit message(tr("box \"%1\": %2 (closes by itself)")
                          .arg(plain(box->windowTitle()), box->text().simplified()));
     }
-}
-
-bool ModalAnswerer::isBusy(const QWidget *dialog) const
-{
-    for (const QPointer<QWidget> &busy : m_busy) {
-        if (busy == dialog)
-            return true;
-    }
-    return false;
 }

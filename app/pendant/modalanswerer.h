@@ -10,7 +10,9 @@ class QWidget;
 
 // Answers the dialogs a plug-in opens while the scripted demo drives it, as an operator would:
 // every modal message box or dialog gets its default (or accepting) button, a folder dialog gets
-// the folder set with setFolderChoice. Boxes that close by themselves are only reported.
+// the folder set with setFolderChoice, a password field the word set with setPassword. A dialog
+// still open after its answer (a refused password) is rejected, so the demo never hangs in it.
+// Boxes that close by themselves are only reported.
 class ModalAnswerer : public QObject
 {
     Q_OBJECT
@@ -27,6 +29,8 @@ public:
     ~ModalAnswerer() override;
 
     void setFolderChoice(const QString &folder);
+    // Typed into a dialog's password field before its button is pressed; empty types nothing.
+    void setPassword(const QString &password);
     QList<Record> records() const;
     // Whether a box with exactly this text was seen since the records were last cleared.
     bool hasSeen(const QString &text) const;
@@ -39,12 +43,14 @@ private:
     void poll();
     void answer(const QPointer<QWidget> &dialog);
     void noteSelfClosingBoxes();
-    bool isBusy(const QWidget *dialog) const;
 
     QTimer *m_timer;
     QString m_folder;
+    QString m_password;
     QList<Record> m_records;
     // Dialogs whose answer is queued or still running (a button that opened another dialog).
     QList<QPointer<QWidget>> m_busy;
     QList<QPointer<QWidget>> m_reported;
+    // Dialogs answered once: a second answer to the same dialog rejects it.
+    QList<QPointer<QWidget>> m_answered;
 };

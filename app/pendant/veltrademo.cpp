@@ -8,6 +8,7 @@
 #include <sim/controller/simulatedcontroller.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -47,6 +48,8 @@ constexpr int kPoseValues = 6;
 constexpr int kIsoFigures = 4;
 constexpr int kFirstJointRow = 2;
 constexpr int kResultColumn = 5;
+constexpr int kRowButtonColumn = 5;
+constexpr int kDHValues = 4;
 constexpr int kCardSampleDefault = 30;
 
 QString plain(QString text)
@@ -55,32 +58,57 @@ QString plain(QString text)
     return text.simplified();
 }
 
-// The text shown in a grid cell: the newest widget placed there that is not hidden (pages
-// hide what they take out and delete it later; some place new cells over old ones).
-QString cellText(const QWidget *card, const QString &layout, int row, int column)
+// The widget shown in a grid cell: the newest one placed there that is not hidden (pages hide
+// what they take out and delete it later; some place new cells over old ones).
+QWidget *cellWidget(const QWidget *card, const QString &layout, int row, int column)
 {
     const QGridLayout *grid = card ? card->findChild<QGridLayout *>(layout) : nullptr;
     if (!grid)
-        return QString();
+        return nullptr;
     for (int i = grid->count() - 1; i >= 0; --i) {
         int r = 0;
         int c = 0;
         int rowSpan = 0;
         int columnSpan = 0;
         grid->getItemPosition(i, &r, &c, &rowSpan, &columnSpan);
-        if (r != row || c != column)
-            continue;
         QWidget *widget = grid->itemAt(i)->widget();
-        if (!widget || widget->isHidden())
-            continue;
-        if (auto *label = qobject_cast<QLabel *>(widget))
-            return label->text();
-        if (auto *label = widget->findChild<QLabel *>())
-            return label->text();
-        if (auto *edit = qobject_cast<QLineEdit *>(widget))
-            return edit->text();
+        if (r == row && c == column && widget && !widget->isHidden())
+            return widget;
     }
+    return nullptr;
+}
+
+QString cellText(const QWidget *card, const QString &layout, int row, int column)
+{
+    QWidget *widget = cellWidget(card, layout, row, column);
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        return label->text();
+    if (auto *label = widget ? widget->findChild<QLabel *>() : nullptr)
+        return label->text();
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        return edit->text();
     return QString();
+}
+
+// The check boxes of one joint row of the setup page, alpha to theta; null where one is missing.
+QVector<QCheckBox *> rowBoxes(const QWidget *setup, int row)
+{
+    QVector<QCheckBox *> boxes;
+    for (int c = 1; c <= kDHValues; ++c) {
+        QWidget *widget = cellWidget(setup, QStringLiteral("tableLayout"), row, c);
+        auto *box = qobject_cast<QCheckBox *>(widget);
+        boxes.append(box ? box : widget ? widget->findChild<QCheckBox *>() : nullptr);
+    }
+    return boxes;
+}
+
+bool allChecked(const QVector<QCheckBox *> &boxes)
+{
+    for (const QCheckBox *box : boxes) {
+        if (!box || !box->isChecked())
+            return false;
+    }
+    return true;
 }
 
 QStringList cellTexts(const QWidget *card, const QString &layout, int firstRow, int lastRow,
@@ -202,6 +230,7 @@ int VeltraDemo::run()
     static const Entry steps[StepCount] = {
         {&VeltraDemo::showInformation, QT_TR_NOOP("information tab")},
         {&VeltraDemo::showCalibrationTab, QT_TR_NOOP("calibration tab")},
+        {&VeltraDemo::chooseParameters, QT_TR_NOOP("parameter choice behind the lock")},
         {&VeltraDemo::runCalibration, QT_TR_NOOP("calibration run")},
         {&VeltraDemo::applyResult, QT_TR_NOOP("apply and reboot")},
         {&VeltraDemo::runIsoTest, QT_TR_NOOP("ISO test")},
@@ -295,6 +324,62 @@ bool VeltraDemo::showCalibrationTab(QString *detail)
     return true;
 }
 
+// Unlocks the table with the password, as a service engineer types it (the page ignores the
+// letter case), frees the fixed parameters of the last joint and locks the table again. The run
+// then shows that the request file carries the choice.
+bool VeltraDemo::chooseParameters(QString *detail)
+{
+    QWidget *setup = card(QStringLiteral("setupWidget"));
+    auto *lock = setup ? setup->findChild<QPushButton *>(QStringLiteral("lockBtn")) : nullptr;
+    const int axes = m_controller->axisCount();
+    const int lastRow = kFirstJointRow + axes - 1;
+    auto *rowButton = qobject_cast<QPushButton *>(
+        cellWidget(setup, QStringLiteral("tableLayout"), lastRow, kRowButtonColumn));
+    const QVector<QCheckBox *> boxes = rowBoxes(setup, lastRow);
+    if (!lock || !rowButton || boxes.contains(nullptr)) {
+        *detail = tr("the setup page lacks its lock button or the boxes and row button of J%1")
+                      .arg(axes);
+        return false;
+    }
+    if (rowButton->isEnabled()) {
+        *detail = tr("the table is not locked before the password");
+        return false;
+    }
+
+    m_answerer->setPassword(QStringLiteral("SORVIK"));
+    const bool pressed = press(lock, detail);
+    m_answerer->setPassword(QString());
+    if (!pressed)
+        return false;
+    if (!rowButton->isEnabled() || !boxes.first()->isEnabled()) {
+        *detail = tr("the table stayed locked after the password (lock button \"%1\")")
+                      .arg(plain(lock->text()));
+        return false;
+    }
+    if (!press(rowButton, detail))
+        return false;
+    if (!allChecked(boxes)) {
+        *detail = tr("the row button of J%1 did not check all four parameters").arg(axes);
+        return false;
+    }
+    if (!shoot(QStringLiteral("veltra-calib-unlocked"), detail))
+        return false;
+    const QString unlockedText = plain(lock->text());
+    if (!press(lock, detail))
+        return false;
+    if (rowButton->isEnabled() || boxes.first()->isEnabled() || !allChecked(boxes)) {
+        *detail = tr("locking again did not disable the table or lost the choice");
+        return false;
+    }
+    m_lastJointFreed = true;
+    *detail = tr("unlocked with the password (\"%1\"), all four parameters of J%2 chosen (row "
+                 "button now \"%3\"), locked again (\"%4\")")
+                  .arg(unlockedText)
+                  .arg(axes)
+                  .arg(plain(rowButton->text()), plain(lock->text()));
+    return true;
+}
+
 bool VeltraDemo::runCalibration(QString *detail)
 {
     QWidget *setup = card(QStringLiteral("setupWidget"));
@@ -351,11 +436,17 @@ bool VeltraDemo::runCalibration(QString *detail)
     }
     if (!shoot(QStringLiteral("veltra-calib-result"), detail))
         return false;
+    bool lastJointLocked = false;
+    const QString request = requestSummary(&lastJointLocked);
+    if (m_lastJointFreed && lastJointLocked) {
+        *detail = tr("the request file still keeps parameters of the last joint: %1").arg(request);
+        return false;
+    }
     *detail = tr("%1 calibrated: optimised DH parameters of %2 joints, validation error average "
-                 "%3 mm, maximum %4 mm; run card says \"%5\"")
+                 "%3 mm, maximum %4 mm; run card says \"%5\"; request file: %6")
                   .arg(m_serialNumber)
-                  .arg(m_optimised.size() / 4)
-                  .arg(average->text(), maximum->text(), status->text());
+                  .arg(m_optimised.size() / kDHValues)
+                  .arg(average->text(), maximum->text(), status->text(), request);
     return true;
 }
 
@@ -607,6 +698,38 @@ bool VeltraDemo::isoResultsWritten(int *points) const
         QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("iso_results"));
     *points = results.toArray().size();
     return results.isArray() && *points == kIsoPoints;
+}
+
+// What "calibInfo.json" asked of the optimiser: the serial number, the mode and, per joint (-1
+// for the last), the parameters it must keep.
+QString VeltraDemo::requestSummary(bool *lastJointLocked) const
+{
+    *lastJointLocked = false;
+    QFile file(QDir(m_workFolder).filePath(QStringLiteral("calibInfo.json")));
+    if (!file.open(QIODevice::ReadOnly))
+        return tr("not found");
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    QStringList fixed;
+    const QJsonArray constraints = root.value(QStringLiteral("algorithm_constraints")).toArray();
+    for (const QJsonValue &constraint : constraints) {
+        const QJsonObject object = constraint.toObject();
+        if (object.value(QStringLiteral("joint_index")).toInt() == -1)
+            *lastJointLocked = true;
+        QStringList names;
+        const QJsonArray locked = object.value(QStringLiteral("locked_params")).toArray();
+        for (const QJsonValue &name : locked)
+            names.append(name.toString());
+        fixed.append(tr("joint %1 keeps %2")
+                         .arg(object.value(QStringLiteral("joint_index")).toInt())
+                         .arg(names.join(QLatin1Char(' '))));
+    }
+    return tr("SN %1, mode %2, %3")
+        .arg(root.value(QStringLiteral("robot_profile"))
+                 .toObject()
+                 .value(QStringLiteral("serial_number"))
+                 .toString(),
+             root.value(QStringLiteral("mode")).toString(),
+             fixed.isEmpty() ? tr("every parameter free") : fixed.join(QStringLiteral("; ")));
 }
 
 bool VeltraDemo::press(QAbstractButton *button, QString *detail)

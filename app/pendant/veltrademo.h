@@ -26,7 +26,7 @@ class VeltraDemo : public QObject
 public:
     // Saves a screenshot named after `what`; false when none could be saved.
     using Shooter = std::function<bool(const QString &what)>;
-    static constexpr int StepCount = 5;
+    static constexpr int StepCount = 6;
 
     // `answerer` answers the boxes the page opens; it outlives the demo.
     VeltraDemo(QWidget *page, sim::SimulatedController *controller, ModalAnswerer *answerer,
@@ -53,12 +53,15 @@ signals:
 private:
     bool showInformation(QString *detail);
     bool showCalibrationTab(QString *detail);
+    bool chooseParameters(QString *detail);
     bool runCalibration(QString *detail);
     bool applyResult(QString *detail);
     bool runIsoTest(QString *detail);
 
     bool openTab(const QString &button, int index, QString *detail);
     bool isoResultsWritten(int *points) const;
+    // *lastJointLocked tells whether the file keeps a parameter of the last joint (index -1).
+    QString requestSummary(bool *lastJointLocked) const;
     bool press(QAbstractButton *button, QString *detail);
     void type(QLineEdit *edit, const QString &text);
     bool shoot(const QString &what, QString *detail);
@@ -78,4 +81,5 @@ private:
     // What the steps pass on: the controller's set before, the optimised set after the run.
     QStringList m_before;
     QStringList m_optimised;
+    bool m_lastJointFreed = false;
 };

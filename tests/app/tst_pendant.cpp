@@ -41,7 +41,7 @@ struct RunResult
     QString out;
 };
 
-RunResult runPendant(const QStringList &arguments)
+RunResult runPendant(const QStringList &arguments, int timeoutMs = 30000)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -49,7 +49,7 @@ RunResult runPendant(const QStringList &arguments)
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(PENDANT_EXECUTABLE), arguments);
     RunResult result;
-    if (!process.waitForFinished(30000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
         return result;
@@ -73,6 +73,7 @@ private slots:
     void sessionConnectsShowsMessagesAndSavesScreenshot();
     void executableRunsOffscreenAndExitsCleanly();
     void executableDemoShowsEveryPage();
+    void executableDemoRunsTheCalibrationPlugin();
     void executableRefusesBadArguments();
     void workFolderInstallKeepsResultsAndRefreshesPrograms();
 };
@@ -248,6 +249,38 @@ void tst_Pendant::executableDemoShowsEveryPage()
     const QFileInfo optimiser(dir.filePath(
         QStringLiteral("home/D:/VeltraPemba/calib/veltraalgorithm/calib-2.1.0.exe")));
     QVERIFY(optimiser.isFile() && optimiser.isExecutable());
+}
+
+// README command 1 with the real calibration plug-in and the stand-in programs: one whole
+// calibration to the reboot and one whole ISO test to the saved report.
+void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString demo = dir.filePath(QStringLiteral("demo"));
+    const RunResult run = runPendant({QStringLiteral("--home"), home,
+                                      QStringLiteral("--plugins"), QStringLiteral(VELTRA_PLUGIN_DIR),
+                                      QStringLiteral("--quit-after"), QStringLiteral("200"),
+                                      QStringLiteral("--reboot-delay"), QStringLiteral("300"),
+                                      QStringLiteral("--demo"), demo},
+                                     150000);
+    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 6 of 6 steps succeeded")),
+             qPrintable(run.out.right(4000)));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.contains(QStringLiteral("password typed -> 确定")));
+    QVERIFY(run.out.contains(QStringLiteral("request file: SN SN-DEMO-001, mode normal, joint 0 "
+                                            "keeps alpha a d")));
+    QVERIFY(run.out.contains(QStringLiteral("controller received factory.set_DH_params_all, "
+                                            "ethercat.set_precision_compensation_zero, "
+                                            "system.controller.reboot")));
+    for (const char *shot : {"02-veltra-info.png", "04-veltra-calib-unlocked.png",
+                             "07-veltra-calib-new-params.png", "09-veltra-iso-saved.png"})
+        QVERIFY2(!QImage(QDir(demo).filePath(QLatin1String(shot))).isNull(), shot);
+    // The saved report is a folder of its own below the chosen one.
+    const QStringList reports = QDir(home + QStringLiteral("/VeltraReport"))
+                                    .entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
+    QCOMPARE(reports.size(), 1);
 }
 
 void tst_Pendant::workFolderInstallKeepsResultsAndRefreshesPrograms()
