@@ -221,28 +221,22 @@ void VeltraDemo::setWorkFolder(const QString &folder)
 
 int VeltraDemo::run()
 {
-    using Step = bool (VeltraDemo::*)(QString *);
-    struct Entry
-    {
-        Step step;
-        const char *name;
-    };
-    static const Entry steps[StepCount] = {
-        {&VeltraDemo::showInformation, QT_TR_NOOP("information tab")},
-        {&VeltraDemo::showCalibrationTab, QT_TR_NOOP("calibration tab")},
-        {&VeltraDemo::chooseParameters, QT_TR_NOOP("parameter choice behind the lock")},
-        {&VeltraDemo::runCalibration, QT_TR_NOOP("calibration run")},
-        {&VeltraDemo::applyResult, QT_TR_NOOP("apply and reboot")},
-        {&VeltraDemo::runIsoTest, QT_TR_NOOP("ISO test")},
+    static const char *const names[StepCount] = {
+        QT_TR_NOOP("information tab"),
+        QT_TR_NOOP("calibration tab"),
+        QT_TR_NOOP("parameter choice behind the lock"),
+        QT_TR_NOOP("calibration run"),
+        QT_TR_NOOP("apply and reboot"),
+        QT_TR_NOOP("ISO test"),
     };
     int passed = 0;
     for (int i = 0; i < StepCount; ++i) {
-        const QString name = tr(steps[i].name);
+        const QString name = tr(names[i]);
         say(tr("Veltra step %1/%2: %3").arg(i + 1).arg(StepCount).arg(name));
         QString detail;
         bool ok = false;
         if (m_page)
-            ok = (this->*steps[i].step)(&detail);
+            ok = runStep(i, &detail);
         else
             detail = tr("the plug-in's page is gone");
         say((ok ? tr("Veltra step %1/%2 done: %3") : tr("Veltra step %1/%2 failed: %3"))
@@ -253,6 +247,27 @@ int VeltraDemo::run()
     }
     say(tr("Veltra demo: %1 of %2 steps succeeded").arg(passed).arg(StepCount));
     return passed;
+}
+
+bool VeltraDemo::runStep(int index, QString *detail)
+{
+    switch (index) {
+    case 0:
+        return showInformation(detail);
+    case 1:
+        return showCalibrationTab(detail);
+    case 2:
+        return chooseParameters(detail);
+    case 3:
+        return runCalibration(detail);
+    case 4:
+        return applyResult(detail);
+    case 5:
+        return runIsoTest(detail);
+    default:
+        *detail = tr("no step %1").arg(index + 1);
+        return false;
+    }
 }
 
 bool VeltraDemo::showInformation(QString *detail)

@@ -51,6 +51,7 @@ signals:
     void message(const QString &text);
 
 private:
+    bool runStep(int index, QString *detail);
     bool showInformation(QString *detail);
     bool showCalibrationTab(QString *detail);
     bool chooseParameters(QString *detail);
