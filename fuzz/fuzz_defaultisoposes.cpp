@@ -2,28 +2,19 @@
 // fail only with std::runtime_error and one of its reasons, and every pose it returns is six
 // finite numbers; a broken promise aborts, so that libFuzzer and the corpus driver both see it
 // as a crash.
+#include "fuzzsupport.h"
 #include "iso/defaultisoposes.h"
-
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 
 namespace {
 
-void expect(bool condition, const char *promise)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", promise);
-        std::abort();
-    }
-}
+using fuzz::expect;
 
 bool startsWith(const std::string &text, const char *prefix)
 {
@@ -71,16 +62,7 @@ void readAs(const std::string &path, const std::string &robotName)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // One folder for the whole run and the file rewritten per input: cheap, and the reader
-    // gets a real file as on the pendant.
-    static QTemporaryDir dir;
-    static const std::string path =
-        QDir(dir.path()).filePath(QStringLiteral("default_iso_poses.json")).toUtf8().toStdString();
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
-        expect(file.good(), "the input is written");
-    }
+    const std::string path = fuzz::writeInput("default_iso_poses.json", data, size);
     // Both models, and no identity read yet.
     for (const char *robotName : {"SR6-900", "SR7-800", ""})
         readAs(path, robotName);

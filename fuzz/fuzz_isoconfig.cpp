@@ -2,6 +2,7 @@
 // leaves the output alone; a merged one parses back to an object holding the configuration as
 // built and every other member of the text, and merging it again changes nothing. A broken
 // promise aborts, so that libFuzzer and the corpus driver both see it as a crash.
+#include "fuzzsupport.h"
 #include "iso/isoconfigfile.h"
 
 #include <QJsonDocument>
@@ -11,18 +12,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
-void expect(bool condition, const char *promise)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", promise);
-        std::abort();
-    }
-}
+using fuzz::expect;
 
 const QJsonObject &savedConfig()
 {

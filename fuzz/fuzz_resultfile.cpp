@@ -2,26 +2,15 @@
 // throw, and each must keep its promises about its outputs; a broken promise aborts, so that
 // libFuzzer and the corpus driver both see it as a crash.
 #include "common/resultfile.h"
-
-#include <QDir>
-#include <QTemporaryDir>
+#include "fuzzsupport.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 
 namespace {
 
-void expect(bool condition, const char *promise)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", promise);
-        std::abort();
-    }
-}
+using fuzz::expect;
 
 const common::DHMap &sentinelMap()
 {
@@ -65,13 +54,7 @@ void checkGate(const common::QualityGateResult &gate, bool thresholdRead, bool e
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    static const std::string path =
-        QDir(dir.path()).filePath(QStringLiteral("optimized_dh.json")).toUtf8().toStdString();
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
-    }
+    const std::string path = fuzz::writeInput("optimized_dh.json", data, size);
 
     common::readCalibStatus(path);
 

@@ -15,12 +15,6 @@ namespace {
 
 constexpr int kPollMs = 20;
 
-QString plain(QString text)
-{
-    text.remove(QLatin1Char('&'));
-    return text.simplified();
-}
-
 bool isAccepting(QDialogButtonBox::ButtonRole role)
 {
     return role == QDialogButtonBox::AcceptRole || role == QDialogButtonBox::YesRole;
@@ -89,6 +83,12 @@ ModalAnswerer::ModalAnswerer(QObject *parent)
 
 ModalAnswerer::~ModalAnswerer() = default;
 
+QString ModalAnswerer::plainText(QString text)
+{
+    text.remove(QLatin1Char('&'));
+    return text.simplified();
+}
+
 void ModalAnswerer::setFolderChoice(const QString &folder)
 {
     m_folder = folder;
@@ -140,7 +140,7 @@ void ModalAnswerer::answer(const QPointer<QWidget> &dialog)
         return;
     }
     Record record;
-    record.title = plain(dialog->windowTitle());
+    record.title = plainText(dialog->windowTitle());
     const QPointer<ModalAnswerer> self(this);
 
     if (auto *files = qobject_cast<QFileDialog *>(dialog.data())) {
@@ -161,7 +161,7 @@ void ModalAnswerer::answer(const QPointer<QWidget> &dialog)
     } else if (auto *box = qobject_cast<QMessageBox *>(dialog.data())) {
         record.text = box->text();
         QAbstractButton *button = buttonFor(box);
-        record.answer = button ? plain(button->text()) : tr("close");
+        record.answer = button ? plainText(button->text()) : tr("close");
         m_records.append(record);
         emit message(tr("box \"%1\": %2 -> %3")
                          .arg(record.title, record.text.simplified(), record.answer));
@@ -183,7 +183,7 @@ void ModalAnswerer::answer(const QPointer<QWidget> &dialog)
         auto *other = qobject_cast<QDialog *>(dialog.data());
         QAbstractButton *button = other ? buttonFor(other) : nullptr;
         record.text = QString::fromLatin1(dialog->metaObject()->className());
-        record.answer = button ? plain(button->text()) : tr("accept");
+        record.answer = button ? plainText(button->text()) : tr("accept");
         m_records.append(record);
         m_answered.append(dialog);
         QLineEdit *password = m_password.isEmpty() ? nullptr : passwordField(dialog);
@@ -210,11 +210,11 @@ void ModalAnswerer::noteSelfClosingBoxes()
     for (QWidget *window : windows) {
         auto *box = qobject_cast<QMessageBox *>(window);
         if (!box || !box->isVisible() || box->windowModality() != Qt::NonModal
-            || m_reported.contains(box))
+            || holds(m_reported, box))
             continue;
         m_reported.append(box);
-        m_records.append({plain(box->windowTitle()), box->text(), QString()});
+        m_records.append({plainText(box->windowTitle()), box->text(), QString()});
         emit message(tr("box \"%1\": %2 (closes by itself)")
-                         .arg(plain(box->windowTitle()), box->text().simplified()));
+                         .arg(plainText(box->windowTitle()), box->text().simplified()));
     }
 }

@@ -28,6 +28,9 @@ public:
     explicit ModalAnswerer(QObject *parent = nullptr);
     ~ModalAnswerer() override;
 
+    // A button's or window's text as the operator reads it: no mnemonic '&', blanks simplified.
+    static QString plainText(QString text);
+
     void setFolderChoice(const QString &folder);
     // Typed into a dialog's password field before its button is pressed; empty types nothing.
     void setPassword(const QString &password);

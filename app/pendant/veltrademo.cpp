@@ -52,12 +52,6 @@ constexpr int kRowButtonColumn = 5;
 constexpr int kDHValues = 4;
 constexpr int kCardSampleDefault = 30;
 
-QString plain(QString text)
-{
-    text.remove(QLatin1Char('&'));
-    return text.simplified();
-}
-
 // The widget shown in a grid cell: the newest one placed there that is not hidden (pages hide
 // what they take out and delete it later; some place new cells over old ones).
 QWidget *cellWidget(const QWidget *card, const QString &layout, int row, int column)
@@ -368,7 +362,7 @@ bool VeltraDemo::chooseParameters(QString *detail)
         return false;
     if (!rowButton->isEnabled() || !boxes.first()->isEnabled()) {
         *detail = tr("the table stayed locked after the password (lock button \"%1\")")
-                      .arg(plain(lock->text()));
+                      .arg(ModalAnswerer::plainText(lock->text()));
         return false;
     }
     if (!press(rowButton, detail))
@@ -379,7 +373,7 @@ bool VeltraDemo::chooseParameters(QString *detail)
     }
     if (!shoot(QStringLiteral("veltra-calib-unlocked"), detail))
         return false;
-    const QString unlockedText = plain(lock->text());
+    const QString unlockedText = ModalAnswerer::plainText(lock->text());
     if (!press(lock, detail))
         return false;
     if (rowButton->isEnabled() || boxes.first()->isEnabled() || !allChecked(boxes)) {
@@ -391,7 +385,7 @@ bool VeltraDemo::chooseParameters(QString *detail)
                  "button now \"%3\"), locked again (\"%4\")")
                   .arg(unlockedText)
                   .arg(axes)
-                  .arg(plain(rowButton->text()), plain(lock->text()));
+                  .arg(ModalAnswerer::plainText(rowButton->text()), ModalAnswerer::plainText(lock->text()));
     return true;
 }
 
@@ -481,14 +475,14 @@ bool VeltraDemo::applyResult(QString *detail)
     const int rebootsBefore = m_controller->rebootCount();
     QString way;
     if (confirm->isEnabled()) {
-        way = plain(confirm->text());
+        way = ModalAnswerer::plainText(confirm->text());
         if (!press(confirm, detail))
             return false;
     } else if (automatic && automatic->isChecked()) {
         way = tr("auto apply");
         say(tr("auto apply is on: the result card writes the result by itself"));
     } else {
-        *detail = tr("neither \"%1\" nor auto apply is offered").arg(plain(confirm->text()));
+        *detail = tr("neither \"%1\" nor auto apply is offered").arg(ModalAnswerer::plainText(confirm->text()));
         return false;
     }
 
@@ -607,7 +601,7 @@ bool VeltraDemo::runIsoTest(QString *detail)
     if (!press(save, detail))
         return false;
     if (!eventwait::until([start] { return start->isEnabled(); }, kTabMs)) {
-        *detail = tr("saving the settings did not enable \"%1\"").arg(plain(start->text()));
+        *detail = tr("saving the settings did not enable \"%1\"").arg(ModalAnswerer::plainText(start->text()));
         return false;
     }
 
@@ -656,15 +650,16 @@ bool VeltraDemo::runIsoTest(QString *detail)
         return false;
     }
 
-    const QStringList before =
-        QDir(m_reportFolder).entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
+    const auto reports = [this] {
+        return QDir(m_reportFolder).entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
+    };
+    const QStringList before = reports();
     const int boxes = m_answerer->records().size();
     if (!press(keep, detail))
         return false;
     const bool copied = eventwait::until(
         [this, boxes] { return m_answerer->records().size() > boxes; }, kCopyMs);
-    const QStringList after =
-        QDir(m_reportFolder).entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
+    const QStringList after = reports();
     QString report;
     for (const QString &name : after) {
         if (!before.contains(name))
@@ -697,20 +692,27 @@ bool VeltraDemo::openTab(const QString &button, int index, QString *detail)
     if (!press(tab, detail))
         return false;
     if (!eventwait::until([stack, index] { return stack->currentIndex() == index; }, kTabMs)) {
-        *detail = tr("the tab %1 did not open").arg(plain(tab->text()));
+        *detail = tr("the tab %1 did not open").arg(ModalAnswerer::plainText(tab->text()));
         return false;
     }
     eventwait::settle(kPaintMs);
     return true;
 }
 
+QJsonObject VeltraDemo::readWorkFile(const QString &name, bool *found) const
+{
+    QFile file(QDir(m_workFolder).filePath(name));
+    *found = file.open(QIODevice::ReadOnly);
+    return *found ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+}
+
 bool VeltraDemo::isoResultsWritten(int *points) const
 {
-    QFile file(QDir(m_workFolder).filePath(QStringLiteral("optimized_dh.json")));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    bool found = false;
     const QJsonValue results =
-        QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("iso_results"));
+        readWorkFile(QStringLiteral("optimized_dh.json"), &found).value(QStringLiteral("iso_results"));
+    if (!found)
+        return false;
     *points = results.toArray().size();
     return results.isArray() && *points == kIsoPoints;
 }
@@ -720,10 +722,10 @@ bool VeltraDemo::isoResultsWritten(int *points) const
 QString VeltraDemo::requestSummary(bool *lastJointLocked) const
 {
     *lastJointLocked = false;
-    QFile file(QDir(m_workFolder).filePath(QStringLiteral("calibInfo.json")));
-    if (!file.open(QIODevice::ReadOnly))
+    bool found = false;
+    const QJsonObject root = readWorkFile(QStringLiteral("calibInfo.json"), &found);
+    if (!found)
         return tr("not found");
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
     QStringList fixed;
     const QJsonArray constraints = root.value(QStringLiteral("algorithm_constraints")).toArray();
     for (const QJsonValue &constraint : constraints) {
@@ -750,11 +752,11 @@ QString VeltraDemo::requestSummary(bool *lastJointLocked) const
 bool VeltraDemo::press(QAbstractButton *button, QString *detail)
 {
     if (!button || !button->isVisible() || !button->isEnabled()) {
-        *detail = button ? tr("\"%1\" cannot be pressed").arg(plain(button->text()))
+        *detail = button ? tr("\"%1\" cannot be pressed").arg(ModalAnswerer::plainText(button->text()))
                          : tr("a button is missing");
         return false;
     }
-    say(tr("pressing \"%1\"").arg(plain(button->text())));
+    say(tr("pressing \"%1\"").arg(ModalAnswerer::plainText(button->text())));
     // Runs the button's handler to its end, including the boxes it opens.
     button->click();
     return true;

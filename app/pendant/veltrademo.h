@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -60,6 +61,8 @@ private:
     bool runIsoTest(QString *detail);
 
     bool openTab(const QString &button, int index, QString *detail);
+    // A JSON file of the work folder; *found is false when it cannot be read.
+    QJsonObject readWorkFile(const QString &name, bool *found) const;
     bool isoResultsWritten(int *points) const;
     // *lastJointLocked tells whether the file keeps a parameter of the last joint (index -1).
     QString requestSummary(bool *lastJointLocked) const;

@@ -1,21 +1,22 @@
 #pragma once
 
-#include <QCheckBox>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
+#include <calibration/veltratesthelpers.h>
+
 #include <QGridLayout>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QVector>
 #include <QWidget>
 #include <QtTest>
 
 // Small helpers shared by the ISO page tests and the ISO road.
 namespace isotest {
+
+using veltratest::clickCheckBox;
+using veltratest::pluginLogText;
+using veltratest::readFile;
+using veltratest::writeFile;
 
 using Poses = QVector<QVector<double>>;
 
@@ -45,38 +46,6 @@ inline QString labelText(QWidget *page, const char *grid, int row, int column)
 {
     auto *label = qobject_cast<QLabel *>(cell(page, grid, row, column));
     return label ? label->text() : QStringLiteral("<no label>");
-}
-
-// Where a user clicks a check box: on its indicator.
-inline void clickCheckBox(QCheckBox *box)
-{
-    QStyleOptionButton option;
-    option.initFrom(box);
-    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
-    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
-}
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Everything the plug-in logged below the current directory.
-inline QString pluginLogText()
-{
-    QString text;
-    QDirIterator it(QStringLiteral("log/tessel/Veltra"), {QStringLiteral("*.log")}, QDir::Files);
-    while (it.hasNext())
-        text += QString::fromUtf8(readFile(it.next()));
-    return text;
 }
 
 } // namespace isotest

@@ -1,5 +1,6 @@
 #include "plugin/findprogram.h"
 
+#include <calibration/veltratesthelpers.h>
 #include <support/temporarycurrentdir.h>
 
 #include <QDir>
@@ -19,22 +20,12 @@ private slots:
     void symbolicLinksAreNotCounted();
 };
 
-namespace {
-
-bool touch(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
-}
-
-} // namespace
-
 void tst_FindProgram::folderMissingOrUnnamed()
 {
     // An empty folder name must not fall back to the current directory, which holds a match.
     support::TemporaryCurrentDir current;
     QVERIFY(current.isValid());
-    QVERIFY(touch(current.filePath(QStringLiteral("collectCalibPoses.exe"))));
+    QVERIFY(veltratest::writeFile(current.filePath(QStringLiteral("collectCalibPoses.exe")), QByteArray()));
 
     for (const QString &folder : {QString(), current.filePath(QStringLiteral("absent"))}) {
         const ProgramMatch match = findProgram(folder, QStringLiteral("collectCalibPoses"));
@@ -80,7 +71,7 @@ void tst_FindProgram::matches()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     for (const QString &name : files)
-        QVERIFY(touch(dir.filePath(name)));
+        QVERIFY(veltratest::writeFile(dir.filePath(name), QByteArray()));
     for (const QString &name : folders)
         QVERIFY(QDir(dir.path()).mkdir(name));
 
@@ -101,8 +92,8 @@ void tst_FindProgram::symbolicLinksAreNotCounted()
     QVERIFY(dir.isValid() && elsewhere.isValid());
     const QString real = dir.filePath(QStringLiteral("collectCalibPoses-1.0.exe"));
     const QString outside = elsewhere.filePath(QStringLiteral("collectCalibPoses-2.0.exe"));
-    QVERIFY(touch(real));
-    QVERIFY(touch(outside));
+    QVERIFY(veltratest::writeFile(real, QByteArray()));
+    QVERIFY(veltratest::writeFile(outside, QByteArray()));
     QVERIFY(QFile::link(real, dir.filePath(QStringLiteral("collectCalibPoses-link.exe"))));
     QVERIFY(QFile::link(outside, dir.filePath(QStringLiteral("collectCalibPoses-2.0.exe"))));
 

@@ -3,6 +3,7 @@
 #include "pages/infowidget.h"
 #include "pages/versioninfo.h"
 
+#include <calibration/veltratesthelpers.h>
 #include <support/guitestmain.h>
 #include <support/temporarycurrentdir.h>
 
@@ -63,20 +64,10 @@ QString notFound()
 bool makeFiles(const QString &root, const QStringList &paths)
 {
     for (const QString &path : paths) {
-        const QString full = QDir(root).filePath(path);
-        if (!QDir().mkpath(QFileInfo(full).absolutePath()))
-            return false;
-        QFile file(full);
-        if (!file.open(QIODevice::WriteOnly))
+        if (!veltratest::writeFile(QDir(root).filePath(path), QByteArray()))
             return false;
     }
     return true;
-}
-
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
 template <typename T>
@@ -150,7 +141,7 @@ void tst_InfoWidget::pluginVersionFile()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     if (present)
-        QVERIFY(writeFile(dir.filePath(QStringLiteral("Veltra.json")), contents));
+        QVERIFY(veltratest::writeFile(dir.filePath(QStringLiteral("Veltra.json")), contents));
     QCOMPARE(readPluginVersionFile(dir.path()), version);
 }
 
@@ -165,7 +156,7 @@ void tst_InfoWidget::pluginVersionBesideTheBinary()
 
     support::TemporaryCurrentDir current;
     QVERIFY(current.isValid());
-    QVERIFY(writeFile(current.filePath(QStringLiteral("Veltra.json")),
+    QVERIFY(veltratest::writeFile(current.filePath(QStringLiteral("Veltra.json")),
                       R"({"client_plugin": {"version": "0.0.1-current-dir"}})"));
     // Also when this test was started by a name relative to the directory it has left.
     QCOMPARE(readPluginVersion(), QString());
@@ -175,7 +166,7 @@ void tst_InfoWidget::pluginVersionBesideTheBinary()
     const QString copy =
         copyDir.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
-    QVERIFY(writeFile(copyDir.filePath(QStringLiteral("Veltra.json")),
+    QVERIFY(veltratest::writeFile(copyDir.filePath(QStringLiteral("Veltra.json")),
                       R"({"client_plugin": {"version": "7.6.5-beside"}})"));
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <calibration/veltratesthelpers.h>
+
 #include <QApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
@@ -12,6 +13,10 @@
 
 // Small helpers shared by the run and result card tests.
 namespace runtest {
+
+using veltratest::pluginLogText;
+using veltratest::readFile;
+using veltratest::writeFile;
 
 // The simulated SR6-900's DH set: six joints and the flange group.
 inline QVector<double> sixAxisDH()
@@ -60,30 +65,6 @@ inline QMessageBox *autoCloseBox(QWidget *parent)
         if (box->isVisible())
             return box;
     return nullptr;
-}
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Everything the plug-in logged below the current directory.
-inline QString pluginLogText()
-{
-    QString text;
-    QDirIterator it(QStringLiteral("log/tessel/Veltra"), {QStringLiteral("*.log")}, QDir::Files);
-    while (it.hasNext())
-        text += QString::fromUtf8(readFile(it.next()));
-    return text;
 }
 
 } // namespace runtest

@@ -6,6 +6,7 @@
 #include "pages/passworddialog.h"
 #include "pages/setupwidget.h"
 
+#include <calibration/veltratesthelpers.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <support/filesizelimit.h>
 #include <support/guitestmain.h>
@@ -36,6 +37,10 @@
 using support::DialogAnswer;
 using support::DialogRecord;
 using support::ModalDialogWatcher;
+using veltratest::clickCheckBox;
+using veltratest::pluginLogText;
+using veltratest::readFile;
+using veltratest::writeFile;
 
 namespace {
 
@@ -79,38 +84,6 @@ QVector<double> madeUpGroups(int groups)
 QJsonObject constraint(int joint, const QStringList &names)
 {
     return {{"joint_index", joint}, {"locked_params", QJsonArray::fromStringList(names)}};
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(bytes) == bytes.size();
-}
-
-QString pluginLogText()
-{
-    QString text;
-    QDirIterator it(QStringLiteral("log/tessel/Veltra"), {QStringLiteral("*.log")}, QDir::Files);
-    while (it.hasNext())
-        text += QString::fromUtf8(readFile(it.next()));
-    return text;
-}
-
-// Where a user clicks a check box: on its indicator.
-void clickCheckBox(QCheckBox *box)
-{
-    QStyleOptionButton option;
-    option.initFrom(box);
-    const QRect indicator =
-        box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
-    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
 }
 
 QStringList g_messages;
