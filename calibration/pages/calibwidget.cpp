@@ -120,6 +120,7 @@ calibWidget::calibWidget(QWidget *parent)
             &dhparameterWidget::updateErrorLabels);
     connect(this, &calibWidget::qualityGateFailed, result,
             &dhparameterWidget::markQualityGateFailures);
+    connect(result, &dhparameterWidget::applyRunning, this, &calibWidget::onApplyRunning);
     connect(runCalibrationBtn, &QPushButton::clicked, this,
             &calibWidget::onRunCalibrationBtnClicked);
 }
@@ -215,6 +216,12 @@ void calibWidget::paintEvent(QPaintEvent *event)
 
 void calibWidget::onRunCalibrationBtnClicked()
 {
+    // A run started or cancelled while the controller is written to would work on a result
+    // that is going away; the button is disabled then, but a queued click may still arrive.
+    if (applyRunning) {
+        pluginLog() << "skip run button: a write to the controller is in progress";
+        return;
+    }
     if (running) {
         cancelCalibration();
         return;
@@ -260,7 +267,7 @@ void calibWidget::onRunCalibrationBtnClicked()
                                                 : tr("匹配到多个采点程序");
         QMessageBox::critical(nullptr, tr("ERROR"), text, QMessageBox::Ok);
         runCalibrationBtn->setText(tr("启动标定"));
-        runCalibrationBtn->setEnabled(true);
+        setRunButtonEnabled(true);
         calibrationLabel->setText(tr("启动失败"));
         running = false;
         return;
@@ -438,7 +445,7 @@ void calibWidget::handleResult()
     emit calibrationDoneVec(false);
     emit calibrationDoneStr(avg, max);
     runCalibrationBtn->setText(tr("标定完成"));
-    runCalibrationBtn->setEnabled(false);
+    setRunButtonEnabled(false);
     calibrationLabel->setText(tr("请检查右侧数据并应用参数"));
     connectionLabel->setText(tr("优化完成"));
     emit changeBtnsStatus(true);
@@ -465,7 +472,7 @@ void calibWidget::endWithReadFailure()
 void calibWidget::clearPanel()
 {
     runCalibrationBtn->setText(tr("启动标定"));
-    runCalibrationBtn->setEnabled(true);
+    setRunButtonEnabled(true);
 }
 
 // The rejected report is kept under failed/, replacing an older copy of the same robot.
@@ -476,6 +483,9 @@ void calibWidget::archiveFailedReport() const
     const QString results = common::workFolder + QStringLiteral("/results/calib_results/");
     const QString name = common::serialNumber + QStringLiteral(".xlsx");
     const QString folder = results + QStringLiteral("failed/");
+    // Without a new report the older copy is the only one left: keep it.
+    if (!QFile::exists(results + name))
+        return;
     QDir().mkpath(folder);
     QFile::remove(folder + name);
     QFile::copy(results + name, folder + name);
@@ -490,7 +500,7 @@ void calibWidget::cancelCalibration()
         stopProcess(stopped, this, kCancelWaitMs);
     }
     runCalibrationBtn->setText(tr("启动标定"));
-    runCalibrationBtn->setEnabled(true);
+    setRunButtonEnabled(true);
     calibrationLabel->setText(tr("标定已取消"));
     connectionLabel->setText(QString());
     running = false;
@@ -498,11 +508,23 @@ void calibWidget::cancelCalibration()
     QMessageBox::information(nullptr, tr("Notice"), tr("已取消"), QMessageBox::Ok);
 }
 
+void calibWidget::setRunButtonEnabled(bool enabled)
+{
+    runButtonEnabled = enabled;
+    runCalibrationBtn->setEnabled(enabled && !applyRunning);
+}
+
+void calibWidget::onApplyRunning(bool running)
+{
+    applyRunning = running;
+    setRunButtonEnabled(runButtonEnabled);
+}
+
 void calibWidget::resetAll()
 {
     pluginLog() << "resetAll" << "[in]";
     runCalibrationBtn->setText(tr("启动标定"));
-    runCalibrationBtn->setEnabled(true);
+    setRunButtonEnabled(true);
     calibrationLabel->setText(QString());
     connectionLabel->setText(QString());
     running = false;

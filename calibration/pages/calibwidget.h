@@ -33,6 +33,7 @@ signals:
 
 public slots:
     void resetAll();
+    void onApplyRunning(bool running);
 
 private slots:
     void onRunCalibrationBtnClicked();
@@ -53,6 +54,7 @@ private:
     void endWithReadFailure();
     void clearPanel();
     void archiveFailedReport() const;
+    void setRunButtonEnabled(bool enabled);
 
     QVBoxLayout *verticalLayout = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;
@@ -66,4 +68,6 @@ private:
     QString stderrText;
     int stderrBytes = 0; // bytes of the current run's standard error kept in stderrText
     bool running = false;
+    bool runButtonEnabled = true; // as the run's state has it, while no write holds it
+    bool applyRunning = false;    // the result card is writing to the controller
 };

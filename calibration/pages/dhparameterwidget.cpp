@@ -17,7 +17,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QSpacerItem>
 #include <QStyleOption>
 #include <QVBoxLayout>
@@ -54,8 +53,10 @@ bool judgeResponse(const QJsonValue &response)
         if (success.isBool())
             return success.toBool();
         const QJsonValue code = object.value(QStringLiteral("code"));
+        // Exactly zero: a code that is not a whole number or does not fit an int must not
+        // round or wrap to success.
         if (code.isDouble())
-            return code.toInt() == 0;
+            return code.toDouble() == 0.0;
         return true;
     }
     case QJsonValue::String:
@@ -234,8 +235,8 @@ bool dhparameterWidget::isAutoApplyEnabled() const
 
 void dhparameterWidget::applyButtonRule()
 {
-    giveUpBtn->setEnabled(hasPendingResult);
-    confirmBtn->setEnabled(hasPendingResult && !autoApplyEnabled);
+    giveUpBtn->setEnabled(hasPendingResult && !applying);
+    confirmBtn->setEnabled(hasPendingResult && !autoApplyEnabled && !applying);
 }
 
 void dhparameterWidget::changeBtnsStatus(bool enable)
@@ -404,14 +405,27 @@ void dhparameterWidget::reportWriteFailure()
 
 bool dhparameterWidget::applyResult()
 {
-    // The controller commands wait in a nested event loop, where a second press or the
-    // automatic apply could start another write sequence into the first.
+    // The controller commands wait in a nested event loop, where a second press, the automatic
+    // apply or a give-up would run into the sequence under way.
     if (applying) {
         pluginLog() << "skip apply: a write to the controller is in progress";
         return false;
     }
-    const QScopedValueRollback<bool> busy(applying, true);
+    setApplying(true);
+    const bool ok = writeToController();
+    setApplying(false);
+    return ok;
+}
 
+void dhparameterWidget::setApplying(bool running)
+{
+    applying = running;
+    applyButtonRule();
+    emit applyRunning(running);
+}
+
+bool dhparameterWidget::writeToController()
+{
     const int axes = common::axisNum;
     const int complete = common::originalDHParamsVec.size() - 4;
     // A set of other length than the joints would send numbers that were never read.
@@ -530,6 +544,11 @@ void dhparameterWidget::autoApply()
 void dhparameterWidget::giveupBtnClicked()
 {
     pluginLog() << "enter giveupBtnClicked";
+    // The button is disabled meanwhile, but a queued click may still arrive.
+    if (applying) {
+        pluginLog() << "skip giveUp: a write to the controller is in progress";
+        return;
+    }
     hasPendingResult = false;
     applyButtonRule();
     emit giveupBtnSignals();

@@ -34,6 +34,8 @@ public:
 signals:
     void giveupBtnSignals();
     void confirmBtnSingals();
+    // A write sequence starts (true) or has ended (false); the other cards hold still meanwhile.
+    void applyRunning(bool running);
 
 public slots:
     void initTableWithData();
@@ -59,6 +61,8 @@ private:
     void applyButtonRule();
     void clearErrorFields();
     bool applyResult();
+    void setApplying(bool running);
+    bool writeToController();
     bool applyCommand(const QString &tag, const QString &key, const QJsonObject &payload);
     bool reboot(bool production);
     void refuse(const QString &text);

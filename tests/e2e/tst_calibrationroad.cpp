@@ -20,7 +20,10 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAbstractButton>
+#include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QVBoxLayout>
 
@@ -104,6 +107,7 @@ class tst_CalibrationRoad : public QObject
 private slots:
     void initTestCase();
     void wholeCalibration();
+    void giveUpAndStartWaitWhileTheWriteRuns();
     void cleanupTestCase();
 
 private:
@@ -267,6 +271,72 @@ void tst_CalibrationRoad::wholeCalibration()
     QCOMPARE(range->text(), QStringLiteral("全参"));
     QVERIFY(setupRowButton(setup, 2)->isEnabled());
     QCOMPARE(watcher.count(), 2);
+}
+
+// The operator gives up and starts again while "应用" waits for the controller: neither may
+// reach the cards until the write sequence has ended.
+void tst_CalibrationRoad::giveUpAndStartWaitWhileTheWriteRuns()
+{
+    sim::SimulatedController *controller = m_host->controller();
+    calibWidget *run = calibWidget::instance();
+    dhparameterWidget *result = dhparameterWidget::instance();
+    setupWidget *setup = setupWidget::instance();
+    support::ModalDialogWatcher watcher;
+    watcher.setDefaultAnswer(support::DialogAnswer::reject());
+    QTRY_VERIFY(m_host->isConnected());
+    QTRY_COMPARE(common::axisNum, 6);
+    auto *autoApply = setup->findChild<QAbstractButton *>("autoApplySwitch");
+    if (autoApply->isChecked())
+        QTest::mouseClick(autoApply, Qt::LeftButton);
+    QVERIFY(!result->isAutoApplyEnabled());
+
+    auto *start = run->findChild<QPushButton *>("runCalibrationBtn");
+    auto *giveUp = result->findChild<QPushButton *>("giveUpBtn");
+    auto *confirm = result->findChild<QPushButton *>("confirmBtn");
+    QTest::keyClicks(setup->findChild<QLineEdit *>("snLineEdit"), "SN-E2E-002");
+    QTest::mouseClick(start, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(confirm->isEnabled(), 15000);
+    QVERIFY(run->findChildren<QProcess *>().isEmpty());
+    controller->clearCalls();
+    controller->setLatency(100);
+
+    QStringList enabledWhileWaiting;
+    int startedWhileWaiting = 0;
+    QObject probe;
+    connect(controller, &sim::SimulatedController::received, &probe, [&](const QString &name) {
+        if (name != kSetAll)
+            return;
+        QTimer::singleShot(0, &probe, [&] {
+            for (QPushButton *button : {start, giveUp, confirm})
+                if (button->isEnabled())
+                    enabledWhileWaiting << button->objectName();
+            QTest::mouseClick(giveUp, Qt::LeftButton);
+            QMetaObject::invokeMethod(result, "giveupBtnClicked");
+            QTest::mouseClick(start, Qt::LeftButton);
+            QMetaObject::invokeMethod(run, "onRunCalibrationBtnClicked");
+            startedWhileWaiting = run->findChildren<QProcess *>().size();
+        });
+    });
+    QSignalSpy gaveUp(result, &dhparameterWidget::giveupBtnSignals);
+    QSignalSpy confirmed(result, &dhparameterWidget::confirmBtnSingals);
+    QTest::mouseClick(confirm, Qt::LeftButton);
+    controller->setLatency(0);
+
+    QCOMPARE(enabledWhileWaiting, QStringList());
+    QCOMPARE(startedWhileWaiting, 0);
+    QCOMPARE(gaveUp.count(), 0);
+    QCOMPARE(confirmed.count(), 1);
+    QStringList writes;
+    for (const auto &call : controller->calls())
+        if (call.name == kSetAll || call.name == kSetZero || call.name == kReboot)
+            writes << call.name;
+    QCOMPARE(writes, (QStringList{kSetAll, kSetZero, kReboot}));
+    // Afterwards the cards are idle again, as after any apply.
+    QCOMPARE(start->text(), QStringLiteral("启动标定"));
+    QVERIFY(start->isEnabled());
+    QVERIFY(!giveUp->isEnabled());
+    QVERIFY(!confirm->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->isConnected(), 5000);
 }
 
 void tst_CalibrationRoad::cleanupTestCase()

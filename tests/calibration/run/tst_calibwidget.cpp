@@ -583,19 +583,22 @@ void tst_calibWidget::qualityGate_data()
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<bool>("evaluable");
     QTest::addColumn<bool>("avgRed");
+    QTest::addColumn<bool>("newReport"); // the collector left this run's report
 
     QJsonObject noThreshold = goodResult();
     noThreshold.remove("threshold");
-    QTest::newRow("no threshold") << json(noThreshold) << false << false;
+    QTest::newRow("no threshold") << json(noThreshold) << false << false << true;
     QJsonObject three = goodResult();
     three["threshold"] = QJsonArray{0.5, 3.0, 1.0};
-    QTest::newRow("three limits") << json(three) << false << false;
+    QTest::newRow("three limits") << json(three) << false << false << true;
     QJsonObject tooFar = goodResult();
     tooFar["avg_valid_position_error"] = 0.75;
-    QTest::newRow("average error above its limit") << json(tooFar) << true << true;
+    QTest::newRow("average error above its limit") << json(tooFar) << true << true << true;
+    QTest::newRow("rejected without a report of its own")
+        << json(tooFar) << true << true << false;
     QJsonObject moved = goodResult();
     moved["threshold"] = QJsonArray{0.5, 3.0, 0.05, 0.5};
-    QTest::newRow("a moved too far") << json(moved) << true << false;
+    QTest::newRow("a moved too far") << json(moved) << true << false << true;
 }
 
 void tst_calibWidget::qualityGate()
@@ -603,9 +606,11 @@ void tst_calibWidget::qualityGate()
     QFETCH(QByteArray, contents);
     QFETCH(bool, evaluable);
     QFETCH(bool, avgRed);
+    QFETCH(bool, newReport);
     result->onAutoApplyToggled(true);
     const QString reports = common::workFolder + "/results/calib_results/";
-    QVERIFY(runtest::writeFile(reports + "SN-0042.xlsx", "this run"));
+    if (newReport)
+        QVERIFY(runtest::writeFile(reports + "SN-0042.xlsx", "this run"));
     QVERIFY(runtest::writeFile(reports + "failed/SN-0042.xlsx", "an older run"));
     QVERIFY(runtest::writeFile(reports + "failed/SN-0041.xlsx", "another robot"));
     QSignalSpy buttons(page, &calibWidget::changeBtnsStatus);
@@ -645,7 +650,9 @@ void tst_calibWidget::qualityGate()
     const QString red = "color: red;";
     QCOMPARE(result->findChild<QLineEdit *>("averagePosErrorText")->styleSheet() == red, avgRed);
     QCOMPARE(runtest::cellLabel(result, 2, 6)->styleSheet() == red, !avgRed);
-    QCOMPARE(runtest::readFile(reports + "failed/SN-0042.xlsx"), QByteArray("this run"));
+    // An older rejected report is replaced only by a newer one.
+    QCOMPARE(runtest::readFile(reports + "failed/SN-0042.xlsx"),
+             QByteArray(newReport ? "this run" : "an older run"));
     QPointer<QMessageBox> closing = box;
     QTRY_VERIFY_WITH_TIMEOUT(!closing, 4000);
 }

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <memory>
 
@@ -81,6 +82,8 @@ private slots:
     void refusals_data();
     void refusals();
     void zeroWriteFailsThenApplyStartsAgain();
+    void nothingInterruptsAWaitingWrite_data();
+    void nothingInterruptsAWaitingWrite();
     void autoApply_data();
     void autoApply();
     void giveUp();
@@ -358,6 +361,10 @@ void tst_dhparameterWidget::verdicts_data()
         << QJsonValue(QJsonObject{{"success", false}, {"code", 0}}) << false;
     QTest::newRow("code 3") << QJsonValue(QJsonObject{{"code", 3}}) << false;
     QTest::newRow("code 0") << QJsonValue(QJsonObject{{"code", 0}}) << true;
+    // Codes that an int conversion would turn into 0.
+    QTest::newRow("code beyond int") << QJsonValue(QJsonObject{{"code", 2147500037.0}}) << false;
+    QTest::newRow("code 3e9") << QJsonValue(QJsonObject{{"code", 3e9}}) << false;
+    QTest::newRow("code 0.5") << QJsonValue(QJsonObject{{"code", 0.5}}) << false;
     QTest::newRow("code as text") << QJsonValue(QJsonObject{{"code", "3"}}) << true;
     QTest::newRow("other members") << QJsonValue(QJsonObject{{"msg", "done"}}) << true;
     QTest::newRow("bare 0") << QJsonValue(0) << true;
@@ -468,6 +475,67 @@ void tst_dhparameterWidget::zeroWriteFailsThenApplyStartsAgain()
     QCOMPARE(sim()->callsOf(kSetAll).at(1).payload, sim()->callsOf(kSetAll).at(0).payload);
     QCOMPARE(confirmed.count(), 1);
     QVERIFY(waitForReboot(reboots));
+}
+
+void tst_dhparameterWidget::nothingInterruptsAWaitingWrite_data()
+{
+    QTest::addColumn<bool>("automatic");
+    QTest::newRow("manual") << false;
+    QTest::newRow("automatic") << true;
+}
+
+// The controller commands wait in a nested event loop; whatever arrives there (a click, a
+// queued signal, the automatic timer) must neither give the result up nor start another write.
+void tst_dhparameterWidget::nothingInterruptsAWaitingWrite()
+{
+    QFETCH(bool, automatic);
+    sim()->setLatency(100);
+    QSignalSpy gaveUp(page, &dhparameterWidget::giveupBtnSignals);
+    QSignalSpy confirmed(page, &dhparameterWidget::confirmBtnSingals);
+    const int reboots = sim()->rebootCount();
+    QStringList enabledWhileWaiting;
+    QObject probe;
+    connect(sim(), &sim::SimulatedController::received, &probe, [&](const QString &name) {
+        if (name != kSetAll && name != kSetZero)
+            return;
+        QTimer::singleShot(0, &probe, [&] {
+            for (const char *name : {"giveUpBtn", "confirmBtn"})
+                if (button(name)->isEnabled())
+                    enabledWhileWaiting << name;
+            QMetaObject::invokeMethod(page, "giveupBtnClicked");
+            QMetaObject::invokeMethod(page, "confirmBtnClicked");
+            page->autoApply();
+        });
+    });
+
+    page->onAutoApplyToggled(automatic);
+    if (automatic)
+        page->autoApply();
+    else
+        QTest::mouseClick(button("confirmBtn"), Qt::LeftButton);
+    sim()->setLatency(0);
+    QCOMPARE(enabledWhileWaiting, QStringList());
+    QCOMPARE(gaveUp.count(), 0);
+    QCOMPARE(callNames(), (QStringList{kSetAll, kSetZero, kReboot}));
+    QCOMPARE(confirmed.count(), 1);
+    QVERIFY(!button("giveUpBtn")->isEnabled());
+    QVERIFY(!button("confirmBtn")->isEnabled());
+    QVERIFY(waitForReboot(reboots));
+
+    // A failed write gives the card back with the result still pending.
+    prepareResult();
+    page->onAutoApplyToggled(automatic);
+    sim()->clearCalls();
+    sim()->setAnswer(kSetAll, QJsonObject{{"success", false}});
+    if (automatic)
+        page->autoApply();
+    else
+        QTest::mouseClick(button("confirmBtn"), Qt::LeftButton);
+    QCOMPARE(callNames(), QStringList{kSetAll});
+    QCOMPARE(enabledWhileWaiting, QStringList());
+    QCOMPARE(gaveUp.count(), 0);
+    QVERIFY(button("giveUpBtn")->isEnabled());
+    QCOMPARE(button("confirmBtn")->isEnabled(), !automatic);
 }
 
 void tst_dhparameterWidget::autoApply_data()
