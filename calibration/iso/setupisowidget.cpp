@@ -21,6 +21,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -34,6 +35,16 @@ namespace {
 
 constexpr int kPoints = 5;
 constexpr int kValues = 6;
+constexpr int kMaxSampleTimes = 30;
+
+// The file takes C-locale numbers; the fields accept and read exactly those, whatever the
+// pendant's locale, and no group separators, which the reading would not take.
+QLocale fileNumbers()
+{
+    QLocale locale = QLocale::c();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return locale;
+}
 
 QLabel *makePointCaption(const QString &text, QWidget *parent)
 {
@@ -65,7 +76,7 @@ setupisowidget::setupisowidget(QWidget *parent)
 {
     setupUi();
 
-    auto *sampleValidator = new QIntValidator(0, 30, collectLineEdit);
+    auto *sampleValidator = new QIntValidator(0, kMaxSampleTimes, collectLineEdit);
     collectLineEdit->setValidator(sampleValidator);
     collectLineEdit->setText(QStringLiteral("30"));
     collectLineEdit->setStyleSheet(QStringLiteral("color: gray;"));
@@ -233,6 +244,7 @@ void setupisowidget::makeCustomEdits()
             auto *validator = new QDoubleValidator(edit);
             validator->setDecimals(6);
             validator->setNotation(QDoubleValidator::StandardNotation);
+            validator->setLocale(fileNumbers());
             edit->setValidator(validator);
             customizeLayout->addWidget(edit, k, j);
             customEdits[k - 1][j - 1] = edit;
@@ -312,6 +324,12 @@ void setupisowidget::saveFivePoints()
         QMessageBox::warning(this, tr("Warning"), tr("未设置保存路径"), QMessageBox::Ok);
         return;
     }
+    // The validator lets a number above the range stand while it is being typed.
+    if (common::isoSampleTimes < 0 || common::isoSampleTimes > kMaxSampleTimes) {
+        QMessageBox::warning(this, tr("Warning"), tr("点位采集次数需在 0 到 30 之间"),
+                             QMessageBox::Ok);
+        return;
+    }
 
     if (customCheckBox->isChecked()) {
         common::isoPoses.clear();
@@ -327,7 +345,7 @@ void setupisowidget::saveFivePoints()
                                          QMessageBox::Ok);
                     return;
                 }
-                row.append(text.toDouble()); // 0 for "-" or "."
+                row.append(fileNumbers().toDouble(text)); // 0 for "-" or "."
             }
             common::isoPoses.append(row);
         }

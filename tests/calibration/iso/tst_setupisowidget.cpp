@@ -13,6 +13,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -61,6 +63,9 @@ private slots:
     void emptyCustomField();
     void folderDialog();
     void sampleCount();
+    void sampleCountOutOfRange_data();
+    void sampleCountOutOfRange();
+    void customValuesUnderACommaLocale();
     void saveMerges_data();
     void saveMerges();
     void saveRefused_data();
@@ -334,6 +339,68 @@ void tst_setupisowidget::sampleCount()
     QTest::keyClicks(edit, "0");
     QCOMPARE(edit->styleSheet(), QString());
     QCOMPARE(common::isoSampleTimes, 30);
+}
+
+void tst_setupisowidget::sampleCountOutOfRange_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("31") << "31";
+    QTest::newRow("99") << "99";
+}
+
+// The validator holds a number above its range while it is being typed; it must not be saved.
+void tst_setupisowidget::sampleCountOutOfRange()
+{
+    QFETCH(QString, typed);
+    auto *edit = page->findChild<QLineEdit *>("collectLineEdit");
+    edit->clear();
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), typed);
+    const QByteArray before = isotest::readFile(calibInfo());
+    QSignalSpy saved(page, &setupisowidget::saveAll);
+    ModalDialogWatcher watcher;
+    QTest::mouseClick(button(page, "saveBtn"), Qt::LeftButton);
+    QCOMPARE(watcher.count(), 1);
+    QCOMPARE(watcher.last().windowTitle, QStringLiteral("Warning"));
+    QCOMPARE(watcher.last().text, QStringLiteral("点位采集次数需在 0 到 30 之间"));
+    QCOMPARE(watcher.last().icon, QMessageBox::Warning);
+    QCOMPARE(saved.count(), 0);
+    QCOMPARE(isotest::readFile(calibInfo()), before);
+
+    edit->clear();
+    QTest::keyClicks(edit, "30");
+    QTest::mouseClick(button(page, "saveBtn"), Qt::LeftButton);
+    QCOMPARE(savedIsoConfig().value("sample_times"), QJsonValue(30));
+}
+
+// The file takes C-locale numbers: under a comma-decimal locale the fields must neither accept
+// a text that is then read as something else nor refuse the point.
+void tst_setupisowidget::customValuesUnderACommaLocale()
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    struct Restore {
+        QLocale locale;
+        ~Restore() { QLocale::setDefault(locale); }
+    } restore{before};
+    page->resetAll(); // new fields, made under this locale
+    isotest::clickCheckBox(box("customCheckBox"));
+    for (int k = 1; k <= 5; ++k)
+        for (int j = 1; j <= 6; ++j)
+            QTest::keyClicks(customEdit(k, j), "1");
+    customEdit(1, 1)->clear();
+    QTest::keyClicks(customEdit(1, 1), "1,5");
+    customEdit(1, 2)->clear();
+    QTest::keyClicks(customEdit(1, 2), "2.5");
+    QCOMPARE(customEdit(1, 2)->text(), QStringLiteral("2.5"));
+    const QString held = customEdit(1, 1)->text();
+    QVERIFY2(!held.contains(QLatin1Char(',')), qPrintable(held));
+
+    QTest::mouseClick(button(page, "saveBtn"), Qt::LeftButton);
+    const QJsonArray point1 = savedIsoConfig().value("iso_poses").toObject().value("point1").toArray();
+    QCOMPARE(point1.size(), 6);
+    QCOMPARE(point1.at(0).toDouble(), held.toDouble());
+    QCOMPARE(point1.at(1).toDouble(), 2.5);
 }
 
 void tst_setupisowidget::saveMerges_data()
