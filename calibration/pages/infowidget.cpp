@@ -40,6 +40,16 @@ infoWidget::infoWidget(QWidget *parent)
 
 infoWidget::~infoWidget() = default;
 
+// The cards wrap their text, so they need more height as the page narrows. The page asks for
+// that height as its minimum, and the window grows rather than the last lines being cut off.
+void infoWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int needed = mainLayout->totalHeightForWidth(width());
+    if (needed > 0 && needed != minimumHeight())
+        setMinimumHeight(needed);
+}
+
 void infoWidget::setupUi()
 {
     setObjectName(QStringLiteral("infoWidget"));

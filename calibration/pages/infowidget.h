@@ -23,6 +23,7 @@ private:
     void setupUi();
     void retranslateUi();
     void fill();
+    void resizeEvent(QResizeEvent *event) override;
 
     QVBoxLayout *mainLayout = nullptr;
     QLabel *logoLabel = nullptr;

@@ -61,6 +61,16 @@ QString valueText(double value)
     return QString::number(value, 'g', 6);
 }
 
+// The cell keeps its 40 to 100 pixels, but never less than the whole number needs: a cut
+// value reads as another number.
+void showValue(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    const int needed = label->sizeHint().width();
+    label->setMinimumWidth(qMax(40, needed));
+    label->setMaximumWidth(qMax(100, needed));
+}
+
 void setHeightRange(QWidget *widget, int minimum, int maximum)
 {
     widget->setMinimumHeight(minimum);
@@ -404,12 +414,11 @@ QWidget *setupWidget::makeParamCell(int row, int column, double value, bool hasV
     box->setEnabled(!locked);
     layout->addWidget(box, 0, Qt::AlignCenter);
 
-    auto *label = new QLabel(hasValue ? valueText(value) : QString(), cell);
+    auto *label = new QLabel(cell);
     label->setObjectName(QStringLiteral("paramValueLabel_") + place);
     label->setAlignment(Qt::AlignCenter);
     label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    label->setMinimumWidth(40);
-    label->setMaximumWidth(100);
+    showValue(label, hasValue ? valueText(value) : QString());
     layout->addWidget(label, 0, Qt::AlignCenter);
     return cell;
 }
@@ -733,7 +742,7 @@ void setupWidget::resetAll()
                             << " for joint : " << r - kFirstJointRow << " column : " << c;
                 continue;
             }
-            label->setText(valueText(common::originalDHParamsVec.at(k)));
+            showValue(label, valueText(common::originalDHParamsVec.at(k)));
             box->setChecked(c == kThetaColumn || !edge);
         }
     }
