@@ -256,16 +256,17 @@ void tst_ShippedVeltra::wholeCalibrationWithAutomaticApply()
     QCOMPARE(cellText(result, "tableLayout", 3, 1),
              QString::number(joint2["alpha"].toDouble(), 'f', 4));
 
-    // Those values are read whole, at the emulator's size and narrower.
-    for (const int width : {1280, 1024}) {
-        m_session->window()->resize(width, 800);
+    // Those values are read whole, at the size the emulator's window takes and wider.
+    const QSize initial = m_session->window()->size();
+    for (const int width : {initial.width(), initial.width() + 150, initial.width() + 400}) {
+        m_session->window()->resize(width, initial.height());
         QTest::qWait(100);
         const QStringList clipped = clippedTexts(setup) + clippedTexts(result);
         QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("at window width %1: %2")
                                                    .arg(m_session->window()->width())
                                                    .arg(clipped.join(QStringLiteral(", ")))));
     }
-    m_session->window()->resize(1280, 800);
+    m_session->window()->resize(initial);
 }
 
 void tst_ShippedVeltra::wholeIsoTest()
