@@ -106,13 +106,14 @@ bool placeAt(SimulatedController &c, const sim::CartesianPose &pose)
 
 void addPoint(const QString &name, const QVector<double> &values, bool joint)
 {
-    nabu::ModuleObject *point = nabu::m(QStringLiteral("rovan.project.point._list"))->append(nullptr);
+    nabu::ModuleObject *list = nabu::m(QStringLiteral("rovan.project.point._list"));
+    nabu::ModuleObject *point = list->append(nullptr);
     point->set(nullptr, QStringLiteral("name"), name);
     point->set(nullptr, QStringLiteral("property"), joint ? "joint" : "cart");
-    nabu::ModuleObject *position = point->c(QStringLiteral("value"))->c(QStringLiteral("[0][0][0]"));
-    const QStringList cart = {QStringLiteral("pose.frame.pos.x"), QStringLiteral("pose.frame.pos.y"),
-                              QStringLiteral("pose.frame.pos.z"), QStringLiteral("pose.frame.ori.euler.a"),
-                              QStringLiteral("pose.frame.ori.euler.b"), QStringLiteral("pose.frame.ori.euler.c")};
+    nabu::ModuleObject *position = point->r(QStringLiteral("value.[0][0][0]"));
+    const QStringList cart = {"pose.frame.pos.x",       "pose.frame.pos.y",
+                              "pose.frame.pos.z",       "pose.frame.ori.euler.a",
+                              "pose.frame.ori.euler.b", "pose.frame.ori.euler.c"};
     for (int i = 0; i < values.size(); ++i) {
         const QString key = joint ? QStringLiteral("inner_pos.#%1").arg(i) : cart.at(i);
         position->set(nullptr, key, values.at(i));
@@ -351,7 +352,8 @@ void tst_SimulatedRobot::unreachableTargetIsAnError()
     c.bringUp();
     const QVector<double> before = c.jointPositions();
     command(c, kReset);
-    const QJsonValue answer = command(c, "move.move_to.jc", moveRequest(flangeDown(3000, 0, 300), 250));
+    const QJsonValue answer =
+        command(c, "move.move_to.jc", moveRequest(flangeDown(3000, 0, 300), 250));
     QCOMPARE(errorOf(answer), kUnreachable);
     const QJsonObject last = c.value(kLastError).toObject();
     QCOMPARE(last.value(QStringLiteral("state")).toString(), QStringLiteral("error"));
@@ -394,15 +396,21 @@ void tst_SimulatedRobot::pathCheck_data()
 {
     QTest::addColumn<QJsonValue>("payload");
     QTest::addColumn<int>("error");
-    QTest::newRow("near to joint point") << QJsonValue(QJsonArray{"near", "joints"}) << 0;
-    QTest::newRow("keys of a node") << QJsonValue(QJsonObject{{"near", QJsonValue()}, {"other", QJsonValue()}}) << 0;
-    QTest::newRow("values of a node") << QJsonValue(QJsonObject{{"#0", "near"}, {"#1", "other"}}) << 0;
-    QTest::newRow("out of reach") << QJsonValue(QJsonArray{"near", "far"}) << kUnreachable;
+    const QJsonValue none;
+    QTest::newRow("to a joint point") << QJsonValue(QJsonArray{"near", "joints"}) << 0;
+    QTest::newRow("keys of a node")
+        << QJsonValue(QJsonObject{{"near", none}, {"other", none}}) << 0;
+    QTest::newRow("values of a node")
+        << QJsonValue(QJsonObject{{"#0", "near"}, {"#1", "other"}}) << 0;
+    QTest::newRow("to out of reach") << QJsonValue(QJsonArray{"near", "far"}) << kUnreachable;
     QTest::newRow("from out of reach") << QJsonValue(QJsonArray{"far", "near"}) << kUnreachable;
-    QTest::newRow("joint point beyond its travel") << QJsonValue(QJsonArray{"near", "bent"}) << kUnreachable;
-    QTest::newRow("line behind the robot") << QJsonValue(QJsonArray{"left", "right"}) << kLineUnreachable;
+    QTest::newRow("joint point beyond its travel")
+        << QJsonValue(QJsonArray{"near", "bent"}) << kUnreachable;
+    QTest::newRow("line behind the robot")
+        << QJsonValue(QJsonArray{"left", "right"}) << kLineUnreachable;
     QTest::newRow("names are exact") << QJsonValue(QJsonArray{"NEAR", "other"}) << -50005;
-    QTest::newRow("one name") << QJsonValue(QJsonArray{"near", "other", "joints"}) << -50004;
+    QTest::newRow("three names")
+        << QJsonValue(QJsonArray{"near", "other", "joints"}) << -50004;
 }
 
 void tst_SimulatedRobot::pathCheck()
