@@ -316,14 +316,17 @@ void tst_SimulatedRobot::stopHaltsAMove_data()
 {
     QTest::addColumn<QString>("version");
     QTest::addColumn<QJsonValue>("payload");
-    QTest::newRow("task space") << "3.1.2" << QJsonValue(QJsonObject{{"task_space", 1}});
-    QTest::newRow("plain") << "4.0" << QJsonValue();
+    QTest::addColumn<bool>("dropLink");
+    QTest::newRow("task space") << "3.1.2" << QJsonValue(QJsonObject{{"task_space", 1}}) << false;
+    QTest::newRow("plain") << "4.0" << QJsonValue() << false;
+    QTest::newRow("link lost") << "4.0" << QJsonValue() << true;
 }
 
 void tst_SimulatedRobot::stopHaltsAMove()
 {
     QFETCH(QString, version);
     QFETCH(QJsonValue, payload);
+    QFETCH(bool, dropLink);
     SimulatedController c;
     c.setVersion(version);
     c.bringUp();
@@ -334,7 +337,12 @@ void tst_SimulatedRobot::stopHaltsAMove()
     QSignalSpy changed(&c, &SimulatedController::jointsChanged);
     QCOMPARE(errorOf(command(c, kEnough)), 0);
     QTRY_VERIFY(changed.count() >= 3);
-    QCOMPARE(errorOf(command(c, kStop, payload)), 0);
+    if (dropLink) {
+        c.bringDown();
+        c.bringUp();
+    } else {
+        QCOMPARE(errorOf(command(c, kStop, payload)), 0);
+    }
     QVERIFY(!c.isMoving());
     QCOMPARE(lastState(c), QStringLiteral("stopped"));
     const QVector<double> halted = c.jointPositions();
