@@ -127,10 +127,10 @@ void MotionService::setRobot(const QVector<double> &dh, int axes, const JointLim
     const bool sameRobot = m_chain.axisCount() == axes && m_limits.size() == axes;
     m_chain = DhChain(dh, axes);
     m_limits = limits;
-    if (!sameRobot || m_motion->joints().size() != axes) {
-        m_prepared = MotionPlan();
+    // A move planned with the old set would end somewhere else now.
+    m_prepared = MotionPlan();
+    if (!sameRobot || m_motion->joints().size() != axes)
         m_motion->setJoints(homeDeg);
-    }
 }
 
 const DhChain &MotionService::chain() const
