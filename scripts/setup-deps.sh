@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache
     qtbase5-dev qtbase5-dev-tools
-    nlohmann-json3-dev
+    nlohmann-json3-dev libeigen3-dev
     fonts-wqy-microhei fonts-symbola
 )
 for arg in "$@"; do

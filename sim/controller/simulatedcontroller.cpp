@@ -1,5 +1,8 @@
 #include "simulatedcontroller.h"
 
+#include "motionservice.h"
+#include "robotmotion.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
@@ -18,6 +21,16 @@ const QString kSetDhAll = QStringLiteral("factory.set_DH_params_all");
 const QString kSetDhLink = QStringLiteral("factory.set_DH_params_link");
 const QString kSetZero = QStringLiteral("ethercat.set_precision_compensation_zero");
 const QString kDhSupport = QStringLiteral("factory.get_dh_params_support");
+const QString kGetRobPos = QStringLiteral("rl_program.get_rob_pos");
+const QString kMoveReset = QStringLiteral("move.reset");
+const QString kMoveLastError = QStringLiteral("move.last_error_with_setting");
+const QString kMoveToJoint = QStringLiteral("move.move_to.jc");
+const QString kMoveToLine = QStringLiteral("move.move_to.l");
+const QString kMoveJoint = QStringLiteral("move.j");
+const QString kMoveLine = QStringLiteral("move.l");
+const QString kMoveOprEnough = QStringLiteral("move.opr.enough");
+const QString kMoveStop = QStringLiteral("move.stop");
+const QString kMovePathCheck = QStringLiteral("move.path.check");
 
 // The controller closes the link a moment after it confirmed the reboot, so the answer gets out.
 constexpr int kRebootDropMs = 20;
@@ -134,6 +147,9 @@ QList<RobotModel> makeModels()
               90.0,  0.0,   420.0, 0.0,   //
               -90.0, 0.0,   0.0,   0.0,   //
               0.0,   0.0,   80.0,  0.0};
+    six.limits.lowerDeg = {-170.0, -135.0, -160.0, -190.0, -125.0, -360.0};
+    six.limits.upperDeg = {170.0, 135.0, 160.0, 190.0, 125.0, 360.0};
+    six.homeDeg = {0.0, 0.0, 0.0, 0.0, 90.0, 0.0};
 
     RobotModel seven;
     seven.name = QStringLiteral("SR7-800");
@@ -147,6 +163,9 @@ QList<RobotModel> makeModels()
                 -90.0, 0.0, 380.0, 0.0, //
                 90.0,  0.0, 0.0,   0.0, //
                 0.0,   0.0, 126.0, 0.0};
+    seven.limits.lowerDeg = {-170.0, -120.0, -170.0, -120.0, -170.0, -120.0, -175.0};
+    seven.limits.upperDeg = {170.0, 120.0, 170.0, 120.0, 170.0, 120.0, 175.0};
+    seven.homeDeg = {0.0, 30.0, 0.0, 90.0, 0.0, 60.0, 0.0};
     return {six, seven};
 }
 
@@ -184,6 +203,10 @@ struct SimulatedController::State
     QSet<QString> silent;
     QList<Call> calls;
 
+    MotionService *motion = nullptr;
+    // While a message is handled, updates wait in its outcome, so they follow the answer.
+    Outcome *handling = nullptr;
+
     void select(const RobotModel &m)
     {
         model = m;
@@ -207,6 +230,8 @@ struct SimulatedController::State
             return QJsonObject{{QStringLiteral("data"), true}};
         if (key == kSetDhLink)
             return dhRows();
+        if (key == kMoveLastError)
+            return motion->lastError();
         return QJsonValue();
     }
 
@@ -221,7 +246,17 @@ SimulatedController::SimulatedController(QObject *parent)
     : mirel::ControllerLink(parent)
     , d(std::make_unique<State>())
 {
+    d->motion = new MotionService(this);
+    connect(d->motion->motion(), &RobotMotion::jointsChanged, this,
+            &SimulatedController::jointsChanged);
+    connect(d->motion, &MotionService::lastErrorChanged, this, [this] {
+        if (!d->handling)
+            publish(kMoveLastError);
+        else if (!d->handling->publish.contains(kMoveLastError))
+            d->handling->publish.append(kMoveLastError);
+    });
     d->select(models().constFirst());
+    robotChanged();
     d->rebootTimer.setSingleShot(true);
     d->rebootTimer.setTimerType(Qt::PreciseTimer);
     connect(&d->rebootTimer, &QTimer::timeout, this, &SimulatedController::bringUp);
@@ -250,7 +285,9 @@ void SimulatedController::send(const mirel::ControllerMessage &message)
     if (!d->up || d->silent.contains(message.name))
         return;
     Outcome outcome;
+    d->handling = &outcome;
     const QJsonValue answer = handle(message, &outcome);
+    d->handling = nullptr;
     const quint64 id = message.id;
     const bool rebooting = outcome.reboot;
     deliver([this, id, answer, rebooting] {
@@ -286,6 +323,7 @@ bool SimulatedController::setModel(const QString &name)
     for (const RobotModel &m : models()) {
         if (m.name == name) {
             d->select(m);
+            robotChanged();
             return true;
         }
     }
@@ -316,6 +354,7 @@ void SimulatedController::setDhParams(const QVector<double> &dh)
         return;
     }
     replaceLeading(&d->dh, dh);
+    robotChanged();
     publish(kSetDhLink);
 }
 
@@ -337,6 +376,46 @@ QVector<double> SimulatedController::productZeroOffsets() const
 QString SimulatedController::version() const
 {
     return d->version;
+}
+
+bool SimulatedController::usesMoveTo(const QString &version)
+{
+    return version.startsWith(QLatin1String("2.3")) || version.startsWith(QLatin1String("3.0"))
+           || version.startsWith(QLatin1String("3.1"));
+}
+
+QVector<double> SimulatedController::jointPositions() const
+{
+    return d->motion->joints();
+}
+
+bool SimulatedController::setJointPositions(const QVector<double> &jointsDeg)
+{
+    if (d->motion->setJoints(jointsDeg))
+        return true;
+    qWarning("SimulatedController::setJointPositions: outside the joint limits of %s",
+             qPrintable(d->model.name));
+    return false;
+}
+
+QVector<QVector3D> SimulatedController::linkPositions() const
+{
+    return d->motion->linkPositions();
+}
+
+bool SimulatedController::isMoving() const
+{
+    return d->motion->motion()->isMoving();
+}
+
+void SimulatedController::setMotionPace(double factor)
+{
+    d->motion->motion()->setPace(factor);
+}
+
+double SimulatedController::motionPace() const
+{
+    return d->motion->motion()->pace();
 }
 
 void SimulatedController::setVersion(const QString &text)
@@ -531,6 +610,7 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
         if (!d->readDh(args.value(QStringLiteral("DH_params_all")), &dh))
             return verdict(false);
         replaceLeading(&d->dh, dh);
+        robotChanged();
         outcome->publish.append(kSetDhLink);
         return verdict(true);
     }
@@ -542,6 +622,7 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
             return verdict(false);
         replaceLeading(&d->dh, dh);
         replaceLeading(&d->productDh, product);
+        robotChanged();
         outcome->publish.append(kSetDhLink);
         return verdict(true);
     }
@@ -564,6 +645,21 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
         outcome->reboot = true;
         return success();
     }
+    if (command == kGetRobPos)
+        return d->motion->robotPosition(args);
+    if (command == kMoveReset)
+        return d->motion->reset();
+    const bool moveTo = usesMoveTo(d->version);
+    if (command == (moveTo ? kMoveToJoint : kMoveJoint))
+        return d->motion->prepareMove(command, false, payload);
+    if (command == (moveTo ? kMoveToLine : kMoveLine))
+        return d->motion->prepareMove(command, true, payload);
+    if (command == kMoveOprEnough)
+        return d->motion->operatorEnough();
+    if (command == kMoveStop)
+        return d->motion->stop();
+    if (command == kMovePathCheck)
+        return d->motion->checkPath(payload);
     return QJsonObject{
         {QStringLiteral("error"), -1},
         {QStringLiteral("msg"), QStringLiteral("unknown command: %1").arg(command)}};
@@ -576,6 +672,12 @@ void SimulatedController::deliver(std::function<void()> emitter)
         if (d->up && d->epoch == epoch)
             emitter();
     });
+}
+
+// The motion follows the configured DH set, as the real controller plans with what it stores.
+void SimulatedController::robotChanged()
+{
+    d->motion->setRobot(d->dh, d->model.axes, d->model.limits, d->model.homeDeg);
 }
 
 void SimulatedController::publish(const QString &key)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <mirel/controllerlink.h>
+#include <sim/kinematics/jointlimits.h>
 
 #include <QHash>
 #include <QJsonValue>
 #include <QSet>
+#include <QVector3D>
 #include <QVector>
 
 #include <functional>
@@ -19,6 +21,8 @@ struct RobotModel
     int axes = 0;
     int templateId = 0;
     QVector<double> dh; // 4 x (axes + 1): alpha (deg), a (mm), d (mm), theta (deg) per link
+    JointLimits limits;
+    QVector<double> homeDeg; // where a freshly selected robot stands
 };
 
 // A robot controller in a box, plugged into the host through its link interface. It keeps its
@@ -61,6 +65,20 @@ public:
     void setVersion(const QString &version);
     QString robotId() const;
     void setRobotId(const QString &id);
+    // Controllers of versions 2.3, 3.0 and 3.1 move with "move.move_to.jc" / "move.move_to.l",
+    // all others with "move.j" / "move.l"; each answers only its own family.
+    static bool usesMoveTo(const QString &version);
+
+    // Motion (degrees and millimetres; see README.md for the command units)
+    QVector<double> jointPositions() const;
+    // Places the robot at once, ending any move; false (and no change) outside the limits.
+    bool setJointPositions(const QVector<double> &jointsDeg);
+    // Base origin, the origin of each joint's frame, then the flange, from the configured DH set.
+    QVector<QVector3D> linkPositions() const;
+    bool isMoving() const;
+    // 1 runs moves in real time; 10 runs them ten times as fast.
+    void setMotionPace(double factor);
+    double motionPace() const;
 
     // Link
     void bringUp();
@@ -90,6 +108,8 @@ public:
 
 signals:
     void received(const QString &name);
+    // While a move runs (at most every 20 ms), at its end and on setJointPositions.
+    void jointsChanged(const QVector<double> &joints);
 
 private:
     struct Outcome;
@@ -97,6 +117,7 @@ private:
     QJsonValue runCommand(const QString &command, const QJsonValue &payload, Outcome *outcome);
     void deliver(std::function<void()> emitter);
     void publish(const QString &key);
+    void robotChanged();
 
     // Every member is defined in the .cpp; see there for the state kept.
     struct State;

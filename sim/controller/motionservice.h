@@ -1,0 +1,64 @@
+#pragma once
+
+#include "motionplan.h"
+
+#include <sim/kinematics/dhchain.h>
+
+#include <QJsonObject>
+#include <QObject>
+#include <QVector3D>
+
+namespace sim {
+
+class RobotMotion;
+
+// The controller's motion side: where the robot is, the move commands and their outcome as
+// "move.last_error_with_setting" shows it. Units at this interface are the controller's (see
+// README.md): "trans" in metres, "rot" in thousands of degrees, "traj.speed" in thousands of
+// millimetres (linear moves) or degrees (joint moves) per second.
+class MotionService : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MotionService(QObject *parent = nullptr);
+    ~MotionService() override;
+
+    // A new DH set or model; the joints stay where they are when the axis count is kept.
+    void setRobot(const QVector<double> &dh, int axes, const JointLimits &limits,
+                  const QVector<double> &homeDeg);
+    const DhChain &chain() const;
+    RobotMotion *motion() const;
+
+    QVector<double> joints() const;
+    bool setJoints(const QVector<double> &jointsDeg);
+    QVector<QVector3D> linkPositions() const;
+
+    // Command answers.
+    QJsonObject robotPosition(const QJsonObject &args) const;
+    QJsonObject reset();
+    QJsonObject prepareMove(const QString &command, bool linear, const QJsonValue &payload);
+    QJsonObject operatorEnough();
+    QJsonObject stop();
+    QJsonObject checkPath(const QJsonValue &payload) const;
+
+    QJsonObject lastError() const;
+
+signals:
+    void lastErrorChanged();
+
+private:
+    void report(const QString &state, int error, const QString &message);
+    QJsonObject refuse(int error, const QString &message);
+    void onFinished();
+
+    DhChain m_chain;
+    JointLimits m_limits;
+    RobotMotion *m_motion = nullptr;
+    MotionPlan m_prepared; // planned, waiting for the operator's go
+    QVector<double> m_target;
+    QString m_command;
+    QJsonObject m_lastError;
+};
+
+} // namespace sim
