@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QSpinBox>
 
 #include <cmath>
 
@@ -23,6 +24,8 @@ const QString kFirst = QStringLiteral("DemoA");
 const QString kSecond = QStringLiteral("DemoB");
 constexpr int kMoveMs = 20000;
 constexpr double kArrivedDeg = 0.05;
+constexpr int kSlowSpeed = 10;
+constexpr int kRunBeforeStopMs = 300;
 
 // Where the operator jogs the arm before teaching the second point, from the first.
 const double kJog[] = {35.0, -20.0, 25.0, 15.0, 30.0, 40.0, 0.0};
@@ -125,6 +128,8 @@ bool TeachDemo::runStep(int index, QString *detail)
         if (!moveTo(kFirst, true, detail) || !moveTo(kSecond, false, detail))
             return false;
         return saveView(QStringLiteral("teach-robot-view-after.png"), detail);
+    case 5:
+        return moveAndStop(kFirst, detail);
     }
     return false;
 }
@@ -179,6 +184,30 @@ bool TeachDemo::moveTo(const QString &name, bool joint, QString *detail)
                        joints(m_controller->jointPositions()));
     say(*detail);
     return arrived;
+}
+
+// A slow move, stopped at once: the robot halts on its way and no longer moves.
+bool TeachDemo::moveAndStop(const QString &name, QString *detail)
+{
+    auto *speed = m_page->findChild<QSpinBox *>(QStringLiteral("speed"));
+    if (!speed || !select(name)) {
+        *detail = QStringLiteral("no point %1").arg(name);
+        return false;
+    }
+    const QVector<double> start = m_controller->jointPositions();
+    const int previous = speed->value();
+    speed->setValue(kSlowSpeed);
+    const bool sent = press(QStringLiteral("moveBtn"), detail)
+                      && eventwait::until([this] { return m_controller->isMoving(); }, kMoveMs);
+    // Long enough to see the arm leave, far too short to arrive.
+    eventwait::settle(kRunBeforeStopMs);
+    const bool stopped = sent && press(QStringLiteral("stopBtn"), detail);
+    speed->setValue(previous);
+    const bool halted =
+        stopped && eventwait::until([this] { return !m_controller->isMoving(); }, kMoveMs);
+    const QVector<double> now = m_controller->jointPositions();
+    *detail = QStringLiteral("stopped on the way to %1 at %2").arg(name, joints(now));
+    return halted && !near(now, m_first) && !near(now, start);
 }
 
 bool TeachDemo::select(const QString &name)

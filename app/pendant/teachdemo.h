@@ -13,13 +13,14 @@ class SimulatedController;
 }
 
 // The scripted demo of the Teach example's page: teaches two points on the simulated robot,
-// checks the move between them, moves there and back, and saves the robot view before and after.
+// checks the move between them, moves there and back, saves the robot view before and after,
+// and stops a move on its way.
 class TeachDemo : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int StepCount = 5;
+    static constexpr int StepCount = 6;
 
     // The robot view pictures go into `folder`.
     TeachDemo(QWidget *page, sim::SimulatedController *controller, RobotView *view,
@@ -41,6 +42,7 @@ private:
     bool saveView(const QString &name, QString *detail);
     bool teach(const QString &name, const QString &button, QString *detail);
     bool moveTo(const QString &name, bool joint, QString *detail);
+    bool moveAndStop(const QString &name, QString *detail);
     bool select(const QString &name);
     bool press(const QString &button, QString *detail);
     QString status() const;
