@@ -82,8 +82,10 @@ void RobotView::paintEvent(QPaintEvent *)
     painter.setPen(QPen(kFloor, 1));
     for (int i = -4; i <= 4; ++i) {
         const double s = 200.0 * i;
-        painter.drawLine(project(QVector3D(s, -800, 0), figure), project(QVector3D(s, 800, 0), figure));
-        painter.drawLine(project(QVector3D(-800, s, 0), figure), project(QVector3D(800, s, 0), figure));
+        painter.drawLine(project(QVector3D(s, -800, 0), figure),
+                         project(QVector3D(s, 800, 0), figure));
+        painter.drawLine(project(QVector3D(-800, s, 0), figure),
+                         project(QVector3D(800, s, 0), figure));
     }
 
     if (m_links.size() >= 2) {

@@ -176,7 +176,9 @@ bool TeachDemo::moveTo(const QString &name, bool joint, QString *detail)
     if (!press(QStringLiteral("moveBtn"), detail))
         return false;
     const bool arrived = eventwait::until(
-        [this, target] { return !m_controller->isMoving() && near(m_controller->jointPositions(), target); },
+        [this, target] {
+            return !m_controller->isMoving() && near(m_controller->jointPositions(), target);
+        },
         kMoveMs);
     *detail = QStringLiteral("%1 move to %2: %3, robot at %4")
                   .arg(joint ? QStringLiteral("joint") : QStringLiteral("linear"), name,

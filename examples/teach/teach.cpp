@@ -105,8 +105,10 @@ QWidget *Teach::buildPage()
     m_name->setObjectName(QStringLiteral("pointName"));
     m_name->setPlaceholderText(tr("Point name"));
     listLayout->addWidget(m_name);
-    auto *recordJoint = button(QStringLiteral("recordJointBtn"), tr("Record joint point"), listBox);
-    auto *recordCart = button(QStringLiteral("recordCartBtn"), tr("Record Cartesian point"), listBox);
+    auto *recordJoint
+        = button(QStringLiteral("recordJointBtn"), tr("Record joint point"), listBox);
+    auto *recordCart
+        = button(QStringLiteral("recordCartBtn"), tr("Record Cartesian point"), listBox);
     listLayout->addWidget(recordJoint);
     listLayout->addWidget(recordCart);
     layout->addWidget(listBox, 1);
@@ -207,7 +209,8 @@ void Teach::record(bool joint)
         return;
     }
     refreshPoints(name);
-    say(joint ? tr("Recorded joint point %1").arg(name) : tr("Recorded Cartesian point %1").arg(name));
+    say(joint ? tr("Recorded joint point %1").arg(name)
+              : tr("Recorded Cartesian point %1").arg(name));
 }
 
 void Teach::applyPose()

@@ -41,10 +41,11 @@ QStringList jointKeys()
 
 QStringList cartesianKeys()
 {
-    QStringList keys = {QStringLiteral("pose.frame.pos.x"),       QStringLiteral("pose.frame.pos.y"),
-                        QStringLiteral("pose.frame.pos.z"),       QStringLiteral("pose.elb"),
-                        QStringLiteral("pose.frame.ori.euler.a"), QStringLiteral("pose.frame.ori.euler.b"),
-                        QStringLiteral("pose.frame.ori.euler.c")};
+    QStringList keys
+        = {QStringLiteral("pose.frame.pos.x"),       QStringLiteral("pose.frame.pos.y"),
+           QStringLiteral("pose.frame.pos.z"),       QStringLiteral("pose.elb"),
+           QStringLiteral("pose.frame.ori.euler.a"), QStringLiteral("pose.frame.ori.euler.b"),
+           QStringLiteral("pose.frame.ori.euler.c")};
     for (int i = 1; i <= 4; ++i)
         keys.append(QStringLiteral("pose.frame.ori.quaternion.q%1").arg(i));
     for (int i = 1; i <= 7; ++i)

@@ -277,8 +277,8 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
     // Shots are numbered in page order, and the plug-in folder holds other examples too.
     for (const char *shot : {"veltra-info.png", "veltra-calib-unlocked.png",
                              "veltra-calib-new-params.png", "veltra-iso-saved.png"}) {
-        const QStringList found =
-            QDir(demo).entryList({QStringLiteral("[0-9][0-9]-") + QLatin1String(shot)}, QDir::Files);
+        const QString pattern = QStringLiteral("[0-9][0-9]-") + QLatin1String(shot);
+        const QStringList found = QDir(demo).entryList({pattern}, QDir::Files);
         QVERIFY2(found.size() == 1 && !QImage(QDir(demo).filePath(found.constFirst())).isNull(),
                  shot);
     }

@@ -51,7 +51,9 @@ void tst_TeachDemo::emulatorTeachesAndMovesHeadless()
     QVERIFY(!before.isNull());
     QVERIFY(!after.isNull());
     QVERIFY(before != after);
-    QCOMPARE(QDir(demo).entryList({QStringLiteral("[0-9][0-9]-tessel_Teach.png")}, QDir::Files).size(), 1);
+    QCOMPARE(
+        QDir(demo).entryList({QStringLiteral("[0-9][0-9]-tessel_Teach.png")}, QDir::Files).size(),
+        1);
 }
 
 QTEST_MAIN(tst_TeachDemo)
