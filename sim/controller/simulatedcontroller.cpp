@@ -285,9 +285,11 @@ void SimulatedController::send(const mirel::ControllerMessage &message)
     if (!d->up || d->silent.contains(message.name))
         return;
     Outcome outcome;
+    // A scripted handler may send a message of its own from inside this one.
+    Outcome *const outer = d->handling;
     d->handling = &outcome;
     const QJsonValue answer = handle(message, &outcome);
-    d->handling = nullptr;
+    d->handling = outer;
     const quint64 id = message.id;
     const bool rebooting = outcome.reboot;
     deliver([this, id, answer, rebooting] {
