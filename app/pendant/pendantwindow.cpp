@@ -1,5 +1,7 @@
 #include "pendantwindow.h"
 
+#include "robotview.h"
+
 #include <mirel/controllermanager.h>
 #include <mirel/managerhelper.h>
 #include <mirel/physicalbutton.h>
@@ -72,6 +74,9 @@ PendantWindow::PendantWindow(QWidget *parent)
     m_center = new skald::CenterWidget(body);
     bodyLayout->addWidget(m_navigation);
     bodyLayout->addWidget(m_center, 1);
+    m_robotView = new RobotView(body);
+    m_robotView->setFixedWidth(300);
+    bodyLayout->addWidget(m_robotView);
     m_messages = new QPlainTextEdit(splitter);
     m_messages->setObjectName(QStringLiteral("messageArea"));
     m_messages->setReadOnly(true);
@@ -150,6 +155,11 @@ skald::StatusBar *PendantWindow::statusArea() const
 QListWidget *PendantWindow::navigation() const
 {
     return m_navigation;
+}
+
+RobotView *PendantWindow::robotView() const
+{
+    return m_robotView;
 }
 
 QPlainTextEdit *PendantWindow::messageArea() const

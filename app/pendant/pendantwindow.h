@@ -6,6 +6,7 @@ class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QVBoxLayout;
+class RobotView;
 
 namespace skald {
 class CenterWidget;
@@ -26,6 +27,8 @@ public:
     skald::StatusBar *statusArea() const;
     QListWidget *navigation() const;
     QPlainTextEdit *messageArea() const;
+    // Beside the centre area, so a plug-in author sees what a move does.
+    RobotView *robotView() const;
 
     // The navigation entries as (title, nav key) pairs, in list order.
     QList<QPair<QString, QString>> navigationEntries() const;
@@ -45,6 +48,7 @@ private:
     skald::StatusBar *m_status;
     QListWidget *m_navigation;
     QPlainTextEdit *m_messages;
+    RobotView *m_robotView;
     QLabel *m_linkLabel;
     QLabel *m_robotLabel;
     QVBoxLayout *m_leftButtons;

@@ -36,7 +36,9 @@ nabu::ModuleObject *connectedNode()
 } // namespace
 
 InterfaceManagerPrivate::InterfaceManagerPrivate(InterfaceManager *q)
-    : q(q)
+    : points(q)
+    , motion(q)
+    , q(q)
 {
 }
 
@@ -327,6 +329,59 @@ bool InterfaceManager::getRobotEleStatus() const
 int InterfaceManager::getUserOperateLevel() const
 {
     return nabu::m(QStringLiteral("mirel.r.level"))->getInt(0);
+}
+
+bool InterfaceManager::addCurrentPoint(const QString &name, bool joint, const QString &tool,
+                                       const QString &wobj)
+{
+    return d->points.addCurrentPoint(name, joint, tool, wobj);
+}
+
+void InterfaceManager::changeCartPoint(const QString &name, const QVector<double> &pose)
+{
+    d->points.changeCartPoint(name, pose);
+}
+
+QVector<double> InterfaceManager::getPointDataByName(const QString &name) const
+{
+    return d->points.getPointDataByName(name);
+}
+
+QStringList InterfaceManager::getPointNameList() const
+{
+    return d->points.getPointNameList();
+}
+
+QJsonObject InterfaceManager::getPointObjDataByName(const QString &name) const
+{
+    return d->points.getPointObjDataByName(name);
+}
+
+int InterfaceManager::checkPointSame(const QString &a, const QString &b) const
+{
+    return d->points.checkPointSame(a, b);
+}
+
+int InterfaceManager::checkPointMoveTo(const QString &from, const QString &to)
+{
+    return d->points.checkPointMoveTo(from, to);
+}
+
+void InterfaceManager::moveToStart(int &result, const QString &pointName, int speed,
+                                   bool withConf, bool jointMove)
+{
+    d->motion.moveToStart(result, pointName, speed, withConf, jointMove);
+}
+
+void InterfaceManager::moveToStart(int &result, const QString &pointName, int speed,
+                                   bool jointMove)
+{
+    d->motion.moveToStart(result, pointName, speed, false, jointMove);
+}
+
+void InterfaceManager::moveToStop()
+{
+    d->motion.moveToStop();
 }
 
 InterfaceManager &tesselInterface()

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -74,6 +75,27 @@ public:
     QString getRobotPhyStatus() const;
     bool getRobotEleStatus() const;
     int getUserOperateLevel() const;
+
+    // Teach points of the current project. Recording asks the controller for the current
+    // position and changes nothing when no usable position comes back. Look-ups by name are
+    // exact, except that recording replaces and editing finds points ignoring case.
+    bool addCurrentPoint(const QString &name, bool joint, const QString &tool,
+                         const QString &wobj);
+    // `pose` is x, y, z (mm), a, b, c (deg); fewer than six values change nothing.
+    void changeCartPoint(const QString &name, const QVector<double> &pose);
+    QVector<double> getPointDataByName(const QString &name) const;
+    QStringList getPointNameList() const;
+    QJsonObject getPointObjDataByName(const QString &name) const;
+    int checkPointSame(const QString &a, const QString &b) const;
+    // 1 same point, 0 the controller finds the path possible, -2 refused or unanswered.
+    int checkPointMoveTo(const QString &from, const QString &to);
+
+    // Motion to a teach point; `result` becomes -1 when no point has that name. The move is
+    // not awaited: its end comes on "move.last_error_with_setting".
+    void moveToStart(int &result, const QString &pointName, int speed, bool withConf,
+                     bool jointMove);
+    void moveToStart(int &result, const QString &pointName, int speed, bool jointMove);
+    void moveToStop();
 
 signals:
     void sigNetworkConnect();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "motioncontrol.h"
+#include "pointdata.h"
+
 #include <QHash>
 #include <QMap>
 #include <QMetaObject>
@@ -24,6 +27,8 @@ public:
     QMap<QString, QStringList> watchedKeys;
     // One change connection per watched key, so a key watched again delivers once.
     QHash<QString, QMetaObject::Connection> keyConnections;
+    PointData points;
+    MotionControl motion;
     InterfaceManager *const q;
 };
 

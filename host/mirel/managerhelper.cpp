@@ -1,6 +1,7 @@
 #include "managerhelper.h"
 
 #include "controllermanager.h"
+#include "projectdata.h"
 #include "settingmanager.h"
 #include "tasknetworkmanager.h"
 
@@ -19,6 +20,7 @@ ManagerHelper::ManagerHelper()
     , m_settings(new SettingManager(this))
     , m_tasks(new TaskNetworkManager(m_controller, this))
 {
+    ProjectData::install(this);
 }
 
 ManagerHelper::~ManagerHelper() = default;
