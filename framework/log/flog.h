@@ -3,7 +3,6 @@
 #include "tessel_global.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QString>
 #include <QVariant>
 
@@ -25,7 +24,7 @@ public:
     template <typename T>
     FLog &operator<<(const T &value)
     {
-        if (m_file.isOpen())
+        if (isOpen())
             m_stream << value;
         return *this;
     }
@@ -36,7 +35,12 @@ public:
 private:
     Q_DISABLE_COPY(FLog)
 
-    QFile m_file;
+    bool isOpen() const { return m_handle != -1; }
+
+    // Opened for appending only (a POSIX descriptor or a Windows HANDLE); -1 when closed. Not a
+    // QFile: its open and close cost four system calls more than the append needs, and on
+    // Windows it opens with plain write access, so concurrent appends could overwrite each other.
+    qintptr m_handle = -1;
     QString m_line;
     QDebug m_stream; // into m_line
     QString m_fileName;

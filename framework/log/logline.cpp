@@ -3,6 +3,8 @@
 #include "tessellog_p.h"
 
 #include <QDateTime>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <cstring>
 #include <ctime>
@@ -56,9 +58,17 @@ const LocalSecond &localSecond(qint64 second)
     const std::time_t t = static_cast<std::time_t>(second);
     std::tm tm = {};
 #if defined(Q_OS_WIN)
-    _tzset(); // picks up a changed zone as Qt does, once a second
-    const bool converted = localtime_s(&tm, &t) == 0;
+    // The CRT's _tzset() rewrites the zone globals that localtime_s() of other threads reads,
+    // unlocked: both run under one lock. Once a second per thread, so the lock costs nothing.
+    static QBasicMutex zoneMutex; // constant-initialised, valid at exit too
+    bool converted = false;
+    {
+        QMutexLocker locker(&zoneMutex);
+        _tzset(); // picks up a changed zone as Qt does
+        converted = localtime_s(&tm, &t) == 0;
+    }
 #else
+    // glibc's tzset() and localtime_r() take the library's own lock.
     tzset();
     const bool converted = localtime_r(&t, &tm) != nullptr;
 #endif

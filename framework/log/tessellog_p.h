@@ -21,8 +21,4 @@ namespace tessel {
 // Today's local date, from the same per-second cache as logTag() (logline.cpp).
 QDate currentLogDate();
 
-// False once the process-wide log file manager has been destroyed at exit; a statement made
-// after that writes its console line only (pluginlogfilemanager.cpp).
-bool logFileManagerAlive();
-
 } // namespace tessel
