@@ -104,9 +104,7 @@ QByteArray encodeLine(const QString &line)
 } // namespace
 
 FLog::FLog(const QString &tag, const QString &location, const QString &base, const QString &ext)
-    : m_stream(&m_line)
 {
-    m_stream.noquote().nospace();
     m_fileName = PluginLogFileManager::instance().getProperLogFileName(base, ext);
     m_handle = openForAppend(m_fileName);
     // The folder almost always exists (the manager makes it when it first meets the stem), so it
@@ -119,9 +117,9 @@ FLog::FLog(const QString &tag, const QString &location, const QString &base, con
         if (m_handle == -1)
             return;
     }
-    m_stream << tag;
-    if (!location.isEmpty())
-        m_stream << location;
+    m_line.reserve(160); // a usual line in one allocation
+    m_line += tag;
+    m_line += location;
 }
 
 // The line is collected in memory and appended with a single write, so statements of several
@@ -131,6 +129,7 @@ FLog::~FLog()
 {
     if (!isOpen())
         return;
+    m_stream.reset();
     m_line += QLatin1Char('\n');
     const qint64 size = appendAndSize(m_handle, encodeLine(m_line));
     closeHandle(m_handle);
@@ -142,28 +141,64 @@ FLog::~FLog()
 FLog &FLog::operator<<(const QString &text)
 {
     if (isOpen())
-        m_stream << text;
+        appendText(text);
+    return *this;
+}
+
+FLog &FLog::operator<<(QLatin1String text)
+{
+    if (isOpen())
+        appendText(QString(text));
+    return *this;
+}
+
+FLog &FLog::operator<<(const char *text)
+{
+    if (isOpen())
+        appendText(QString::fromUtf8(text));
     return *this;
 }
 
 FLog &FLog::operator<<(const QVariant &value)
 {
     if (isOpen())
-        m_stream << value.toString();
+        appendText(value.toString());
     return *this;
 }
 
 FLog &FLog::operator<<(const void *pointer)
 {
     if (isOpen())
-        m_stream << pointer;
+        stream() << pointer;
     return *this;
 }
 
+// As QDebug::space(): a space now and after every later part.
 FLog &FLog::space()
 {
-    m_stream.space();
+    if (m_stream) {
+        m_stream->space();
+    } else {
+        m_spaces = true;
+        m_line += QLatin1Char(' ');
+    }
     return *this;
+}
+
+void FLog::appendText(const QString &text)
+{
+    m_line += text;
+    if (m_stream ? m_stream->autoInsertSpaces() : m_spaces)
+        m_line += QLatin1Char(' ');
+}
+
+QDebug &FLog::stream()
+{
+    if (!m_stream) {
+        m_stream.reset(new QDebug(&m_line));
+        m_stream->noquote().nospace().setAutoInsertSpaces(m_spaces);
+    }
+    return *m_stream;
 }
 
 } // namespace tessel

@@ -3,12 +3,11 @@
 #include "tessellog_p.h"
 
 #include <QDateTime>
-#include <QMutex>
-#include <QMutexLocker>
 
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <mutex>
 
 namespace tessel {
 
@@ -57,21 +56,23 @@ const LocalSecond &localSecond(qint64 second)
     local.valid = false;
     const std::time_t t = static_cast<std::time_t>(second);
     std::tm tm = {};
-#if defined(Q_OS_WIN)
-    // The CRT's _tzset() rewrites the zone globals that localtime_s() of other threads reads,
-    // unlocked: both run under one lock. Once a second per thread, so the lock costs nothing.
-    static QBasicMutex zoneMutex; // constant-initialised, valid at exit too
+    // The zone globals that tzset() rewrites are read by the conversion of other threads: the
+    // CRT's _tzset() takes no lock at all, and glibc's lock is one that race checkers cannot
+    // see. Both run under one lock of ours, once a second per thread, so it costs nothing.
+    // A standard mutex: constant-initialised, so valid at exit too, and visible to the thread
+    // sanitizer, which cannot see into Qt's own mutex under contention.
+    static std::mutex zoneMutex;
     bool converted = false;
     {
-        QMutexLocker locker(&zoneMutex);
+        const std::lock_guard<std::mutex> locker(zoneMutex);
+#if defined(Q_OS_WIN)
         _tzset(); // picks up a changed zone as Qt does
         converted = localtime_s(&tm, &t) == 0;
-    }
 #else
-    // glibc's tzset() and localtime_r() take the library's own lock.
-    tzset();
-    const bool converted = localtime_r(&t, &tm) != nullptr;
+        tzset();
+        converted = localtime_r(&t, &tm) != nullptr;
 #endif
+    }
     if (!converted)
         return local;
     local.year = tm.tm_year + 1900;

@@ -12,14 +12,13 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMap>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPair>
 #include <QStringList>
 #include <QVector>
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 
 namespace tessel {
 
@@ -85,7 +84,9 @@ bool keyOfLogFile(const QString &fileName, QString *key, int *index, bool *hasIn
 class PluginLogFileManagerPrivate
 {
 public:
-    QMutex mutex; // held for the whole of getProperLogFileName and updateFileSize
+    // Held for the whole of getProperLogFileName and updateFileSize. A standard mutex rather than
+    // QMutex: the thread sanitizer sees its hand-overs, not those inside Qt's uninstrumented code.
+    std::mutex mutex;
     QStringList scannedBases;
     QMap<QString, int> fileIndex;
     QMap<QString, qint64> fileSize;
@@ -96,6 +97,29 @@ public:
     // the total then. Walking it again before the total moved by a roll-over's worth would find
     // the same files, at the cost of about fifty statements each time.
     QHash<QString, qint64> exhaustedAt;
+
+    // The name last given for a base and what it was made of: while its key stays at that index
+    // below the roll-over, the next statement of the base gets it again without building a
+    // string. Statements come many to a base, so this spares most of the cost of choosing.
+    struct LastName
+    {
+        QString ext;
+        QDate date;
+        QString key;
+        int index;
+        QString name;
+    };
+    QHash<QString, LastName> lastNames;
+
+    // What keyOfLogFile() read from each name reported, which is mostly the same few names.
+    struct ReportedName
+    {
+        bool valid;
+        QString key;
+        int index;
+        bool hasIndex;
+    };
+    QHash<QString, ReportedName> reportedNames;
 
     // With the mutex held: whether `fileName` is the file that a key is writing now.
     bool isCurrentFile(const QString &fileName) const
@@ -141,6 +165,17 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
 QString PluginLogFileManager::getProperLogFileName(const QString &base, const QString &ext,
                                                    const QDate &date)
 {
+    {
+        const std::lock_guard<std::mutex> locker(d->mutex);
+        const auto last = d->lastNames.constFind(base);
+        if (last != d->lastNames.constEnd() && last->date == date && last->ext == ext) {
+            const auto index = d->fileIndex.constFind(last->key);
+            if (index != d->fileIndex.constEnd() && index.value() == last->index
+                && d->fileSize.value(last->key) < kRollOverSize)
+                return last->name;
+        }
+    }
+
     const QString day = dateText(date);
     const QFileInfo baseInfo(base);
     const QString stem = baseInfo.fileName();
@@ -150,7 +185,7 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
     QString name;
     QVector<QPair<QString, qint64>> cleaned;
     {
-        QMutexLocker locker(&d->mutex);
+        const std::lock_guard<std::mutex> locker(d->mutex);
 
         if (!d->scannedBases.contains(stem)) {
             QDir().mkpath(folder);
@@ -198,6 +233,7 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
             cleanupOldFiles(base);
         }
         name = buildFileName(base, day, index, ext);
+        d->lastNames.insert(base, {ext, date, key, index, name});
         cleaned.swap(d->cleaned);
     }
     // Outside the mutex: a message handler that itself logs must not deadlock.
@@ -217,15 +253,23 @@ QString PluginLogFileManager::buildFileName(const QString &base, const QString &
 
 void PluginLogFileManager::updateFileSize(const QString &fileName, long long size)
 {
-    QString key;
-    int index = 0;
-    bool hasIndex = false;
-    if (!keyOfLogFile(fileName, &key, &index, &hasIndex))
-        return;
-
     QVector<QPair<QString, qint64>> cleaned;
     {
-        QMutexLocker locker(&d->mutex);
+        const std::lock_guard<std::mutex> locker(d->mutex);
+
+        auto reported = d->reportedNames.constFind(fileName);
+        if (reported == d->reportedNames.constEnd()) {
+            if (d->reportedNames.size() >= 1024) // names of days long gone
+                d->reportedNames.clear();
+            PluginLogFileManagerPrivate::ReportedName parsed = {false, QString(), 0, false};
+            parsed.valid = keyOfLogFile(fileName, &parsed.key, &parsed.index, &parsed.hasIndex);
+            reported = d->reportedNames.insert(fileName, parsed);
+        }
+        if (!reported->valid)
+            return;
+        const QString &key = reported->key;
+        const int index = reported->index;
+        const bool hasIndex = reported->hasIndex;
 
         // A statement that chose its file before another statement rolled over to the next
         // index reports the size of the full file. Taken as the size of the new file, it would
@@ -247,7 +291,7 @@ void PluginLogFileManager::updateFileSize(const QString &fileName, long long siz
 
 long long PluginLogFileManager::totalSize() const
 {
-    QMutexLocker locker(&d->mutex);
+    const std::lock_guard<std::mutex> locker(d->mutex);
     return d->totalSize;
 }
 

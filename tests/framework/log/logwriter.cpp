@@ -7,10 +7,8 @@
 
 #include <QCoreApplication>
 #include <QString>
-#include <QThread>
 
 #include <atomic>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -35,14 +33,11 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 6 && args.at(1) == QLatin1String("append")) {
-        std::vector<std::unique_ptr<QThread>> threads;
-        for (int t = 0; t < args.at(4).toInt(); ++t) {
-            threads.emplace_back(QThread::create(appendLines, args.at(2), args.at(3), t,
-                                                 args.at(5).toInt()));
-            threads.back()->start();
-        }
-        for (const auto &thread : threads)
-            thread->wait();
+        std::vector<std::thread> threads;
+        for (int t = 0; t < args.at(4).toInt(); ++t)
+            threads.emplace_back(appendLines, args.at(2), args.at(3), t, args.at(5).toInt());
+        for (std::thread &thread : threads)
+            thread.join();
         return 0;
     }
     if (args.size() == 3 && args.at(1) == QLatin1String("exit")) {
@@ -60,7 +55,7 @@ int main(int argc, char **argv)
             }
         }).detach();
         while (written.load() < 200)
-            QThread::yieldCurrentThread();
+            std::this_thread::yield();
         return 0;
     }
     return 2;
