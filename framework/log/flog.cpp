@@ -1,6 +1,7 @@
 #include "flog.h"
 
 #include "pluginlogfilemanager.h"
+#include "tessellog_p.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,6 +106,9 @@ QByteArray encodeLine(const QString &line)
 
 FLog::FLog(const QString &tag, const QString &location, const QString &base, const QString &ext)
 {
+    m_counted = beginLogStatement();
+    if (!m_counted)
+        return;
     m_fileName = PluginLogFileManager::instance().getProperLogFileName(base, ext);
     m_handle = openForAppend(m_fileName);
     // The folder almost always exists (the manager makes it when it first meets the stem), so it
@@ -127,8 +131,15 @@ FLog::FLog(const QString &tag, const QString &location, const QString &base, con
 // the manager sees the line counted.
 FLog::~FLog()
 {
-    if (!isOpen())
-        return;
+    if (isOpen())
+        appendLine();
+    m_stream.reset();
+    if (m_counted)
+        endLogStatement();
+}
+
+void FLog::appendLine()
+{
     m_stream.reset();
     m_line += QLatin1Char('\n');
     const qint64 size = appendAndSize(m_handle, encodeLine(m_line));

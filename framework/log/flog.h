@@ -42,6 +42,7 @@ private:
     // Text goes straight into the line, as the debug stream would write it; the stream, whose
     // making costs about as much as the file's write, is made only for other types.
     void appendText(const QString &text);
+    void appendLine();
     QDebug &stream();
 
     // Opened for appending only (a POSIX descriptor or a Windows HANDLE); -1 when closed. Not a
@@ -51,6 +52,7 @@ private:
     QString m_line;
     QScopedPointer<QDebug> m_stream; // into m_line, once needed
     bool m_spaces = false;
+    bool m_counted = false; // between beginLogStatement() and endLogStatement()
     QString m_fileName;
 };
 

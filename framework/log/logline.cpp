@@ -3,11 +3,17 @@
 #include "tessellog_p.h"
 
 #include <QDateTime>
+#include <QLocale>
+#include <QLoggingCategory>
+#include <QTextCodec>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <limits>
 #include <mutex>
+#include <thread>
 
 namespace tessel {
 
@@ -104,7 +110,54 @@ char kindLetter(LogKind kind)
     return 'I';
 }
 
+// Statements in progress, and whether the exit has begun. Constant-initialised: valid before any
+// object is made and after every one is gone.
+std::atomic<int> s_statements{0};
+std::atomic<bool> s_exiting{false};
+
+// Destroyed at exit before the Qt objects a statement uses (it is made after them): from then on
+// statements write nothing, and those in progress are waited for, a second at most, before Qt's
+// objects go.
+struct ExitWait
+{
+    ~ExitWait()
+    {
+        s_exiting.store(true);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (s_statements.load() != 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+    }
+};
+
+void armExitWait()
+{
+    static const bool armed = [] {
+        QTextCodec::codecForLocale();
+        QLoggingCategory::defaultCategory();
+        QLocale();
+        static ExitWait wait;
+        return true;
+    }();
+    Q_UNUSED(armed)
+}
+
 } // namespace
+
+bool beginLogStatement()
+{
+    armExitWait();
+    s_statements.fetch_add(1);
+    if (s_exiting.load()) {
+        s_statements.fetch_sub(1);
+        return false;
+    }
+    return true;
+}
+
+void endLogStatement()
+{
+    s_statements.fetch_sub(1);
+}
 
 QString logColour(LogKind kind)
 {

@@ -21,4 +21,10 @@ namespace tessel {
 // Today's local date, from the same per-second cache as logTag() (logline.cpp).
 QDate currentLogDate();
 
+// Brackets what a statement does with Qt's global objects (codecs, the message handler, the
+// file system engine), so that the exit waits for statements in progress. False once the
+// process has started tearing those objects down: the statement then writes nothing.
+bool beginLogStatement();
+void endLogStatement();
+
 } // namespace tessel
