@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the emulator and the tests need, if any is missing.
+# libbenchmark-dev and libspdlog-dev serve only bench/, which CTest runs briefly too.
 # --fuzz adds clang and its libFuzzer runtime, which only the fuzz build (fuzz/) needs.
 set -euo pipefail
 
@@ -7,6 +8,7 @@ packages=(
     build-essential cmake ninja-build pkg-config ccache
     qtbase5-dev qtbase5-dev-tools
     nlohmann-json3-dev libeigen3-dev
+    libbenchmark-dev libspdlog-dev
     fonts-wqy-microhei fonts-symbola
 )
 for arg in "$@"; do

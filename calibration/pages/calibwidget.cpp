@@ -292,17 +292,30 @@ void calibWidget::onRunCalibrationBtnClicked()
     pluginLog() << "leave onRunCalibrationBtnClicked";
 }
 
+// Whole lines only: a line cut between two reads waits in the process's buffer for its end, so
+// that its halves are not taken for two lines. Of the progress lines of one read, only the last
+// reaches the label and the log: a collector that reports faster than the panel paints would
+// otherwise hold the GUI for a log statement per line and fill the log folder.
 void calibWidget::onReadyReadStandardOutput()
 {
     if (!process)
         return;
     static const QRegularExpression progress(
         QStringLiteral("\\[PROGRESS\\]\\s*(\\d+)\\s*/\\s*(\\d+)"));
-    const QString text = QString::fromUtf8(process->readAllStandardOutput());
-    const QStringList parts = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
-        const QString line = part.trimmed();
+    bool pending = false;
+    int n = 0;
+    int m = 0;
+    const auto showProgress = [&] {
+        if (!pending)
+            return;
+        connectionLabel->setText(tr("采集进度：%1 / %2").arg(n).arg(m));
+        pluginLog() << "Progress: " << n << "/" << m;
+        pending = false;
+    };
+    while (process && process->canReadLine()) {
+        const QString line = QString::fromUtf8(process->readLine()).trimmed();
         if (line == QLatin1String("[PHASE] OPTIMIZATION")) {
+            showProgress();
             connectionLabel->setText(tr("优化中..."));
             pluginLog() << "Enter optimization phase";
             continue;
@@ -310,11 +323,11 @@ void calibWidget::onReadyReadStandardOutput()
         const QRegularExpressionMatch found = progress.match(line);
         if (!found.hasMatch())
             continue;
-        const int n = found.captured(1).toInt();
-        const int m = found.captured(2).toInt();
-        connectionLabel->setText(tr("采集进度：%1 / %2").arg(n).arg(m));
-        pluginLog() << "Progress: " << n << "/" << m;
+        n = found.captured(1).toInt();
+        m = found.captured(2).toInt();
+        pending = true;
     }
+    showProgress();
 }
 
 void calibWidget::onReadyReadStandardError()

@@ -3,7 +3,7 @@
 #include "tessel_global.h"
 
 #include <QDebug>
-#include <QFile>
+#include <QScopedPointer>
 #include <QString>
 #include <QVariant>
 
@@ -19,14 +19,16 @@ public:
     ~FLog();
 
     FLog &operator<<(const QString &text);
+    FLog &operator<<(QLatin1String text);
+    FLog &operator<<(const char *text); // UTF-8
     FLog &operator<<(const QVariant &value);
     FLog &operator<<(const void *pointer);
-    // Anything else the debug stream prints (string literals, numbers, JSON values, ...).
+    // Anything else the debug stream prints (numbers, JSON values, ...).
     template <typename T>
     FLog &operator<<(const T &value)
     {
-        if (m_file.isOpen())
-            m_stream << value;
+        if (isOpen())
+            stream() << value;
         return *this;
     }
 
@@ -36,9 +38,21 @@ public:
 private:
     Q_DISABLE_COPY(FLog)
 
-    QFile m_file;
+    bool isOpen() const { return m_handle != -1; }
+    // Text goes straight into the line, as the debug stream would write it; the stream, whose
+    // making costs about as much as the file's write, is made only for other types.
+    void appendText(const QString &text);
+    void appendLine();
+    QDebug &stream();
+
+    // Opened for appending only (a POSIX descriptor or a Windows HANDLE); -1 when closed. Not a
+    // QFile: its open and close cost four system calls more than the append needs, and on
+    // Windows it opens with plain write access, so concurrent appends could overwrite each other.
+    qintptr m_handle = -1;
     QString m_line;
-    QDebug m_stream; // into m_line
+    QScopedPointer<QDebug> m_stream; // into m_line, once needed
+    bool m_spaces = false;
+    bool m_counted = false; // between beginLogStatement() and endLogStatement()
     QString m_fileName;
 };
 

@@ -3,10 +3,17 @@
 #include "tessellog_p.h"
 
 #include <QDateTime>
+#include <QLocale>
+#include <QLoggingCategory>
+#include <QTextCodec>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 namespace tessel {
 
@@ -55,13 +62,23 @@ const LocalSecond &localSecond(qint64 second)
     local.valid = false;
     const std::time_t t = static_cast<std::time_t>(second);
     std::tm tm = {};
+    // The zone globals that tzset() rewrites are read by the conversion of other threads: the
+    // CRT's _tzset() takes no lock at all, and glibc's lock is one that race checkers cannot
+    // see. Both run under one lock of ours, once a second per thread, so it costs nothing.
+    // A standard mutex: constant-initialised, so valid at exit too, and visible to the thread
+    // sanitizer, which cannot see into Qt's own mutex under contention.
+    static std::mutex zoneMutex;
+    bool converted = false;
+    {
+        const std::lock_guard<std::mutex> locker(zoneMutex);
 #if defined(Q_OS_WIN)
-    _tzset(); // picks up a changed zone as Qt does, once a second
-    const bool converted = localtime_s(&tm, &t) == 0;
+        _tzset(); // picks up a changed zone as Qt does
+        converted = localtime_s(&tm, &t) == 0;
 #else
-    tzset();
-    const bool converted = localtime_r(&t, &tm) != nullptr;
+        tzset();
+        converted = localtime_r(&t, &tm) != nullptr;
 #endif
+    }
     if (!converted)
         return local;
     local.year = tm.tm_year + 1900;
@@ -93,7 +110,54 @@ char kindLetter(LogKind kind)
     return 'I';
 }
 
+// Statements in progress, and whether the exit has begun. Constant-initialised: valid before any
+// object is made and after every one is gone.
+std::atomic<int> s_statements{0};
+std::atomic<bool> s_exiting{false};
+
+// Destroyed at exit before the Qt objects a statement uses (it is made after them): from then on
+// statements write nothing, and those in progress are waited for, a second at most, before Qt's
+// objects go.
+struct ExitWait
+{
+    ~ExitWait()
+    {
+        s_exiting.store(true);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (s_statements.load() != 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+    }
+};
+
+void armExitWait()
+{
+    static const bool armed = [] {
+        QTextCodec::codecForLocale();
+        QLoggingCategory::defaultCategory();
+        QLocale();
+        static ExitWait wait;
+        return true;
+    }();
+    Q_UNUSED(armed)
+}
+
 } // namespace
+
+bool beginLogStatement()
+{
+    armExitWait();
+    s_statements.fetch_add(1);
+    if (s_exiting.load()) {
+        s_statements.fetch_sub(1);
+        return false;
+    }
+    return true;
+}
+
+void endLogStatement()
+{
+    s_statements.fetch_sub(1);
+}
 
 QString logColour(LogKind kind)
 {

@@ -1,4 +1,5 @@
 #include "pluginlogfilemanager.h"
+#include "pluginlogfilemanager_p.h"
 
 #include "tessellog_p.h"
 
@@ -9,15 +10,15 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMap>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPair>
 #include <QStringList>
 #include <QVector>
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 
 namespace tessel {
 
@@ -26,8 +27,8 @@ namespace {
 constexpr qint64 kRollOverSize = 10 * 1024 * 1024;
 constexpr qint64 kCleanupLimit = 200 * 1024 * 1024;
 
-// Constant-initialised, so it is valid before the manager exists and after it is gone.
-std::atomic<bool> s_managerDestroyed{false};
+// Folder walks of the clean-up, for tests to count.
+std::atomic<int> s_cleanupWalks{0};
 
 // "yyyyMMdd" without going through QLocale for every statement.
 QString dateText(const QDate &date)
@@ -83,32 +84,59 @@ bool keyOfLogFile(const QString &fileName, QString *key, int *index, bool *hasIn
 class PluginLogFileManagerPrivate
 {
 public:
-    QMutex mutex; // held for the whole of getProperLogFileName and updateFileSize
+    // Held for the whole of getProperLogFileName and updateFileSize. A standard mutex rather than
+    // QMutex: the thread sanitizer sees its hand-overs, not those inside Qt's uninstrumented code.
+    std::mutex mutex;
     QStringList scannedBases;
     QMap<QString, int> fileIndex;
     QMap<QString, qint64> fileSize;
     qint64 totalSize = 0;
     // Files deleted under the mutex, reported once it is released.
     QVector<QPair<QString, qint64>> cleaned;
+    // For each folder whose walk ended with nothing more to delete while still over the limit,
+    // the total then. Walking it again before the total moved by a roll-over's worth would find
+    // the same files, at the cost of about fifty statements each time.
+    QHash<QString, qint64> exhaustedAt;
 
-    // With the mutex held. When a deleted file was the one a key is writing, that key starts
-    // again from nothing: its bytes already left the total.
-    void forgetCurrentFile(const QString &fileName)
+    // The name last given for a base and what it was made of: while its key stays at that index
+    // below the roll-over, the next statement of the base gets it again without building a
+    // string. Statements come many to a base, so this spares most of the cost of choosing.
+    struct LastName
+    {
+        QString ext;
+        QDate date;
+        QString key;
+        int index;
+        QString name;
+    };
+    QHash<QString, LastName> lastNames;
+
+    // What keyOfLogFile() read from each name reported, which is mostly the same few names.
+    struct ReportedName
+    {
+        bool valid;
+        QString key;
+        int index;
+        bool hasIndex;
+    };
+    QHash<QString, ReportedName> reportedNames;
+
+    // With the mutex held: whether `fileName` is the file that a key is writing now.
+    bool isCurrentFile(const QString &fileName) const
     {
         QString key;
         int index = 0;
         bool hasIndex = false;
         if (!keyOfLogFile(fileName, &key, &index, &hasIndex) || !hasIndex)
-            return;
+            return false;
         const auto current = fileIndex.constFind(key);
-        if (current != fileIndex.constEnd() && current.value() == index)
-            fileSize.insert(key, 0);
+        return current != fileIndex.constEnd() && current.value() == index;
     }
 };
 
-bool logFileManagerAlive()
+int logCleanupWalkCount()
 {
-    return !s_managerDestroyed.load(std::memory_order_acquire);
+    return s_cleanupWalks.load();
 }
 
 PluginLogFileManager::PluginLogFileManager()
@@ -116,15 +144,15 @@ PluginLogFileManager::PluginLogFileManager()
 {
 }
 
-PluginLogFileManager::~PluginLogFileManager()
-{
-    s_managerDestroyed.store(true, std::memory_order_release);
-}
+PluginLogFileManager::~PluginLogFileManager() = default;
 
+// Never destroyed: a thread may still log while static destructors run at exit, and no check
+// made before using the manager could rule out its destruction right after. It holds no open
+// file, so nothing is lost by leaving it to the end of the process.
 PluginLogFileManager &PluginLogFileManager::instance()
 {
-    static PluginLogFileManager manager;
-    return manager;
+    static PluginLogFileManager *const manager = new PluginLogFileManager;
+    return *manager;
 }
 
 QString PluginLogFileManager::getProperLogFileName(const QString &base, const QString &ext)
@@ -137,6 +165,17 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
 QString PluginLogFileManager::getProperLogFileName(const QString &base, const QString &ext,
                                                    const QDate &date)
 {
+    {
+        const std::lock_guard<std::mutex> locker(d->mutex);
+        const auto last = d->lastNames.constFind(base);
+        if (last != d->lastNames.constEnd() && last->date == date && last->ext == ext) {
+            const auto index = d->fileIndex.constFind(last->key);
+            if (index != d->fileIndex.constEnd() && index.value() == last->index
+                && d->fileSize.value(last->key) < kRollOverSize)
+                return last->name;
+        }
+    }
+
     const QString day = dateText(date);
     const QFileInfo baseInfo(base);
     const QString stem = baseInfo.fileName();
@@ -146,7 +185,7 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
     QString name;
     QVector<QPair<QString, qint64>> cleaned;
     {
-        QMutexLocker locker(&d->mutex);
+        const std::lock_guard<std::mutex> locker(d->mutex);
 
         if (!d->scannedBases.contains(stem)) {
             QDir().mkpath(folder);
@@ -178,24 +217,23 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
         }
 
         int &index = d->fileIndex[key];
-        name = buildFileName(base, day, index, ext);
-        // size() first: its one stat also answers exists().
-        const QFileInfo current(name);
-        const qint64 currentSize = current.size();
-        const bool exists = current.exists();
-        // The size on disk decides the roll-over, whoever made the file grow. It becomes the
-        // last known size only for a new key (the scan counted those bytes); otherwise the sizes
-        // reported after each line stay the base of the total, which a reading taken while
-        // other threads' lines are still unreported would make drift down without bound.
-        if (newKey && exists)
-            d->fileSize.insert(key, currentSize);
+        if (newKey) {
+            // Later on the size read after each line's write is the size on disk, whoever made
+            // the file grow; only the file met anew has to be looked at here.
+            const QFileInfo current(buildFileName(base, day, index, ext));
+            if (current.exists())
+                d->fileSize.insert(key, current.size());
+        }
 
-        if ((exists ? currentSize : d->fileSize.value(key)) >= kRollOverSize) {
+        if (d->fileSize.value(key) >= kRollOverSize) {
             ++index;
             d->fileSize.insert(key, 0);
+            // The file just left is no longer current: a walk may now find it.
+            d->exhaustedAt.remove(QFileInfo(base).path());
             cleanupOldFiles(base);
-            name = buildFileName(base, day, index, ext);
         }
+        name = buildFileName(base, day, index, ext);
+        d->lastNames.insert(base, {ext, date, key, index, name});
         cleaned.swap(d->cleaned);
     }
     // Outside the mutex: a message handler that itself logs must not deadlock.
@@ -215,15 +253,23 @@ QString PluginLogFileManager::buildFileName(const QString &base, const QString &
 
 void PluginLogFileManager::updateFileSize(const QString &fileName, long long size)
 {
-    QString key;
-    int index = 0;
-    bool hasIndex = false;
-    if (!keyOfLogFile(fileName, &key, &index, &hasIndex))
-        return;
-
     QVector<QPair<QString, qint64>> cleaned;
     {
-        QMutexLocker locker(&d->mutex);
+        const std::lock_guard<std::mutex> locker(d->mutex);
+
+        auto reported = d->reportedNames.constFind(fileName);
+        if (reported == d->reportedNames.constEnd()) {
+            if (d->reportedNames.size() >= 1024) // names of days long gone
+                d->reportedNames.clear();
+            PluginLogFileManagerPrivate::ReportedName parsed = {false, QString(), 0, false};
+            parsed.valid = keyOfLogFile(fileName, &parsed.key, &parsed.index, &parsed.hasIndex);
+            reported = d->reportedNames.insert(fileName, parsed);
+        }
+        if (!reported->valid)
+            return;
+        const QString &key = reported->key;
+        const int index = reported->index;
+        const bool hasIndex = reported->hasIndex;
 
         // A statement that chose its file before another statement rolled over to the next
         // index reports the size of the full file. Taken as the size of the new file, it would
@@ -245,24 +291,33 @@ void PluginLogFileManager::updateFileSize(const QString &fileName, long long siz
 
 long long PluginLogFileManager::totalSize() const
 {
-    QMutexLocker locker(&d->mutex);
+    const std::lock_guard<std::mutex> locker(d->mutex);
     return d->totalSize;
 }
 
 // Called with the mutex held. Deletes *.log files in the folder of `path` and its subfolders,
-// oldest first, while more than the limit is counted; may take other stems' files too.
+// oldest first, while more than the limit is counted; may take other stems' files too, never a
+// file that a key is writing now.
 void PluginLogFileManager::cleanupOldFiles(const QString &path)
 {
     const QString folder = QFileInfo(path).path();
     // Below the limit nothing would be deleted: spare the walk.
-    if (d->totalSize <= kCleanupLimit || !QFileInfo(folder).isDir())
+    if (d->totalSize <= kCleanupLimit)
+        return;
+    const auto exhausted = d->exhaustedAt.constFind(folder);
+    if (exhausted != d->exhaustedAt.constEnd()
+        && qAbs(d->totalSize - exhausted.value()) < kRollOverSize)
+        return;
+    if (!QFileInfo(folder).isDir())
         return;
 
+    ++s_cleanupWalks;
     QVector<QPair<QDateTime, QFileInfo>> files;
     QDirIterator it(folder, {QStringLiteral("*.log")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
-        files.append({it.fileInfo().lastModified(), it.fileInfo()});
+        if (!d->isCurrentFile(it.fileName()))
+            files.append({it.fileInfo().lastModified(), it.fileInfo()});
     }
     std::stable_sort(files.begin(), files.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -274,9 +329,12 @@ void PluginLogFileManager::cleanupOldFiles(const QString &path)
         if (QFile::remove(file.second.filePath())) {
             d->totalSize -= size;
             d->cleaned.append({file.second.filePath(), size});
-            d->forgetCurrentFile(file.second.fileName());
         }
     }
+    if (d->totalSize > kCleanupLimit)
+        d->exhaustedAt.insert(folder, d->totalSize);
+    else
+        d->exhaustedAt.remove(folder);
 }
 
 } // namespace tessel

@@ -3,6 +3,7 @@
 #include "tessel_global.h"
 
 #include <QDebug>
+#include <QScopedPointer>
 #include <QString>
 #include <QVariant>
 
@@ -25,7 +26,8 @@ public:
     template <typename T>
     QLog &operator<<(const T &value)
     {
-        m_stream << value;
+        if (m_stream)
+            *m_stream << value;
         return *this;
     }
 
@@ -33,7 +35,12 @@ public:
     QLog &space();
 
 private:
-    QDebug m_stream;
+    void release();
+
+    // Null for a statement made while the process exits: Qt's objects behind a debug stream
+    // may be gone then.
+    QScopedPointer<QDebug> m_stream;
+    bool m_counted = false;
 };
 
 } // namespace tessel

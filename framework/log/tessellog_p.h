@@ -21,8 +21,10 @@ namespace tessel {
 // Today's local date, from the same per-second cache as logTag() (logline.cpp).
 QDate currentLogDate();
 
-// False once the process-wide log file manager has been destroyed at exit; a statement made
-// after that writes its console line only (pluginlogfilemanager.cpp).
-bool logFileManagerAlive();
+// Brackets what a statement does with Qt's global objects (codecs, the message handler, the
+// file system engine), so that the exit waits for statements in progress. False once the
+// process has started tearing those objects down: the statement then writes nothing.
+bool beginLogStatement();
+void endLogStatement();
 
 } // namespace tessel

@@ -49,12 +49,14 @@ void PluginRegister::regist(const QString &name, Creator creator)
 
 PluginBase *PluginRegister::create(const QString &name, QObject *parent)
 {
-    const auto it = m_creators.constFind(name);
-    if (it == m_creators.constEnd())
+    // A copy: a plug-in constructor that cancels its own registration removes the table's
+    // callable while it runs.
+    const Creator creator = m_creators.value(name);
+    if (!creator)
         return nullptr;
     // The creator is the plug-in's code; what it throws must not reach the host.
     try {
-        return (*it)(parent);
+        return creator(parent);
     } catch (const std::exception &e) {
         TESSEL_LOG(Error, "tessel::PluginRegister::create")
             << "creating plug-in " << name << " failed: " << QString::fromLocal8Bit(e.what());

@@ -4,6 +4,7 @@
 
 #include "log/logline.h"
 #include "log/pluginlogfilemanager.h"
+#include "log/pluginlogfilemanager_p.h"
 #include "log/qflog.h"
 
 #include <QDate>
@@ -72,7 +73,7 @@ private slots:
     void sizeKeySharedAcrossIndexAndFolder();
     void lateSizeOfRolledOverFileIsNotCounted();
     void sizesReportedLateStillCountOnce();
-    void deletedCurrentFileCountsAgainFromZero();
+    void currentFileSurvivesAndFolderIsNotWalkedPerStatement();
     void cleanupDeletesOldestOnlyWhileOverLimit();
     void rollOverCleansUpWhenOverLimit();
     void threadsLoseNoLineAndTearNone();
@@ -250,15 +251,17 @@ void tst_PluginLogFileManager::rollsOverOnceCurrentFileReachesLimit()
     const QString first = folder + QStringLiteral("/roll_20260104.log");
 
     QCOMPARE(manager().getProperLogFileName(base, kLog, kDay), first);
-    // The current file's size is read again for every statement, whoever made it grow.
-    QVERIFY(makeFile(first, kRollOver - 1));
-    QCOMPARE(manager().getProperLogFileName(base, kLog, kDay), first);
+    // A statement reports the size read after its write, whoever else made the file grow; the
+    // file is not looked at again per statement.
     QVERIFY(makeFile(first, kRollOver));
+    manager().updateFileSize(first, kRollOver - 1);
+    QCOMPARE(manager().getProperLogFileName(base, kLog, kDay), first);
+    manager().updateFileSize(first, kRollOver);
     QCOMPARE(manager().getProperLogFileName(base, kLog, kDay),
              folder + QStringLiteral("/roll_20260104_1.log"));
     QCOMPARE(manager().getProperLogFileName(base, kLog, kDay),
              folder + QStringLiteral("/roll_20260104_1.log"));
-    QVERIFY(makeFile(folder + QStringLiteral("/roll_20260104_1.log"), kRollOver + 5));
+    manager().updateFileSize(folder + QStringLiteral("/roll_20260104_1.log"), kRollOver + 5);
     QCOMPARE(manager().getProperLogFileName(base, kLog, kDay),
              folder + QStringLiteral("/roll_20260104_2.log"));
 
@@ -374,32 +377,43 @@ void tst_PluginLogFileManager::sizesReportedLateStillCountOnce()
     manager().updateFileSize(current, 0);
 }
 
-// The clean-up may take the very file a stem is writing; its next line starts the count anew.
-void tst_PluginLogFileManager::deletedCurrentFileCountsAgainFromZero()
+// The total counts stems of every folder, the walk sees one folder: when only the file being
+// written is left there, it stays, and the folder is walked again only once the total moved by a
+// roll-over's worth, not for every statement.
+void tst_PluginLogFileManager::currentFileSurvivesAndFolderIsNotWalkedPerStatement()
 {
-    const QString folder = QStringLiteral("./log/gone");
+    const QString elsewhere = QStringLiteral("./log/elsewhere/far_20251201.log"); // not on disk
+    const QString folder = QStringLiteral("./log/kept");
     const long long before = manager().totalSize();
     const QString current
-        = manager().getProperLogFileName(folder + QStringLiteral("/gone"), kLog, kDay);
+        = manager().getProperLogFileName(folder + QStringLiteral("/kept"), kLog, kDay);
     QVERIFY(makeFile(current, 1000, 100 * 24 * 3600));
-    manager().updateFileSize(current, 1000);
-    QCOMPARE(manager().totalSize() - before, 1000LL);
+    QVERIFY(makeFile(folder + QStringLiteral("/older_20251201.log"), 500, 200 * 24 * 3600));
+    manager().updateFileSize(elsewhere, kLimit - before);
 
-    // Another stem's report in the same folder goes over the limit.
-    const QString other = folder + QStringLiteral("/other_20260104.log");
-    const qint64 toOver = kLimit - manager().totalSize() + 1;
     MessageCapture capture;
-    manager().updateFileSize(other, toOver);
-    QCOMPARE(capture.texts(), QStringList{cleanedMessage(current, 1000)});
-    QVERIFY(!QFileInfo::exists(current));
-    manager().updateFileSize(other, 0);
-    QCOMPARE(manager().totalSize(), before);
+    const int walks = tessel::logCleanupWalkCount();
+    manager().updateFileSize(current, 1000);
+    QCOMPARE(tessel::logCleanupWalkCount(), walks + 1);
+    QCOMPARE(capture.texts(),
+             QStringList{cleanedMessage(folder + QStringLiteral("/older_20251201.log"), 500)});
+    QVERIFY(QFileInfo::exists(current));
 
-    QVERIFY(makeFile(current, 60));
-    manager().updateFileSize(current, 60);
-    QCOMPARE(manager().totalSize() - before, 60LL);
+    for (int line = 1; line <= 100; ++line) {
+        manager().updateFileSize(current, 1000 + line * 100);
+        QCOMPARE(manager().getProperLogFileName(folder + QStringLiteral("/kept"), kLog, kDay),
+                 current);
+    }
+    QCOMPARE(tessel::logCleanupWalkCount(), walks + 1);
+    manager().updateFileSize(current, 1000 + kRollOver);
+    QCOMPARE(tessel::logCleanupWalkCount(), walks + 2);
+    QVERIFY(QFileInfo::exists(current));
+    QCOMPARE(capture.texts().size(), 1);
+
+    // Give back what this test reported, for the tests after it.
     manager().updateFileSize(current, 0);
-    QCOMPARE(manager().totalSize(), before);
+    manager().updateFileSize(elsewhere, 0);
+    QCOMPARE(manager().totalSize(), before - 500);
 }
 
 void tst_PluginLogFileManager::cleanupDeletesOldestOnlyWhileOverLimit()

@@ -107,6 +107,7 @@ private slots:
     void initTestCase();
     void firstRegistrationWins();
     void refusesEmptyCreatorAndSurvivesThrowingOne();
+    void creatorMayCancelItsOwnRegistration();
     void moduleGivesPageAndNavigationEntry_data();
     void moduleGivesPageAndNavigationEntry();
     void renderAsksHostOnlyWithDefaultGlobalSheet_data();
@@ -187,6 +188,23 @@ void tst_Tessel::refusesEmptyCreatorAndSurvivesThrowingOne()
     std::unique_ptr<tessel::Tessel> module(makeModule(QStringLiteral("Throws")));
     QVERIFY(module);
     QVERIFY(!module->plugin());
+}
+
+// The creator's captures are read after it cancelled itself: called in place, the table's
+// callable (and its captured name) would already be gone, which the sanitizer build reports.
+void tst_Tessel::creatorMayCancelItsOwnRegistration()
+{
+    const QString name = QStringLiteral("SelfCancelling");
+    const QString madeBy = QString(300, QLatin1Char('m')); // on the heap, not in the callable
+    tessel::tesselFactory().regist(name, [name, madeBy](QObject *parent) {
+        tessel::tesselFactory().cancel(name);
+        return new RecordingPlugin(parent, madeBy);
+    });
+    QObject parent;
+    auto *plugin = qobject_cast<RecordingPlugin *>(tessel::tesselFactory().create(name, &parent));
+    QVERIFY(plugin);
+    QCOMPARE(plugin->madeBy, madeBy);
+    QVERIFY(!tessel::tesselFactory().create(name, &parent));
 }
 
 void tst_Tessel::moduleGivesPageAndNavigationEntry_data()

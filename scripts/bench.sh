@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# The benchmarks: builds them in Release (build-bench/), runs each with its baselines in the same
+# run (repetitions interleaved at random, medians), and prints one table of figures and ratios.
+#     bench.sh [--quick]   (--quick: fewer repetitions, for a look rather than a figure)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir=$root/build-bench
+reps=7
+[ "${1:-}" = "--quick" ] && reps=3
+
+"$root/scripts/setup-deps.sh"
+if command -v ccache >/dev/null 2>&1; then
+    export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$dir" -j "$(nproc)" --target bench_log bench_export bench_runcard floodcollector \
+    pendant Veltra
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+export QT_QPA_PLATFORM=offscreen
+common=(--benchmark_repetitions="$reps" --benchmark_enable_random_interleaving=true
+        --benchmark_format=json)
+echo "running the log benchmarks..." >&2
+"$dir/bin/bench_log" "${common[@]}" >"$out/log.json"
+echo "running the export benchmark..." >&2
+"$dir/bin/bench_export" "${common[@]}" >"$out/export.json"
+echo "running the run-card flood..." >&2
+"$dir/bin/bench_runcard" --benchmark_repetitions=$(((reps + 1) / 2)) \
+    --benchmark_format=json >"$out/runcard.json"
+echo "running the start-up..." >&2
+bash "$root/bench/startup.sh" "$dir/bin/pendant" "$dir/plugins" "$reps" >"$out/startup.txt"
+
+python3 - "$out" "$reps" <<'PY'
+import json, os, platform, statistics, subprocess, sys, time
+
+out, reps = sys.argv[1], sys.argv[2]
+
+def load(name):
+    with open(os.path.join(out, name)) as f:
+        data = json.load(f)
+    runs = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type") != "iteration":
+            continue
+        if b.get("error_occurred"):
+            runs.setdefault(b["run_name"], []).append(None)
+            continue
+        runs.setdefault(b["run_name"], []).append(b)
+    return data["context"], runs
+
+def median(runs, name, field):
+    values = [r[field] for r in runs.get(name, []) if r is not None]
+    return statistics.median(values) if values else float("nan")
+
+def failed(runs):
+    return sorted(n for n, rs in runs.items() if any(r is None for r in rs))
+
+context, log = load("log.json")
+_, export = load("export.json")
+_, runcard = load("runcard.json")
+startup = dict(line.split() for line in open(os.path.join(out, "startup.txt")))
+
+def name(case, threads):
+    lines = [n for n in log if n.startswith(case + "/") and n.endswith("threads:%d" % threads)]
+    return lines[0] if lines else case
+
+def per_line_us(case, threads=1):
+    return 1e6 / median(log, name(case, threads), "items_per_second")
+
+def throughput(case, threads):
+    return median(log, name(case, threads), "items_per_second")
+
+rows = []
+def row(figure, value, unit, ratio="", baseline="", target="", met=None):
+    rows.append((figure, value, unit, ratio, baseline, target,
+                 "" if met is None else ("yes" if met else "NO")))
+
+# The machine is shared: a statement's wall time there includes waiting for a core, so the
+# per-line ratios are judged on the thread's CPU time, with the wall-time ratio beside it.
+def cpu_us(case):
+    return median(log, name(case, 1), "cpu_time")
+
+names = (("raw", "log/raw_floor"), ("qfile", "log/qfile_loop"), ("spdlog", "log/spdlog_rotating"),
+         ("flog", "log/flog"), ("qflog", "log/qflog"), ("roll", "log/flog_rollover"))
+wall = {k: per_line_us(c) for k, c in names}
+cpu = {k: cpu_us(c) for k, c in names}
+
+def line_row(figure, key, against, target=None):
+    ratio = cpu[key] / cpu[against]
+    row(figure, "%.2f (wall %.2f)" % (cpu[key], wall[key]), "us/line CPU",
+        "%.2f (wall %.2f)" % (ratio, wall[key] / wall[against]), against,
+        "<= %.1f" % target if target else "", ratio <= target if target else None)
+
+line_row("log: raw open/append/close", "raw", "raw")
+line_row("log: QFile open/write/flush/close", "qfile", "raw")
+line_row("log: spdlog rotating sink, flush each line", "spdlog", "raw")
+line_row("log: FLog", "flog", "raw", 1.3)
+line_row("log: FLog against QFile", "flog", "qfile", 0.8)
+line_row("log: QFLog, discarding handler", "qflog", "flog", 1.1)
+for case, label, target in (("log/raw_floor", "raw", None), ("log/qfile_loop", "QFile", None),
+                            ("log/spdlog_rotating", "spdlog", None), ("log/flog", "FLog", 1.6),
+                            ("log/qflog", "QFLog", None)):
+    one, two = throughput(case, 1), throughput(case, 2)
+    row("log: %s, two threads" % label, "%.0f" % two, "lines/s", "%.2f" % (two / one),
+        "one thread", ">= %.1f" % target if target else "", two / one >= target if target else None)
+line_row("log: FLog crossing the 10 MiB roll-over", "roll", "flog")
+bad = failed(log)
+row("log: runs with a line lost, torn or doubled", str(len(bad)), "runs", "", "",
+    "0", not bad)
+
+stall = median(runcard, "runcard/flood/iterations:1/manual_time", "stall_ms")
+memory = median(runcard, "runcard/flood/iterations:1/manual_time", "memory_mb")
+labels = [r["label_last"] if r else 0 for r in runcard.get("runcard/flood/iterations:1/manual_time", [])]
+row("run card, 1,000,000 lines: longest stall", "%.1f" % stall, "ms", "", "", "<= 50", stall <= 50)
+row("run card: memory growth", "%.1f" % memory, "MB", "", "", "<= 10", memory <= 10)
+row("run card: label ends on the last line", "%d of %d" % (sum(labels), len(labels)), "runs", "",
+    "", "all", bool(labels) and all(labels))
+
+without, with_ = float(startup["startup_without_ms"]), float(startup["startup_with_ms"])
+row("start-up to first screenshot, no plug-in", "%.0f" % without, "ms", "1.00", "itself")
+row("start-up, with the calibration plug-in", "%.0f" % with_, "ms", "%.2f" % (with_ / without),
+    "no plug-in")
+row("start-up: the plug-in's share", "%.0f" % (with_ - without), "ms", "", "", "<= 100",
+    with_ - without <= 100)
+
+direct = median(export, "export/direct_qjsondocument", "real_time")
+tree = median(export, "export/moduleobject_exporttojson", "real_time")
+row("10,000 teach points: QJsonDocument built directly", "%.1f" % direct, "ms", "1.00", "itself")
+row("10,000 teach points: exportToJson", "%.1f" % tree, "ms", "%.2f" % (tree / direct), "direct",
+    "<= 2", tree / direct <= 2)
+
+model = ""
+try:
+    for line in open("/proc/cpuinfo"):
+        if line.startswith("model name"):
+            model = line.split(":", 1)[1].strip()
+            break
+except OSError:
+    pass
+print("Date: %s" % time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()))
+print("Machine: %s, %d cores, %s, load average %s (medians of %s repetitions, interleaved)"
+      % (model, os.cpu_count(), platform.platform(), " ".join("%.1f" % l for l in os.getloadavg()),
+         reps))
+print()
+head = ("figure", "median", "unit", "ratio", "against", "target", "met")
+print("| " + " | ".join(head) + " |")
+print("|" + "|".join("---" for _ in head) + "|")
+for r in rows:
+    print("| " + " | ".join(r) + " |")
+PY
