@@ -392,11 +392,13 @@ InterfaceManager &tesselInterface()
     return instance;
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): plug-ins compile against this signature
 bool InterfaceManager::addVarData(const QString &name, QVariant value, bool pers)
 {
     return d->variables.addVarData(name, value, pers);
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): plug-ins compile against this signature
 bool InterfaceManager::updateVarData(const QString &name, QVariant value)
 {
     return d->variables.updateVarData(name, value);
