@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace tessel {
@@ -85,6 +86,14 @@ bool writeInfo(nabu::ModuleObject *info, const QString &folder, const QString &d
               QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     return nabu::ModuleManager::writeToJson(folder + QLatin1Char('/') + kInfoFile,
                                             info->exportToJson(true), true);
+}
+
+// A project folder that is a link is unlinked: what it points to is not the project's.
+bool removeFolder(const QString &folder)
+{
+    if (QFileInfo(folder).isSymLink())
+        return QFile::remove(folder);
+    return QDir(folder).removeRecursively();
 }
 
 bool answered(nabu::ModuleObject *response)
@@ -187,7 +196,7 @@ int ProjectData::removeProject(const QString &name)
     if (folder.isEmpty()) {
         TESSEL_LOG(Error, "tessel::InterfaceManager::removeProject")
             << "Path remove error! No workspace folder for project " << name;
-    } else if (QDir(folder).removeRecursively()) {
+    } else if (removeFolder(folder)) {
         clearAutoload(name);
     } else {
         TESSEL_LOG(Error, "tessel::InterfaceManager::removeProject")

@@ -89,6 +89,7 @@ private slots:
     void emptyRobotIdIsLocalhost();
     void noWorkspaceCreatesAndDeletesNothing();
     void removeClearsCurrentAndResetsTool();
+    void removeUnlinksALinkedProjectFolder();
     void removeClearsTheAutoloadThroughTheController_data();
     void removeClearsTheAutoloadThroughTheController();
     void projectListIsTheControllersBackups();
@@ -268,6 +269,20 @@ void tst_InterfaceProjects::removeClearsCurrentAndResetsTool()
     QCOMPARE(tesselInterface().changeProject(QStringLiteral("p3")), 0);
     QCOMPARE(tesselInterface().removeProject(QStringLiteral("p2")), 0);
     QCOMPARE(node(QStringLiteral("rovan.project.cur_project")), QStringLiteral("SIM-0001/p3"));
+}
+
+void tst_InterfaceProjects::removeUnlinksALinkedProjectFolder()
+{
+#ifdef Q_OS_WIN
+    QSKIP("folder links need privileges on Windows");
+#else
+    QVERIFY(touch(m_dir->filePath(QStringLiteral("elsewhere/data"))));
+    QVERIFY(QDir().mkpath(folder(QString())));
+    QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("elsewhere")), folder(QStringLiteral("p"))));
+    QCOMPARE(tesselInterface().removeProject(QStringLiteral("p")), 0);
+    QVERIFY(!QFileInfo(folder(QStringLiteral("p"))).isSymLink());
+    QVERIFY(QFileInfo::exists(m_dir->filePath(QStringLiteral("elsewhere/data"))));
+#endif
 }
 
 void tst_InterfaceProjects::removeClearsTheAutoloadThroughTheController_data()
