@@ -155,6 +155,8 @@ QWidget *Teach::buildPage()
     m_status = new QLabel(page);
     m_status->setObjectName(QStringLiteral("statusLabel"));
     m_status->setWordWrap(true);
+    // A long controller report must not widen the host's window.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     right->addWidget(m_status);
     right->addStretch(1);
     layout->addLayout(right, 1);
@@ -249,6 +251,14 @@ void Teach::stop()
 void Teach::showMoveReport(const QVariant &report)
 {
     const QJsonValue value = QJsonValue::fromVariant(report);
+    const QJsonObject object = value.toObject();
+    if (object.contains(QStringLiteral("state"))) {
+        say(tr("Move %1: %2 (error %3)")
+                .arg(object.value(QStringLiteral("state")).toString(),
+                     object.value(QStringLiteral("msg")).toString())
+                .arg(object.value(QStringLiteral("error")).toInt()));
+        return;
+    }
     QString text = value.toVariant().toString();
     if (value.isObject())
         text = QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));

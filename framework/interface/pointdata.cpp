@@ -187,6 +187,12 @@ bool PointData::addCurrentPoint(const QString &name, bool joint, const QString &
     if (joint) {
         for (const QString &key : jointKeys())
             position->set(nullptr, key, numberAt(answer, QStringLiteral("joint.") + key));
+        // Moves to a point are sent as its pose: without it a joint point would send the
+        // template's zeros, the robot's base.
+        if (usableAnswer(answer, false)) {
+            for (const QString &key : cartesianKeys())
+                position->set(nullptr, key, numberAt(answer, QStringLiteral("cartesian.") + key));
+        }
     } else {
         for (const QString &key : cartesianKeys())
             position->set(nullptr, key, numberAt(answer, QStringLiteral("cartesian.") + key));

@@ -454,6 +454,8 @@ void SimulatedController::bringDown(bool expected)
         return;
     d->up = false;
     ++d->epoch;
+    // The operator's hold-to-run goes with the link, and a rebooting controller drops its drives.
+    d->motion->stop();
     // A new link starts without watches, as the real controller forgets its subscribers.
     d->watched.clear();
     emit down(expected);

@@ -135,6 +135,9 @@ void tst_PointData::addCopiesTheControllersPosition_data()
     QTest::newRow("joint inner") << true << "inner_pos" << QJsonValue(QJsonArray{1, 2, 3, 4, 5, 6, 7});
     QTest::newRow("joint extern") << true << "extern_pos" << QJsonValue(QJsonArray{11, 12, 13, 14, 15, 16});
     QTest::newRow("joint tool") << true << "coord.tool" << QJsonValue("tool1");
+    // A move to a joint point is sent as its pose, so the pose is kept as well.
+    QTest::newRow("joint pose") << true << "pose.frame.pos"
+                                << QJsonValue(QJsonObject{{"x", 500}, {"y", -20}, {"z", 300}});
     QTest::newRow("cart pos") << false << "pose.frame.pos"
                               << QJsonValue(QJsonObject{{"x", 500}, {"y", -20}, {"z", 300}});
     QTest::newRow("cart euler") << false << "pose.frame.ori.euler"
