@@ -11,6 +11,7 @@
 
 #include <mirel/controllermanager.h>
 #include <mirel/managerhelper.h>
+#include <mirel/settingmanager.h>
 #include <nabuSkald/centerwidget.h>
 #include <nabusrv/vantor.h>
 #include <sim/controller/simulatedcontroller.h>
@@ -67,6 +68,9 @@ bool PendantSession::start()
         return false;
     }
     say(tr("home folder %1").arg(QDir::toNativeSeparators(QDir::currentPath())));
+    // Robot projects live in the home, never at the file-system root.
+    mirel::ManagerHelper::instance()->settingManager()->setStr(
+        QStringLiteral("workspace"), QDir::current().absoluteFilePath(QStringLiteral("workspace")));
 
     m_window = std::make_unique<PendantWindow>();
     connect(m_window.get(), &PendantWindow::message, this, &PendantSession::say);

@@ -38,6 +38,8 @@ nabu::ModuleObject *connectedNode()
 InterfaceManagerPrivate::InterfaceManagerPrivate(InterfaceManager *q)
     : points(q)
     , motion(q)
+    , variables(q)
+    , projects(q)
     , q(q)
 {
 }
@@ -388,6 +390,90 @@ InterfaceManager &tesselInterface()
 {
     static InterfaceManager instance(nullptr);
     return instance;
+}
+
+// NOLINTNEXTLINE(performance-unnecessary-value-param): plug-ins compile against this signature
+bool InterfaceManager::addVarData(const QString &name, QVariant value, bool pers)
+{
+    return d->variables.addVarData(name, value, pers);
+}
+
+// NOLINTNEXTLINE(performance-unnecessary-value-param): plug-ins compile against this signature
+bool InterfaceManager::updateVarData(const QString &name, QVariant value)
+{
+    return d->variables.updateVarData(name, value);
+}
+
+bool InterfaceManager::delVarData(const QList<QString> &names)
+{
+    return d->variables.delVarData(names);
+}
+
+bool InterfaceManager::delVarData(const QString &name)
+{
+    return d->variables.delVarData(QList<QString>{name});
+}
+
+QStringList InterfaceManager::getVarDataList(const QString &type)
+{
+    return d->variables.getVarDataList(type);
+}
+
+QJsonObject InterfaceManager::getVarObjDataByName(const QString &name)
+{
+    return d->variables.getVarObjDataByName(name);
+}
+
+QStringList InterfaceManager::getSpeedList()
+{
+    return d->variables.getSpeedList();
+}
+
+QStringList InterfaceManager::getZoneList()
+{
+    return d->variables.getZoneList();
+}
+
+int InterfaceManager::registPERSVars(const QVector<QString> &names)
+{
+    return d->variables.registPERSVars(names);
+}
+
+QVector<QVariant> InterfaceManager::getRegistedPERSVars()
+{
+    return d->variables.getRegistedPERSVars();
+}
+
+QVector<QString> InterfaceManager::getValuesOfPERSVars(const QVector<QString> &names)
+{
+    return d->variables.getValuesOfPERSVars(names);
+}
+
+int InterfaceManager::setValuesOfPERSVars(const QVector<QString> &names,
+                                          const QVector<QVariant> &values)
+{
+    return d->variables.setValuesOfPERSVars(names, values);
+}
+
+int InterfaceManager::createProject(const QString &name, const QString &description,
+                                    bool makeCurrent)
+{
+    return d->projects.createProject(name, description, makeCurrent);
+}
+
+int InterfaceManager::changeProject(const QString &name)
+{
+    return d->projects.changeProject(name);
+}
+
+int InterfaceManager::removeProject(const QString &name)
+{
+    return d->projects.removeProject(name);
+}
+
+QStringList InterfaceManager::getProjectList()
+{
+    return d->projects.getProjectList();
 }
 
 } // namespace tessel

@@ -97,6 +97,29 @@ public:
     void moveToStart(int &result, const QString &pointName, int speed, bool jointMove);
     void moveToStop();
 
+    // Program variables of the current project. Removal asks the controller first and changes
+    // nothing when it refuses; sockets and serial ports are never removed.
+    bool addVarData(const QString &name, QVariant value, bool pers);
+    bool updateVarData(const QString &name, QVariant value);
+    bool delVarData(const QList<QString> &names);
+    bool delVarData(const QString &name);
+    QStringList getVarDataList(const QString &type);
+    QJsonObject getVarObjDataByName(const QString &name);
+    QStringList getSpeedList();
+    QStringList getZoneList();
+    // PERS values on controllers 2.3, 3.0 and 3.1; others give -240 or nothing.
+    int registPERSVars(const QVector<QString> &names);
+    QVector<QVariant> getRegistedPERSVars();
+    QVector<QString> getValuesOfPERSVars(const QVector<QString> &names);
+    int setValuesOfPERSVars(const QVector<QString> &names, const QVector<QVariant> &values);
+
+    // Robot projects in the host's workspace. A name must be one plain folder name, not
+    // "_temp": -1 otherwise. Create: -2 exists, -3 no folder (also without a workspace).
+    int createProject(const QString &name, const QString &description, bool makeCurrent);
+    int changeProject(const QString &name);
+    int removeProject(const QString &name);
+    QStringList getProjectList();
+
 signals:
     void sigNetworkConnect();
     void sigNetworkDisConnect(bool status);

@@ -2,6 +2,8 @@
 
 #include "motioncontrol.h"
 #include "pointdata.h"
+#include "projectdata.h"
+#include "variabledata.h"
 
 #include <QHash>
 #include <QMap>
@@ -29,6 +31,8 @@ public:
     QHash<QString, QMetaObject::Connection> keyConnections;
     PointData points;
     MotionControl motion;
+    VariableData variables;
+    ProjectData projects;
     InterfaceManager *const q;
 };
 

@@ -2,8 +2,10 @@
 
 #include "controllermanager.h"
 #include "projectdata.h"
+#include "projectoverview.h"
 #include "settingmanager.h"
 #include "tasknetworkmanager.h"
+#include "variabledata.h"
 
 namespace mirel {
 
@@ -21,6 +23,8 @@ ManagerHelper::ManagerHelper()
     , m_tasks(new TaskNetworkManager(m_controller, this))
 {
     ProjectData::install(this);
+    VariableData::install(this);
+    ProjectOverview::install(this, m_controller);
 }
 
 ManagerHelper::~ManagerHelper() = default;

@@ -1,6 +1,7 @@
 #include "simulatedcontroller.h"
 
 #include "motionservice.h"
+#include "programstore.h"
 #include "robotmotion.h"
 
 #include <QJsonArray>
@@ -204,6 +205,7 @@ struct SimulatedController::State
     QList<Call> calls;
 
     MotionService *motion = nullptr;
+    ProgramStore programs;
     // While a message is handled, updates wait in its outcome, so they follow the answer.
     Outcome *handling = nullptr;
 
@@ -232,6 +234,8 @@ struct SimulatedController::State
             return dhRows();
         if (key == kMoveLastError)
             return motion->lastError();
+        if (ProgramStore::servesValue(key))
+            return programs.value(key);
         return QJsonValue();
     }
 
@@ -566,6 +570,10 @@ QJsonValue SimulatedController::handle(const mirel::ControllerMessage &message, 
         if (!payload.contains(QStringLiteral("value")))
             return verdict(false);
         const QJsonValue v = payload.value(QStringLiteral("value"));
+        if (d->programs.takeSet(message.name, v)) {
+            outcome->publish.append(QStringLiteral("monitor.pers"));
+            return success();
+        }
         const QStringList sub = subPath(payload.value(QStringLiteral("sub")).toString());
         const QJsonValue stored = sub.isEmpty() ? v : withValueAt(value(message.name), sub, 0, v);
         if (stored.isNull() || stored.isUndefined())
@@ -664,9 +672,16 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
         return d->motion->stop();
     if (command == kMovePathCheck)
         return d->motion->checkPath(payload);
+    if (ProgramStore::handles(command))
+        return d->programs.runCommand(command, payload);
     return QJsonObject{
         {QStringLiteral("error"), -1},
         {QStringLiteral("msg"), QStringLiteral("unknown command: %1").arg(command)}};
+}
+
+ProgramStore *SimulatedController::programs() const
+{
+    return &d->programs;
 }
 
 void SimulatedController::deliver(std::function<void()> emitter)

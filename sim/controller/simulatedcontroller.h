@@ -14,6 +14,8 @@
 
 namespace sim {
 
+class ProgramStore;
+
 // A robot model the simulator can be: its DH set has one link group more than it has joints.
 struct RobotModel
 {
@@ -105,6 +107,9 @@ public:
     QList<Call> calls() const;
     QList<Call> callsOf(const QString &name) const;
     void clearCalls();
+
+    // Projects, start-up project and PERS values the controller keeps.
+    ProgramStore *programs() const;
 
 signals:
     void received(const QString &name);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonValue>
+#include <QStringList>
+
+namespace sim {
+
+// What the controller keeps of the pendant's programs: the projects it holds as backups (kept
+// across a reboot), the project it loads at start-up, the PERS variables the monitor reports
+// and the values it holds for them. Program variables themselves are read from the pendant's
+// data tree ("rovan.project.var"), where the host keeps the current project's.
+class ProgramStore
+{
+public:
+    // Answers: 0 or {"success": true}; refusals {"error": code, "msg": text}.
+    enum Error { UnknownVariable = -51001, BadRequest = -51002, UnknownProject = -51003 };
+
+    ProgramStore();
+
+    // "project.variable", "monitor.pers.read", "monitor.pers.modify", "project.remove_task",
+    // "project.overview.set_autoload".
+    static bool handles(const QString &command);
+    QJsonValue runCommand(const QString &command, const QJsonValue &payload);
+
+    // Command-service values: "monitor.pers" (the registered names) and "backup.backup_list"
+    // ([{"name"}...]). Undefined for any other key.
+    static bool servesValue(const QString &key);
+    QJsonValue value(const QString &key) const;
+    // A write to "monitor.select" registers the names; false for any other key.
+    bool takeSet(const QString &key, const QJsonValue &value);
+
+    QStringList projects() const;
+    void setProjects(const QStringList &names);
+    QString autoloadPath() const;
+    QStringList registeredPers() const;
+    // The value the controller holds; the project's initial value until it was modified.
+    QJsonValue persValue(const QString &name) const;
+
+private:
+    QJsonValue removeVariables(const QJsonValue &payload);
+    QJsonValue readPers(const QJsonValue &payload) const;
+    QJsonValue modifyPers(const QJsonValue &payload);
+    QJsonValue removeProject(const QJsonValue &payload);
+    QJsonValue setAutoload(const QJsonValue &payload);
+
+    QStringList m_projects;
+    QString m_autoload;
+    QStringList m_registered;
+    QHash<QString, QJsonValue> m_persValues;
+};
+
+} // namespace sim
