@@ -2,6 +2,7 @@
 
 #include "motioncontrol.h"
 #include "pointdata.h"
+#include "robotio.h"
 
 #include <QHash>
 #include <QMap>
@@ -29,6 +30,7 @@ public:
     QHash<QString, QMetaObject::Connection> keyConnections;
     PointData points;
     MotionControl motion;
+    RobotIo io;
     InterfaceManager *const q;
 };
 

@@ -2,6 +2,7 @@
 
 #include "controllermanager.h"
 #include "projectdata.h"
+#include "robotiodata.h"
 #include "settingmanager.h"
 #include "tasknetworkmanager.h"
 
@@ -21,6 +22,8 @@ ManagerHelper::ManagerHelper()
     , m_tasks(new TaskNetworkManager(m_controller, this))
 {
     ProjectData::install(this);
+    // Made before anybody else listens to the controller, so its data is there when they hear.
+    new RobotIoData(m_controller, this);
 }
 
 ManagerHelper::~ManagerHelper() = default;

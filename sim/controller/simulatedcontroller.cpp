@@ -1,6 +1,7 @@
 #include "simulatedcontroller.h"
 
 #include "motionservice.h"
+#include "robotiobook.h"
 #include "robotmotion.h"
 
 #include <QJsonArray>
@@ -204,6 +205,7 @@ struct SimulatedController::State
     QList<Call> calls;
 
     MotionService *motion = nullptr;
+    RobotIoBook io;
     // While a message is handled, updates wait in its outcome, so they follow the answer.
     Outcome *handling = nullptr;
 
@@ -232,6 +234,8 @@ struct SimulatedController::State
             return dhRows();
         if (key == kMoveLastError)
             return motion->lastError();
+        if (io.hasKey(key))
+            return io.value(key);
         return QJsonValue();
     }
 
@@ -501,6 +505,14 @@ QJsonValue SimulatedController::value(const QString &key) const
 bool SimulatedController::isWatched(const QString &key) const
 {
     return d->watched.contains(key);
+}
+
+bool SimulatedController::setInput(const QString &name, const QJsonValue &value)
+{
+    if (!d->io.setInput(name, value))
+        return false;
+    publish(RobotIoBook::SignalsKey);
+    return true;
 }
 
 void SimulatedController::setHandler(const QString &command, Handler handler)
