@@ -43,6 +43,7 @@ QTableWidget *table(const QString &objectName, const QStringList &headers, QWidg
     t->setObjectName(objectName);
     t->setHorizontalHeaderLabels(headers);
     t->horizontalHeader()->setStretchLastSection(true);
+    t->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     t->verticalHeader()->hide();
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return t;

@@ -25,7 +25,7 @@ WaitDIEditor::WaitDIEditor(QWidget *parent)
     m_value->setRange(0, 1);
     m_value->setValue(1);
     auto *layout = new QFormLayout(this);
-    layout->addRow(tr("Digital input"), m_signal);
+    layout->addRow(tr("Input"), m_signal);
     layout->addRow(tr("Value"), m_value);
 }
 

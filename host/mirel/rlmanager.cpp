@@ -46,13 +46,13 @@ void RlManager::addInsDefault(const QString &name, const QString &text)
 void RlManager::addInsertWidget(const QString &name, WidgetFactory factory)
 {
     record(QStringLiteral("addInsertWidget"), {name});
-    m_insertWidgets.insert(name, std::move(factory));
+    m_insertWidgets[name] = std::move(factory);
 }
 
 void RlManager::addPropertyWidget(const QString &name, WidgetFactory factory)
 {
     record(QStringLiteral("addPropertyWidget"), {name});
-    m_propertyWidgets.insert(name, std::move(factory));
+    m_propertyWidgets[name] = std::move(factory);
 }
 
 void RlManager::addInsGroup(const QString &group, const QString &text)
