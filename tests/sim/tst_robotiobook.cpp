@@ -13,7 +13,8 @@ namespace {
 
 QJsonValue signalValue(const QJsonValue &list, const QString &name)
 {
-    for (const QJsonValue &item : list.toArray()) {
+    const QJsonArray items = list.toArray();
+    for (const QJsonValue item : items) {
         if (item[QStringLiteral("name")].toString() == name)
             return item[QStringLiteral("value")];
     }
