@@ -6,6 +6,8 @@
 #include "pendantwindow.h"
 #include "pluginloader.h"
 #include "programeditor.h"
+#include "robotview.h"
+#include "teachdemo.h"
 #include "veltrademo.h"
 
 #include <mirel/controllermanager.h>
@@ -74,6 +76,13 @@ bool PendantSession::start()
     m_controller = new sim::SimulatedController(this);
     m_controller->setModel(m_options.robotModel);
     m_controller->setRebootDelay(m_options.rebootDelayMs);
+    // The robot view follows the arm, also while it moves.
+    RobotView *view = m_window->robotView();
+    const auto showRobot = [this, view](const QVector<double> &joints) {
+        view->setPose(joints, m_controller->linkPositions());
+    };
+    connect(m_controller, &sim::SimulatedController::jointsChanged, view, showRobot);
+    showRobot(m_controller->jointPositions());
     mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
     manager->setLink(m_controller);
     connect(manager, &mirel::ControllerManager::rcConnected, this, [this] {
@@ -155,7 +164,16 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
             continue;
         }
         say(tr("showing page \"%1\" (%2)").arg(entry.first, entry.second));
-        QWidget *veltra = VeltraDemo::findPage(m_window->centerArea()->currentWidget());
+        QWidget *current = m_window->centerArea()->currentWidget();
+        if (QWidget *teach = TeachDemo::findPage(current)) {
+            TeachDemo demo(teach, m_controller, m_window->robotView(), folder);
+            connect(&demo, &TeachDemo::message, this, &PendantSession::say);
+            succeeded = demo.run() == TeachDemo::StepCount && succeeded;
+            files += demo.pictures();
+            shotAs(fileSafe(entry.second));
+            continue;
+        }
+        QWidget *veltra = VeltraDemo::findPage(current);
         if (!veltra) {
             shotAs(fileSafe(entry.second));
             continue;

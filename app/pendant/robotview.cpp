@@ -5,7 +5,7 @@
 
 namespace {
 
-// Seen from front left and a little above; mm of the largest arm fill the drawing area.
+// Seen from front left and a little above; the largest arm's reach fills the drawing area.
 constexpr double kAzimuthDeg = 35.0;
 constexpr double kElevationDeg = 20.0;
 constexpr double kReachMm = 1400.0;
@@ -62,7 +62,7 @@ QPointF RobotView::project(const QVector3D &p, const QRectF &area) const
     const double across = p.x() * qCos(az) - p.y() * qSin(az);
     const double depth = p.x() * qSin(az) + p.y() * qCos(az);
     const double up = p.z() * qCos(el) - depth * qSin(el);
-    const double scale = qMin(area.width(), area.height()) / (2.0 * kReachMm) * 1.6;
+    const double scale = qMin(area.width() / (1.2 * kReachMm), area.height() * 0.85 / kReachMm);
     const QPointF base(area.center().x(), area.bottom() - 0.12 * area.height());
     return QPointF(base.x() + across * scale, base.y() - up * scale);
 }
@@ -82,8 +82,10 @@ void RobotView::paintEvent(QPaintEvent *)
     painter.setPen(QPen(kFloor, 1));
     for (int i = -4; i <= 4; ++i) {
         const double s = 200.0 * i;
-        painter.drawLine(project(QVector3D(s, -800, 0), figure), project(QVector3D(s, 800, 0), figure));
-        painter.drawLine(project(QVector3D(-800, s, 0), figure), project(QVector3D(800, s, 0), figure));
+        painter.drawLine(project(QVector3D(s, -800, 0), figure),
+                         project(QVector3D(s, 800, 0), figure));
+        painter.drawLine(project(QVector3D(-800, s, 0), figure),
+                         project(QVector3D(800, s, 0), figure));
     }
 
     if (m_links.size() >= 2) {
@@ -111,7 +113,7 @@ void RobotView::paintEvent(QPaintEvent *)
     if (!m_links.isEmpty()) {
         const QVector3D tcp = m_links.constLast();
         painter.drawText(8, y + lineHeight / 2,
-                         tr("TCP  x %1  y %2  z %3 mm")
+                         tr("TCP %1, %2, %3 mm")
                              .arg(double(tcp.x()), 0, 'f', 1)
                              .arg(double(tcp.y()), 0, 'f', 1)
                              .arg(double(tcp.z()), 0, 'f', 1));

@@ -105,8 +105,10 @@ QWidget *Teach::buildPage()
     m_name->setObjectName(QStringLiteral("pointName"));
     m_name->setPlaceholderText(tr("Point name"));
     listLayout->addWidget(m_name);
-    auto *recordJoint = button(QStringLiteral("recordJointBtn"), tr("Record joint point"), listBox);
-    auto *recordCart = button(QStringLiteral("recordCartBtn"), tr("Record Cartesian point"), listBox);
+    auto *recordJoint
+        = button(QStringLiteral("recordJointBtn"), tr("Record joint point"), listBox);
+    auto *recordCart
+        = button(QStringLiteral("recordCartBtn"), tr("Record Cartesian point"), listBox);
     listLayout->addWidget(recordJoint);
     listLayout->addWidget(recordCart);
     layout->addWidget(listBox, 1);
@@ -155,6 +157,8 @@ QWidget *Teach::buildPage()
     m_status = new QLabel(page);
     m_status->setObjectName(QStringLiteral("statusLabel"));
     m_status->setWordWrap(true);
+    // A long controller report must not widen the host's window.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     right->addWidget(m_status);
     right->addStretch(1);
     layout->addLayout(right, 1);
@@ -205,7 +209,8 @@ void Teach::record(bool joint)
         return;
     }
     refreshPoints(name);
-    say(joint ? tr("Recorded joint point %1").arg(name) : tr("Recorded Cartesian point %1").arg(name));
+    say(joint ? tr("Recorded joint point %1").arg(name)
+              : tr("Recorded Cartesian point %1").arg(name));
 }
 
 void Teach::applyPose()
@@ -249,6 +254,14 @@ void Teach::stop()
 void Teach::showMoveReport(const QVariant &report)
 {
     const QJsonValue value = QJsonValue::fromVariant(report);
+    const QJsonObject object = value.toObject();
+    if (object.contains(QStringLiteral("state"))) {
+        say(tr("Move %1: %2 (error %3)")
+                .arg(object.value(QStringLiteral("state")).toString(),
+                     object.value(QStringLiteral("msg")).toString())
+                .arg(object.value(QStringLiteral("error")).toInt()));
+        return;
+    }
     QString text = value.toVariant().toString();
     if (value.isObject())
         text = QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));

@@ -86,11 +86,12 @@ void MotionControl::moveToStart(int &result, const QString &pointName, int speed
 
     TESSEL_LOG(Error, "tessel::InterfaceManager::moveToStart")
         << " moveToStart : "
-        << QString::fromUtf8(
-               QJsonDocument(request.exportToJson(true).toObject()).toJson(QJsonDocument::Compact));
+        << QString::fromUtf8(QJsonDocument(request.exportToJson(true).toObject())
+                                 .toJson(QJsonDocument::Compact));
 
-    const QString kind = jointMove ? (moveToCommands() ? QStringLiteral("jc") : QStringLiteral("j"))
-                                   : QStringLiteral("l");
+    const QString kind = jointMove
+                             ? (moveToCommands() ? QStringLiteral("jc") : QStringLiteral("j"))
+                             : QStringLiteral("l");
     const QString command = moveToCommands() ? QStringLiteral("move.move_to.%1").arg(kind)
                                              : QStringLiteral("move.%1").arg(kind);
     service->command(q, command, &request);

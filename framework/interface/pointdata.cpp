@@ -41,10 +41,11 @@ QStringList jointKeys()
 
 QStringList cartesianKeys()
 {
-    QStringList keys = {QStringLiteral("pose.frame.pos.x"),       QStringLiteral("pose.frame.pos.y"),
-                        QStringLiteral("pose.frame.pos.z"),       QStringLiteral("pose.elb"),
-                        QStringLiteral("pose.frame.ori.euler.a"), QStringLiteral("pose.frame.ori.euler.b"),
-                        QStringLiteral("pose.frame.ori.euler.c")};
+    QStringList keys
+        = {QStringLiteral("pose.frame.pos.x"),       QStringLiteral("pose.frame.pos.y"),
+           QStringLiteral("pose.frame.pos.z"),       QStringLiteral("pose.elb"),
+           QStringLiteral("pose.frame.ori.euler.a"), QStringLiteral("pose.frame.ori.euler.b"),
+           QStringLiteral("pose.frame.ori.euler.c")};
     for (int i = 1; i <= 4; ++i)
         keys.append(QStringLiteral("pose.frame.ori.quaternion.q%1").arg(i));
     for (int i = 1; i <= 7; ++i)
@@ -187,6 +188,12 @@ bool PointData::addCurrentPoint(const QString &name, bool joint, const QString &
     if (joint) {
         for (const QString &key : jointKeys())
             position->set(nullptr, key, numberAt(answer, QStringLiteral("joint.") + key));
+        // Moves to a point are sent as its pose: without it a joint point would send the
+        // template's zeros, the robot's base.
+        if (usableAnswer(answer, false)) {
+            for (const QString &key : cartesianKeys())
+                position->set(nullptr, key, numberAt(answer, QStringLiteral("cartesian.") + key));
+        }
     } else {
         for (const QString &key : cartesianKeys())
             position->set(nullptr, key, numberAt(answer, QStringLiteral("cartesian.") + key));

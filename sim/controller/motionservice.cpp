@@ -54,7 +54,8 @@ bool readTriple(const QJsonValue &value, Eigen::Vector3d *out)
 // "traj": {"speed": v} as a data tree exports it, or a flat "traj.speed".
 bool readSpeed(const QJsonObject &payload, double *out)
 {
-    QJsonValue speed = payload.value(QStringLiteral("traj")).toObject().value(QStringLiteral("speed"));
+    const QJsonObject traj = payload.value(QStringLiteral("traj")).toObject();
+    QJsonValue speed = traj.value(QStringLiteral("speed"));
     if (!speed.isDouble())
         speed = payload.value(QStringLiteral("traj.speed"));
     if (!speed.isDouble())
@@ -126,10 +127,10 @@ void MotionService::setRobot(const QVector<double> &dh, int axes, const JointLim
     const bool sameRobot = m_chain.axisCount() == axes && m_limits.size() == axes;
     m_chain = DhChain(dh, axes);
     m_limits = limits;
-    if (!sameRobot || m_motion->joints().size() != axes) {
-        m_prepared = MotionPlan();
+    // A move planned with the old set would end somewhere else now.
+    m_prepared = MotionPlan();
+    if (!sameRobot || m_motion->joints().size() != axes)
         m_motion->setJoints(homeDeg);
-    }
 }
 
 const DhChain &MotionService::chain() const
@@ -185,7 +186,8 @@ QJsonObject MotionService::robotPosition(const QJsonObject &args) const
     // Each joint's quarter turn, as controllers tell one solution from another.
     QJsonObject conf;
     for (int k = 0; k < kConfSlots; ++k)
-        conf.insert(QStringLiteral("cf%1").arg(k + 1), k < q.size() ? std::floor(q.at(k) / 90.0) : 0.0);
+        conf.insert(QStringLiteral("cf%1").arg(k + 1),
+                    k < q.size() ? std::floor(q.at(k) / 90.0) : 0.0);
     conf.insert(QStringLiteral("cfx"), 0.0);
     const QJsonObject position{{QStringLiteral("x"), pose.positionMm.x()},
                                {QStringLiteral("y"), pose.positionMm.y()},
@@ -235,7 +237,8 @@ QJsonObject MotionService::prepareMove(const QString &command, bool linear,
     Eigen::Vector3d rot;
     if ((hasTrans && !readTriple(point.value(QStringLiteral("trans")), &trans))
         || (hasRot && !readTriple(point.value(QStringLiteral("rot")), &rot)))
-        return refuse(MoveError::BadRequest, QStringLiteral("\"trans\" and \"rot\" take 3 numbers"));
+        return refuse(MoveError::BadRequest,
+                      QStringLiteral("\"trans\" and \"rot\" take 3 numbers"));
     if (!hasTrans && !hasRot)
         return refuse(MoveError::BadRequest, QStringLiteral("the request has no target"));
     double speed = 0;
@@ -316,7 +319,8 @@ QJsonObject MotionService::checkPath(const QJsonValue &payload) const
     QString why;
     QVector<double> start = ends[0].jointsDeg;
     if (!ends[0].isJoint) {
-        const int error = planner.solve(ends[0].pose.toIsometry(), m_motion->joints(), &start, &why);
+        const int error =
+            planner.solve(ends[0].pose.toIsometry(), m_motion->joints(), &start, &why);
         if (error != MoveError::None)
             return answerError(error, QStringLiteral("point \"%1\": %2").arg(names.at(0), why));
     }

@@ -289,9 +289,11 @@ void SimulatedController::send(const mirel::ControllerMessage &message)
     if (!d->up || d->silent.contains(message.name))
         return;
     Outcome outcome;
+    // A scripted handler may send a message of its own from inside this one.
+    Outcome *const outer = d->handling;
     d->handling = &outcome;
     const QJsonValue answer = handle(message, &outcome);
-    d->handling = nullptr;
+    d->handling = outer;
     const quint64 id = message.id;
     const bool rebooting = outcome.reboot;
     deliver([this, id, answer, rebooting] {
@@ -454,6 +456,8 @@ void SimulatedController::bringDown(bool expected)
         return;
     d->up = false;
     ++d->epoch;
+    // The operator's hold-to-run goes with the link, and a rebooting controller drops its drives.
+    d->motion->stop();
     // A new link starts without watches, as the real controller forgets its subscribers.
     d->watched.clear();
     emit down(expected);

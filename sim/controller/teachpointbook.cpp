@@ -67,7 +67,8 @@ bool TeachPointBook::find(const QString &name, int axes, TeachPointTarget *targe
         const QJsonObject object = point.toObject();
         if (object.value(QStringLiteral("name")).toString() != name)
             continue;
-        const QJsonValue position = at(object, {QStringLiteral("value"), QStringLiteral("[0][0][0]")});
+        const QJsonValue position =
+            at(object, {QStringLiteral("value"), QStringLiteral("[0][0][0]")});
         TeachPointTarget found;
         found.isJoint = object.value(QStringLiteral("property")).toString()
                         == QLatin1String("joint");
@@ -79,7 +80,8 @@ bool TeachPointBook::find(const QString &name, int axes, TeachPointTarget *targe
                     return false;
             }
         } else {
-            const QJsonValue frame = at(position, {QStringLiteral("pose"), QStringLiteral("frame")});
+            const QJsonValue frame =
+                at(position, {QStringLiteral("pose"), QStringLiteral("frame")});
             const QJsonObject pos = frame.toObject().value(QStringLiteral("pos")).toObject();
             const QJsonObject euler = at(frame, {QStringLiteral("ori"), QStringLiteral("euler")})
                                           .toObject();

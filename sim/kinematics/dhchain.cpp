@@ -210,7 +210,8 @@ DhChain::Attempt DhChain::solveFrom(const Eigen::Isometry3d &tBaseGoal,
         }
     }
     if (!a.converged)
-        a.converged = a.positionErrorMm <= m_tolPositionMm && a.rotationErrorDeg <= m_tolRotationDeg;
+        a.converged = a.positionErrorMm <= m_tolPositionMm
+                      && a.rotationErrorDeg <= m_tolRotationDeg;
     return a;
 }
 

@@ -279,8 +279,8 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
     for (const char *shot : {"veltra-info.png", "veltra-calib-unlocked.png",
                              "veltra-calib-new-params.png", "veltra-iso-saved.png",
                              "tessel_RlIo.png", "program-editor.png"}) {
-        const QStringList found =
-            QDir(demo).entryList({QStringLiteral("[0-9][0-9]-") + QLatin1String(shot)}, QDir::Files);
+        const QString pattern = QStringLiteral("[0-9][0-9]-") + QLatin1String(shot);
+        const QStringList found = QDir(demo).entryList({pattern}, QDir::Files);
         QVERIFY2(found.size() == 1 && !QImage(QDir(demo).filePath(found.constFirst())).isNull(),
                  shot);
     }

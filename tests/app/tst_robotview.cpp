@@ -19,8 +19,12 @@ int linkPixels(const QImage &image)
 
 QVector<QVector3D> arm(double reachX)
 {
-    return {QVector3D(0, 0, 0), QVector3D(0, 0, 330), QVector3D(50, 0, 330),
-            QVector3D(50, 0, 770), QVector3D(float(reachX), 0, 805), QVector3D(float(reachX + 80), 0, 805)};
+    return {QVector3D(0, 0, 0),
+            QVector3D(0, 0, 330),
+            QVector3D(50, 0, 330),
+            QVector3D(50, 0, 770),
+            QVector3D(float(reachX), 0, 805),
+            QVector3D(float(reachX + 80), 0, 805)};
 }
 
 } // namespace

@@ -21,7 +21,10 @@ void leaves(const QJsonValue &value, const QString &path, QStringList *out)
         for (int i = 0; i < array.size(); ++i)
             leaves(array.at(i), path + ".#" + QString::number(i), out);
     } else {
-        out->append(path + (value.isDouble() ? "=number" : value.isString() ? "=string" : "=other"));
+        out->append(path
+                    + (value.isDouble()   ? "=number"
+                       : value.isString() ? "=string"
+                                          : "=other"));
     }
 }
 
@@ -41,13 +44,16 @@ private slots:
 void tst_ProjectData::hostStartsWithAnEmptyProject()
 {
     mirel::ManagerHelper::instance();
-    QCOMPARE(nabu::m(QStringLiteral("rovan.project.point._list"))->exportToJson(), QJsonValue(QJsonArray()));
+    QCOMPARE(nabu::m(QStringLiteral("rovan.project.point._list"))->exportToJson(),
+             QJsonValue(QJsonArray()));
     QCOMPARE(nabu::m(QStringLiteral("rovan.project.point.hot_update.points"))->exportToJson(),
              QJsonValue(QJsonArray()));
     QCOMPARE(nabu::m(QStringLiteral("rovan.project.point.default"))->exportToJson(),
              QJsonValue(mirel::ProjectData::pointTemplate()));
-    QCOMPARE(nabu::m(QStringLiteral("rovan.project.cur_func"))->getString(), QStringLiteral("main"));
-    QCOMPARE(nabu::m(QStringLiteral("rovan.project.cur_task"))->getString(), QStringLiteral("T_ROB1"));
+    QCOMPARE(nabu::m(QStringLiteral("rovan.project.cur_func"))->getString(),
+             QStringLiteral("main"));
+    QCOMPARE(nabu::m(QStringLiteral("rovan.project.cur_task"))->getString(),
+             QStringLiteral("T_ROB1"));
 }
 
 void tst_ProjectData::templateHoldsEveryKeyOfAPoint_data()
@@ -87,15 +93,18 @@ void tst_ProjectData::installKeepsTaughtPointsAndClearForgetsThem()
     mirel::ProjectData::install(nullptr);
     nabu::ModuleObject *list = nabu::m(QStringLiteral("rovan.project.point._list"));
     list->append(nullptr)->set(nullptr, QStringLiteral("name"), QStringLiteral("P1"));
-    nabu::m(QStringLiteral("rovan.project.point.hot_update.operate"))->set(nullptr, QStringLiteral("add"));
+    nabu::m(QStringLiteral("rovan.project.point.hot_update.operate"))
+        ->set(nullptr, QStringLiteral("add"));
     nabu::m(QStringLiteral("rovan.project.cur_func"))->set(nullptr, QStringLiteral("weld"));
     mirel::ProjectData::install(nullptr);
     QCOMPARE(list->cmobjCount(), 1);
-    QCOMPARE(nabu::m(QStringLiteral("rovan.project.cur_func"))->getString(), QStringLiteral("weld"));
+    QCOMPARE(nabu::m(QStringLiteral("rovan.project.cur_func"))->getString(),
+             QStringLiteral("weld"));
 
     mirel::ProjectData::clearPoints(nullptr);
     QCOMPARE(list->exportToJson(), QJsonValue(QJsonArray()));
-    QCOMPARE(nabu::m(QStringLiteral("rovan.project.point.hot_update.operate"))->getString(), QString());
+    QCOMPARE(nabu::m(QStringLiteral("rovan.project.point.hot_update.operate"))->getString(),
+             QString());
     // Still a list: a point added now exports as an array element.
     list->append(nullptr)->set(nullptr, QStringLiteral("name"), QStringLiteral("P2"));
     QCOMPARE(list->exportToJson().toArray().size(), 1);

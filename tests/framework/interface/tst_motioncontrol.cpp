@@ -22,7 +22,8 @@ nabu::ModuleObject *seedPoint(const QString &name, double x, double y, double z)
 {
     QJsonObject point = mirel::ProjectData::pointTemplate();
     point.insert(QStringLiteral("name"), name);
-    nabu::ModuleObject *node = nabu::m(QStringLiteral("rovan.project.point._list"))->append(nullptr);
+    nabu::ModuleObject *node
+        = nabu::m(QStringLiteral("rovan.project.point._list"))->append(nullptr);
     node->importFromJson(nullptr, point, true, false);
     nabu::ModuleObject *frame = node->r(QStringLiteral("value.[0][0][0].pose.frame"));
     frame->r(QStringLiteral("pos.x"))->set(nullptr, x);
@@ -130,7 +131,8 @@ void tst_MotionControl::requestCarriesThePointInControllerUnits()
     int result = 0;
     tesselInterface().moveToStart(result, QStringLiteral("P1"), 250, false);
     QTRY_COMPARE(sim()->callsOf(QStringLiteral("move.move_to.l")).size(), 1);
-    const QJsonObject request = sim()->callsOf(QStringLiteral("move.move_to.l")).at(0).payload.toObject();
+    const QJsonObject request
+        = sim()->callsOf(QStringLiteral("move.move_to.l")).at(0).payload.toObject();
     QCOMPARE(request["point"]["trans"], QJsonValue(QJsonArray{0.5, 0.0, 0.3}));
     QCOMPARE(request["point"]["rot"], QJsonValue(QJsonArray{0.18, -0.09, 0.045}));
     QCOMPARE(request["traj"]["speed"], QJsonValue(0.25));
@@ -142,7 +144,8 @@ void tst_MotionControl::configurationOnlyWhenAsked()
     int result = 0;
     tesselInterface().moveToStart(result, QStringLiteral("P1"), 1000, true, true);
     QTRY_COMPARE(sim()->callsOf(QStringLiteral("move.move_to.jc")).size(), 1);
-    const QJsonObject request = sim()->callsOf(QStringLiteral("move.move_to.jc")).at(0).payload.toObject();
+    const QJsonObject request
+        = sim()->callsOf(QStringLiteral("move.move_to.jc")).at(0).payload.toObject();
     QCOMPARE(request["point"]["conf"], QJsonValue(QJsonArray{1, 2, 3, 4, 5, 6, 7, 8}));
     QCOMPARE(request["traj"]["speed"], QJsonValue(1.0));
 }
@@ -155,7 +158,8 @@ void tst_MotionControl::pointWithoutOrientationHasNoRot()
     int result = 0;
     tesselInterface().moveToStart(result, QStringLiteral("NoOri"), 100, false);
     QTRY_COMPARE(sim()->callsOf(QStringLiteral("move.move_to.l")).size(), 1);
-    const QJsonObject request = sim()->callsOf(QStringLiteral("move.move_to.l")).at(0).payload.toObject();
+    const QJsonObject request
+        = sim()->callsOf(QStringLiteral("move.move_to.l")).at(0).payload.toObject();
     QCOMPARE(request["point"].toObject().keys(), QStringList{"trans"});
     QCOMPARE(request["point"]["trans"], QJsonValue(QJsonArray{0.1, 0.2, 0.3}));
 }

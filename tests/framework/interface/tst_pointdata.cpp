@@ -25,7 +25,9 @@ nabu::ModuleObject *pointList()
 
 QJsonArray hotPoints()
 {
-    return nabu::m(QStringLiteral("rovan.project.point.hot_update.points"))->exportToJson().toArray();
+    return nabu::m(QStringLiteral("rovan.project.point.hot_update.points"))
+        ->exportToJson()
+        .toArray();
 }
 
 QString hotOperate()
@@ -41,9 +43,11 @@ void seedPoint(const QString &name, const QVector<double> &pose)
     point.insert(QStringLiteral("property"), QStringLiteral("cart"));
     nabu::ModuleObject *node = pointList()->append(nullptr);
     node->importFromJson(nullptr, point, true, false);
-    const QStringList keys = {"pos.x", "pos.y", "pos.z", "ori.euler.a", "ori.euler.b", "ori.euler.c"};
+    const QStringList keys
+        = {"pos.x", "pos.y", "pos.z", "ori.euler.a", "ori.euler.b", "ori.euler.c"};
     for (int i = 0; i < keys.size(); ++i)
-        node->r(QStringLiteral("value.[0][0][0].pose.frame.") + keys.at(i))->set(nullptr, pose.at(i));
+        node->r(QStringLiteral("value.[0][0][0].pose.frame.") + keys.at(i))
+            ->set(nullptr, pose.at(i));
 }
 
 QJsonObject position(const QJsonObject &point)
@@ -55,10 +59,15 @@ QJsonObject robPosAnswer()
 {
     const QJsonObject joint{{"inner_pos", QJsonArray{1, 2, 3, 4, 5, 6, 7}},
                             {"extern_pos", QJsonArray{11, 12, 13, 14, 15, 16}}};
-    QJsonObject pose{{"frame", QJsonObject{{"pos", QJsonObject{{"x", 500}, {"y", -20}, {"z", 300}}},
-                                           {"ori", QJsonObject{{"euler", QJsonObject{{"a", 10}, {"b", 20}, {"c", 30}}},
-                                                               {"quaternion", QJsonObject{{"q1", 0.5}, {"q2", 0.5}, {"q3", 0.5}, {"q4", 0.5}}}}}}},
-                     {"elb", 0.25}};
+    QJsonObject pose{
+        {"frame",
+         QJsonObject{
+             {"pos", QJsonObject{{"x", 500}, {"y", -20}, {"z", 300}}},
+             {"ori",
+              QJsonObject{{"euler", QJsonObject{{"a", 10}, {"b", 20}, {"c", 30}}},
+                          {"quaternion",
+                           QJsonObject{{"q1", 0.5}, {"q2", 0.5}, {"q3", 0.5}, {"q4", 0.5}}}}}}},
+        {"elb", 0.25}};
     const QJsonObject cartesian{{"pose", pose},
                                 {"conf", QJsonObject{{"cf1", 1}, {"cf6", 2}, {"cfx", 3}}}};
     return QJsonObject{{"joint", joint}, {"cartesian", cartesian}};
@@ -132,9 +141,14 @@ void tst_PointData::addCopiesTheControllersPosition_data()
     QTest::addColumn<bool>("joint");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QJsonValue>("expected");
-    QTest::newRow("joint inner") << true << "inner_pos" << QJsonValue(QJsonArray{1, 2, 3, 4, 5, 6, 7});
-    QTest::newRow("joint extern") << true << "extern_pos" << QJsonValue(QJsonArray{11, 12, 13, 14, 15, 16});
+    QTest::newRow("joint inner") << true << "inner_pos"
+                                 << QJsonValue(QJsonArray{1, 2, 3, 4, 5, 6, 7});
+    QTest::newRow("joint extern") << true << "extern_pos"
+                                  << QJsonValue(QJsonArray{11, 12, 13, 14, 15, 16});
     QTest::newRow("joint tool") << true << "coord.tool" << QJsonValue("tool1");
+    // A move to a joint point is sent as its pose, so the pose is kept as well.
+    QTest::newRow("joint pose") << true << "pose.frame.pos"
+                                << QJsonValue(QJsonObject{{"x", 500}, {"y", -20}, {"z", 300}});
     QTest::newRow("cart pos") << false << "pose.frame.pos"
                               << QJsonValue(QJsonObject{{"x", 500}, {"y", -20}, {"z", 300}});
     QTest::newRow("cart euler") << false << "pose.frame.ori.euler"
@@ -180,7 +194,13 @@ void tst_PointData::addWithoutUsableAnswerChangesNothing_data()
         << false << QJsonValue(QJsonObject{{"joint", full["joint"]}}) << false;
     QTest::newRow("cartesian point, no orientation")
         << false
-        << QJsonValue(QJsonObject{{"cartesian", QJsonObject{{"pose", QJsonObject{{"frame", QJsonObject{{"pos", QJsonObject{{"x", 1}, {"y", 2}, {"z", 3}}}}}}}}}})
+        << QJsonValue(QJsonObject{
+               {"cartesian",
+                QJsonObject{
+                    {"pose",
+                     QJsonObject{
+                         {"frame",
+                          QJsonObject{{"pos", QJsonObject{{"x", 1}, {"y", 2}, {"z", 3}}}}}}}}}})
         << false;
 }
 
@@ -195,8 +215,8 @@ void tst_PointData::addWithoutUsableAnswerChangesNothing()
         sim()->setSilent(kRobPos);
     else
         sim()->setAnswer(kRobPos, answer);
-    QVERIFY(!tesselInterface().addCurrentPoint(QStringLiteral("p1"), joint, QStringLiteral("tool0"),
-                                               QStringLiteral("wobj0")));
+    QVERIFY(!tesselInterface().addCurrentPoint(QStringLiteral("p1"), joint,
+                                               QStringLiteral("tool0"), QStringLiteral("wobj0")));
     QCOMPARE(pointList()->exportToJson(), before);
     QCOMPARE(hotOperate(), QString());
     QCOMPARE(sim()->callsOf(kRobPos).size(), 1);
@@ -231,7 +251,9 @@ void tst_PointData::changeCartPointEditsOnlyThePose()
     seedPoint(QStringLiteral("A"), {1, 1, 1, 1, 1, 1});
     seedPoint(QStringLiteral("B"), {2, 2, 2, 2, 2, 2});
     seedPoint(QStringLiteral("C"), {3, 3, 3, 3, 3, 3});
-    pointList()->r(QStringLiteral("#1.value.[0][0][0].pose.frame.ori.quaternion.q1"))->set(nullptr, 0.7);
+    pointList()
+        ->r(QStringLiteral("#1.value.[0][0][0].pose.frame.ori.quaternion.q1"))
+        ->set(nullptr, 0.7);
     tesselInterface().changeCartPoint(QStringLiteral("B"), {10, 20, 30, 40, 50, 60});
     QCOMPARE(tesselInterface().getPointDataByName(QStringLiteral("B")),
              (QVector<double>{10, 20, 30, 40, 50, 60}));
@@ -273,7 +295,8 @@ void tst_PointData::pathCheckVerdicts()
     sim()->setAnswer(kPathCheck, answer);
     if (!linkUp)
         QVERIFY(m_host->stop());
-    QCOMPARE(tesselInterface().checkPointMoveTo(QStringLiteral("A"), QStringLiteral("B")), expected);
+    QCOMPARE(tesselInterface().checkPointMoveTo(QStringLiteral("A"), QStringLiteral("B")),
+             expected);
     const auto calls = sim()->callsOf(kPathCheck);
     QCOMPARE(calls.size(), linkUp ? 1 : 0);
     if (linkUp)
