@@ -42,7 +42,7 @@ bool usable(const RLManager::ContentCreator &creator, const QString &name, const
 {
     if (creator)
         return true;
-    TESSEL_LOG(Error, "tessel::RLManager::createData")
+    TESSEL_LOG(Error, "tessel::RLManager::createWidget")
         << "empty " << QString::fromLatin1(which) << " editor creator for " << name
         << ", nothing registered";
     return false;
