@@ -20,11 +20,6 @@ RLBaseWidget::RLBaseWidget(RLContentBase *content, QWidget *parent)
 
 RLBaseWidget::~RLBaseWidget() = default;
 
-RLContentBase *RLBaseWidget::contentWidget() const
-{
-    return content.data();
-}
-
 void RLBaseWidget::SetContent(const QString &text)
 {
     if (content)

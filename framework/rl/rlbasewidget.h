@@ -19,8 +19,6 @@ public:
     RLBaseWidget(RLContentBase *content, QWidget *parent);
     ~RLBaseWidget() override;
 
-    RLContentBase *contentWidget() const;
-
     void SetContent(const QString &text) override;
     QString ToString() override;
     bool InsertCheck() override;

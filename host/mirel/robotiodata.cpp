@@ -52,14 +52,20 @@ RobotIoData::RobotIoData(ControllerManager *controller, QObject *parent)
 RobotIoData::~RobotIoData() = default;
 
 // Read before anybody else hears that the link is up, then follow the controller's updates.
+// A controller that leaves one read unanswered is not waited for again on this link; the
+// watches still bring its values when it sends them.
 void RobotIoData::readAll()
 {
+    bool answering = true;
     const QStringList keys = allKeys();
     for (const QString &key : keys) {
-        const quint64 id = m_controller->post(ControllerMessage::Get, key, QJsonValue());
-        QJsonValue answer;
-        if (m_controller->wait(id, kReadTimeoutMs, &answer))
-            apply(key, answer);
+        if (answering) {
+            const quint64 id = m_controller->post(ControllerMessage::Get, key, QJsonValue());
+            QJsonValue answer;
+            answering = m_controller->wait(id, kReadTimeoutMs, &answer);
+            if (answering)
+                apply(key, answer);
+        }
         m_controller->post(ControllerMessage::Watch, key, true);
     }
 }

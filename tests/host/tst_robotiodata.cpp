@@ -9,6 +9,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -43,6 +44,7 @@ private slots:
     void linkUpFillsTheTree();
     void updatesKeepTheSignalNodes();
     void signalNamesThatWouldBePathsAreSkipped();
+    void anUnansweredReadIsNotRepeatedForEveryKey();
 
 private:
     support::SimHost *m_host = nullptr;
@@ -105,6 +107,25 @@ void tst_RobotIoData::signalNamesThatWouldBePathsAreSkipped()
     QCOMPARE(names(io(QStringLiteral("signal_value"))), (QStringList{"a", "d"}));
     QCOMPARE(io(QStringLiteral("signal_detail"))->r(QStringLiteral("a.signal_type"))->getInt(), 1);
     QCOMPARE(io(QStringLiteral("signal_value"))->c(QStringLiteral("d"))->getDouble(), 0.5);
+}
+
+void tst_RobotIoData::anUnansweredReadIsNotRepeatedForEveryKey()
+{
+    QVERIFY(m_host->stop());
+    sim::SimulatedController *controller = m_host->controller();
+    controller->setSilent(mirel::RobotIoData::SignalsKey);
+    controller->clearCalls();
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(m_host->start());
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    for (const QString &key : {mirel::RobotIoData::RegistersKey, mirel::RobotIoData::CurrentKey}) {
+        const auto calls = controller->callsOf(key);
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.at(0).kind, mirel::ControllerMessage::Watch);
+        QVERIFY(controller->isWatched(key));
+    }
+    controller->resetScript();
 }
 
 QTEST_MAIN(tst_RobotIoData)
