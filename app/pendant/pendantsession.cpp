@@ -193,7 +193,8 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
         program->selectInstruction(program->instructions().constFirst());
         say(tr("showing the program editor with %1").arg(program->selectedInstruction()));
         if (!program->openInsertEditor()) {
-            say(tr("the insert editor of %1 cannot be opened").arg(program->selectedInstruction()));
+            say(tr("the insert editor of %1 cannot be opened")
+                    .arg(program->selectedInstruction()));
             succeeded = false;
         }
         shotAs(QStringLiteral("program-editor"));

@@ -208,8 +208,8 @@ QGroupBox *ProgramEditor::openEditor(Mode mode)
         return nullptr;
     delete m_frame;
     const bool insert = mode == Mode::Insert;
-    auto *frame = new QGroupBox(insert ? tr("Insert %1").arg(name) : tr("Properties of %1").arg(name),
-                                this);
+    const QString title = insert ? tr("Insert %1").arg(name) : tr("Properties of %1").arg(name);
+    auto *frame = new QGroupBox(title, this);
     frame->setObjectName(insert ? QStringLiteral("insertEditorPanel")
                                 : QStringLiteral("propertyEditorPanel"));
     mirel::BaseContentWidget *editor = insert ? registry()->createInsertWidget(name, frame)

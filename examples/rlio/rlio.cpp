@@ -121,7 +121,8 @@ QWidget *RlIo::buildPage()
 
     auto *registerBox = new QGroupBox(tr("Registers"), page);
     auto *registerLayout = new QVBoxLayout(registerBox);
-    m_registers = table(QStringLiteral("registerTable"), {tr("Register"), tr("Value")}, registerBox);
+    m_registers =
+        table(QStringLiteral("registerTable"), {tr("Register"), tr("Value")}, registerBox);
     registerLayout->addWidget(m_registers);
     layout->addWidget(registerBox, 0, 1);
 

@@ -42,7 +42,9 @@ void WaitDIEditor::FillWith(const QString &text)
 
 QString WaitDIEditor::ToString()
 {
-    return QStringLiteral("%1 %2, %3").arg(Name, m_signal->currentText().trimmed()).arg(m_value->value());
+    return QStringLiteral("%1 %2, %3")
+        .arg(Name, m_signal->currentText().trimmed())
+        .arg(m_value->value());
 }
 
 // A signal name is a word: anything else would not read back as the instruction.

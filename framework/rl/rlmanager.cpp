@@ -31,7 +31,8 @@ mirel::RlManager::WidgetFactory wrap(const QString &name, RLManager::ContentCrea
             TESSEL_LOG(Error, "tessel::RLManager::createData")
                 << "editor of " << name << " not made: " << QString::fromLocal8Bit(e.what());
         } catch (...) {
-            TESSEL_LOG(Error, "tessel::RLManager::createData") << "editor of " << name << " not made";
+            TESSEL_LOG(Error, "tessel::RLManager::createData")
+                << "editor of " << name << " not made";
         }
         return new RLBaseWidget(content, parent);
     };

@@ -135,8 +135,8 @@ void RobotIoData::applyLists(const QJsonValue &value, const QString &projectRoot
     nabu::ModuleObject *project = nabu::m(projectRoot);
     project->c(QStringLiteral("system_list"))
         ->importFromJson(this, listOf(QStringLiteral("system_list")), true, true);
-    project->c(QStringLiteral("_list"))->importFromJson(this, listOf(QStringLiteral("_list")), true,
-                                                        true);
+    project->c(QStringLiteral("_list"))
+        ->importFromJson(this, listOf(QStringLiteral("_list")), true, true);
     nabu::m(globalList)->importFromJson(this, listOf(QStringLiteral("global_list")), true, true);
 }
 

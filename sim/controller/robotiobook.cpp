@@ -69,7 +69,8 @@ QJsonValue RobotIoBook::value(const QString &key) const
     if (key == ToolsKey)
         return QJsonObject{
             {QStringLiteral("system_list"), named({QStringLiteral("tool0")})},
-            {QStringLiteral("_list"), named({QStringLiteral("gripper"), QStringLiteral("welder")})},
+            {QStringLiteral("_list"),
+             named({QStringLiteral("gripper"), QStringLiteral("welder")})},
             {QStringLiteral("global_list"), named({QStringLiteral("g_probe")})}};
     if (key == WobjsKey)
         return QJsonObject{

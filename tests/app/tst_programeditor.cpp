@@ -67,8 +67,8 @@ void tst_ProgramEditor::initTestCase()
     QVERIFY(m_dir.isValid());
     const auto editor = []() -> tessel::RLContentBase * { return new PulseEditor; };
     m_rl.createGroups(QStringLiteral("io"), QStringLiteral("IO"));
-    m_rl.createData(QStringLiteral("io"), QStringLiteral("Pulse"), QStringLiteral("Pulses an output"),
-                    editor, editor);
+    m_rl.createData(QStringLiteral("io"), QStringLiteral("Pulse"),
+                    QStringLiteral("Pulses an output"), editor, editor);
     m_rl.createPattern(QStringLiteral("Pulse"), QStringLiteral("^\\s*Pulse\\s+\\w+\\s*$"));
     m_rl.createInsDefault(QStringLiteral("Pulse"), QStringLiteral("Pulse do_lamp"));
     m_rl.createData(QStringLiteral("flow"), QStringLiteral("Halt"), QStringLiteral("Stops"),

@@ -68,12 +68,16 @@ void tst_RobotIoData::linkUpFillsTheTree()
     QVERIFY(m_host->start(QStringLiteral("SR6-900")));
     disconnect(c);
     QVERIFY(filled);
-    QCOMPARE(names(io(QStringLiteral("signal_detail"))), names(io(QStringLiteral("signal_value"))));
-    QCOMPARE(io(QStringLiteral("signal_detail"))->r(QStringLiteral("go_program.signal_type"))->getInt(), 4);
+    nabu::ModuleObject *detail = io(QStringLiteral("signal_detail"));
+    QCOMPARE(names(detail), names(io(QStringLiteral("signal_value"))));
+    QCOMPARE(detail->r(QStringLiteral("go_program.signal_type"))->getInt(), 4);
     QCOMPARE(io(QStringLiteral("signal_value"))->c(QStringLiteral("go_program"))->getInt(), 3);
-    QCOMPARE(nabu::m(QStringLiteral("rovan.robot.register._list"))->exportToJson().toArray().size(), 3);
+    const QJsonValue registers =
+        nabu::m(QStringLiteral("rovan.robot.register._list"))->exportToJson();
+    QCOMPARE(registers.toArray().size(), 3);
     QCOMPARE(nabu::m(QStringLiteral("rovan.project.tool._list"))->exportToJson(),
-             QJsonValue(QJsonArray{QJsonObject{{"name", "gripper"}}, QJsonObject{{"name", "welder"}}}));
+             QJsonValue(QJsonArray{QJsonObject{{"name", "gripper"}},
+                                   QJsonObject{{"name", "welder"}}}));
     QCOMPARE(nabu::m(QStringLiteral("rovan.setting.g_wobj.g_wobjs"))->exportToJson(),
              QJsonValue(QJsonArray{QJsonObject{{"name", "g_fixture"}}}));
     QCOMPARE(nabu::m(QStringLiteral("rovan.toolpage.wobj"))->getString(), QStringLiteral("wobj0"));

@@ -219,8 +219,9 @@ void tst_RLManager::everyEditorIsFreshAndOwnedByTheHost()
     QPointer<RLContentBase> first;
     {
         QWidget parent;
-        mirel::BaseContentWidget *a = host()->createPropertyWidget(QStringLiteral("Count"), &parent);
-        mirel::BaseContentWidget *b = host()->createPropertyWidget(QStringLiteral("Count"), &parent);
+        const QString name = QStringLiteral("Count");
+        mirel::BaseContentWidget *a = host()->createPropertyWidget(name, &parent);
+        mirel::BaseContentWidget *b = host()->createPropertyWidget(name, &parent);
         QVERIFY(a && b && a != b);
         QCOMPARE(*made, 2);
         QCOMPARE(a->parentWidget(), &parent);
@@ -260,7 +261,8 @@ void tst_RLManager::failingCreatorGivesAnEmptyAdapter()
     });
     MessageCapture capture;
     QWidget parent;
-    mirel::BaseContentWidget *editor = host()->createInsertWidget(QStringLiteral("Throws"), &parent);
+    mirel::BaseContentWidget *editor =
+        host()->createInsertWidget(QStringLiteral("Throws"), &parent);
     QVERIFY(editor);
     QVERIFY(editor->InsertCheck());
     QCOMPARE(capture.texts().filter(QStringLiteral("no memory for the form")).size(), 1);
