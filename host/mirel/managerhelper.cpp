@@ -19,11 +19,10 @@ Q_GLOBAL_STATIC(ManagerHelperHolder, s_holder)
 ManagerHelper::ManagerHelper()
     : m_controller(new ControllerManager(this))
     , m_settings(new SettingManager(this))
+    , m_robotIo(new RobotIoData(m_controller, this))
     , m_tasks(new TaskNetworkManager(m_controller, this))
 {
     ProjectData::install(this);
-    // Made before anybody else listens to the controller, so its data is there when they hear.
-    new RobotIoData(m_controller, this);
 }
 
 ManagerHelper::~ManagerHelper() = default;

@@ -3,6 +3,7 @@
 #include <mirel/controllermanager.h>
 #include <mirel/managerhelper.h>
 #include <mirel/robotiodata.h>
+#include <mirel/tasknetworkmanager.h>
 #include <nabuCore/modulemanager.h>
 #include <nabuCore/moduleobject.h>
 #include <sim/controller/simulatedcontroller.h>
@@ -59,14 +60,19 @@ void tst_RobotIoData::initTestCase()
 void tst_RobotIoData::linkUpFillsTheTree()
 {
     QVERIFY(names(io(QStringLiteral("signal_detail"))).isEmpty());
-    // Whoever hears of the link first finds the data there already.
+    // The host's own link-up tasks, which run plug-in tasks, find the data there already.
     bool filled = false;
-    QMetaObject::Connection c =
-        connect(m_host->manager(), &mirel::ControllerManager::rcConnected, this, [&filled] {
+    mirel::TaskNetworkManager *tasks = mirel::ManagerHelper::instance()->taskNetworkManager();
+    const QString key = QStringLiteral("ioCheck");
+    tasks->registerTask(
+        mirel::TaskNetworkManager::OnConnect, this, key,
+        [&filled](const mirel::TaskNetworkManager::Done &done) {
             filled = io(QStringLiteral("signal_value"))->cmobjCount() == 9;
-        });
+            done(true, QVariant());
+        },
+        {});
     QVERIFY(m_host->start(QStringLiteral("SR6-900")));
-    disconnect(c);
+    tasks->unRegisterTask(mirel::TaskNetworkManager::OnConnect, key);
     QVERIFY(filled);
     nabu::ModuleObject *detail = io(QStringLiteral("signal_detail"));
     QCOMPARE(names(detail), names(io(QStringLiteral("signal_value"))));
