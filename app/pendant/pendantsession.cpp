@@ -5,6 +5,7 @@
 #include "pendanthome.h"
 #include "pendantwindow.h"
 #include "pluginloader.h"
+#include "programeditor.h"
 #include "robotview.h"
 #include "teachdemo.h"
 #include "veltrademo.h"
@@ -186,6 +187,21 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
         demo.setReportFolder(QDir::current().absoluteFilePath(QStringLiteral("VeltraReport")));
         demo.setWorkFolder(QDir::current().absoluteFilePath(PendantHome::workFolder()));
         succeeded = demo.run() == VeltraDemo::StepCount && succeeded;
+    }
+
+    // The instructions plug-ins registered, with the first one's insert editor open.
+    ProgramEditor *program = m_window->programEditor();
+    program->refresh();
+    if (!program->instructions().isEmpty()) {
+        m_window->showProgramEditor();
+        program->selectInstruction(program->instructions().constFirst());
+        say(tr("showing the program editor with %1").arg(program->selectedInstruction()));
+        if (!program->openInsertEditor()) {
+            say(tr("the insert editor of %1 cannot be opened")
+                    .arg(program->selectedInstruction()));
+            succeeded = false;
+        }
+        shotAs(QStringLiteral("program-editor"));
     }
 
     // Plug-ins must follow the link through a controller reboot.

@@ -1,5 +1,6 @@
 #include "pendantwindow.h"
 
+#include "programeditor.h"
 #include "robotview.h"
 
 #include <mirel/controllermanager.h>
@@ -18,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -74,9 +76,15 @@ PendantWindow::PendantWindow(QWidget *parent)
     m_center = new skald::CenterWidget(body);
     bodyLayout->addWidget(m_navigation);
     bodyLayout->addWidget(m_center, 1);
-    m_robotView = new RobotView(body);
+    m_sidePanel = new QTabWidget(body);
+    m_sidePanel->setObjectName(QStringLiteral("sidePanel"));
+    m_sidePanel->setFixedWidth(320);
+    m_robotView = new RobotView(m_sidePanel);
     m_robotView->setFixedWidth(300);
-    bodyLayout->addWidget(m_robotView);
+    m_sidePanel->addTab(m_robotView, tr("Robot"));
+    m_programEditor = new ProgramEditor(m_sidePanel);
+    m_sidePanel->addTab(m_programEditor, tr("Program"));
+    bodyLayout->addWidget(m_sidePanel);
     m_messages = new QPlainTextEdit(splitter);
     m_messages->setObjectName(QStringLiteral("messageArea"));
     m_messages->setReadOnly(true);
@@ -160,6 +168,16 @@ QListWidget *PendantWindow::navigation() const
 RobotView *PendantWindow::robotView() const
 {
     return m_robotView;
+}
+
+ProgramEditor *PendantWindow::programEditor() const
+{
+    return m_programEditor;
+}
+
+void PendantWindow::showProgramEditor()
+{
+    m_sidePanel->setCurrentWidget(m_programEditor);
 }
 
 QPlainTextEdit *PendantWindow::messageArea() const

@@ -5,7 +5,9 @@
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
+class QTabWidget;
 class QVBoxLayout;
+class ProgramEditor;
 class RobotView;
 
 namespace skald {
@@ -29,6 +31,9 @@ public:
     QPlainTextEdit *messageArea() const;
     // Beside the centre area, so a plug-in author sees what a move does.
     RobotView *robotView() const;
+    // Beside the robot view: the instructions plug-ins registered, with their editors.
+    ProgramEditor *programEditor() const;
+    void showProgramEditor();
 
     // The navigation entries as (title, nav key) pairs, in list order.
     QList<QPair<QString, QString>> navigationEntries() const;
@@ -49,6 +54,8 @@ private:
     QListWidget *m_navigation;
     QPlainTextEdit *m_messages;
     RobotView *m_robotView;
+    QTabWidget *m_sidePanel;
+    ProgramEditor *m_programEditor;
     QLabel *m_linkLabel;
     QLabel *m_robotLabel;
     QVBoxLayout *m_leftButtons;

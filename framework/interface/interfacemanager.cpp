@@ -386,6 +386,51 @@ void InterfaceManager::moveToStop()
     d->motion.moveToStop();
 }
 
+QStringList InterfaceManager::getIOByType(const QString &type) const
+{
+    return d->io.getIOByType(RobotIo::signalKind(type));
+}
+
+QStringList InterfaceManager::getIOByType(int kind) const
+{
+    return d->io.getIOByType(kind);
+}
+
+QHash<QString, QVariant> InterfaceManager::getIOHash() const
+{
+    return d->io.getIOHash();
+}
+
+QJsonValue InterfaceManager::getRegisterValue() const
+{
+    return d->io.getRegisterValue();
+}
+
+QHash<QString, QStringList> InterfaceManager::getRegisterHash() const
+{
+    return d->io.getRegisterHash();
+}
+
+QStringList InterfaceManager::getToolList() const
+{
+    return d->io.getToolList();
+}
+
+QStringList InterfaceManager::getWobjList() const
+{
+    return d->io.getWobjList();
+}
+
+QString InterfaceManager::getCurTool() const
+{
+    return d->io.getCurTool();
+}
+
+QString InterfaceManager::getCurWobj() const
+{
+    return d->io.getCurWobj();
+}
+
 InterfaceManager &tesselInterface()
 {
     static InterfaceManager instance(nullptr);

@@ -2,6 +2,7 @@
 
 #include "tessel_global.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -119,6 +120,19 @@ public:
     int changeProject(const QString &name);
     int removeProject(const QString &name);
     QStringList getProjectList();
+    // IO signals, registers, tools and work objects as the host keeps them. Signal kinds:
+    // "DI" 1, "DO" 2, "GI" 3, "GO" 4, "AI" 5, "AO" 6; any other kind gives an empty list.
+    QStringList getIOByType(const QString &type) const;
+    QStringList getIOByType(int kind) const;
+    QHash<QString, QVariant> getIOHash() const;
+    QJsonValue getRegisterValue() const;
+    // Registers holding both a name and a value, by name.
+    QHash<QString, QStringList> getRegisterHash() const;
+    // System, project, then global ones.
+    QStringList getToolList() const;
+    QStringList getWobjList() const;
+    QString getCurTool() const;
+    QString getCurWobj() const;
 
 signals:
     void sigNetworkConnect();

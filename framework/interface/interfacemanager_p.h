@@ -4,6 +4,7 @@
 #include "pointdata.h"
 #include "projectdata.h"
 #include "variabledata.h"
+#include "robotio.h"
 
 #include <QHash>
 #include <QMap>
@@ -33,6 +34,7 @@ public:
     MotionControl motion;
     VariableData variables;
     ProjectData projects;
+    RobotIo io;
     InterfaceManager *const q;
 };
 

@@ -3,6 +3,7 @@
 #include "controllermanager.h"
 #include "projectdata.h"
 #include "projectoverview.h"
+#include "robotiodata.h"
 #include "settingmanager.h"
 #include "tasknetworkmanager.h"
 #include "variabledata.h"
@@ -20,6 +21,7 @@ Q_GLOBAL_STATIC(ManagerHelperHolder, s_holder)
 ManagerHelper::ManagerHelper()
     : m_controller(new ControllerManager(this))
     , m_settings(new SettingManager(this))
+    , m_robotIo(new RobotIoData(m_controller, this))
     , m_tasks(new TaskNetworkManager(m_controller, this))
 {
     ProjectData::install(this);

@@ -8,6 +8,7 @@
 namespace mirel {
 
 class ControllerManager;
+class RobotIoData;
 class SettingManager;
 class TaskNetworkManager;
 
@@ -48,6 +49,8 @@ private:
 
     ControllerManager *m_controller;
     SettingManager *m_settings;
+    // Before the tasks: it reads the robot's IO data before they run on a link-up.
+    RobotIoData *m_robotIo;
     TaskNetworkManager *m_tasks;
     QStringList m_aliases;
     QList<Message> m_messages;

@@ -1,5 +1,7 @@
 #include "rlmanager.h"
 
+#include <QRegularExpression>
+
 namespace mirel {
 
 RlManager *RlManager::getRlManager()
@@ -10,47 +12,62 @@ RlManager *RlManager::getRlManager()
 
 void RlManager::addCmdKeyword(const QString &name)
 {
+    record(QStringLiteral("addCmdKeyword"), {name});
     if (!m_keywords.contains(name))
         m_keywords.append(name);
 }
 
 void RlManager::addSkeleton(const QString &key, const QString &skeleton)
 {
+    record(QStringLiteral("addSkeleton"), {key, skeleton});
     m_skeletons.insert(key, skeleton);
 }
 
 void RlManager::addPattern(const QString &key, const QString &pattern)
 {
+    record(QStringLiteral("addPattern"), {key, pattern});
+    if (!m_patternOrder.contains(key))
+        m_patternOrder.append(key);
     m_patterns.insert(key, pattern);
 }
 
 void RlManager::addInsUsage(const QString &name, const QString &usage)
 {
+    record(QStringLiteral("addInsUsage"), {name, usage});
     m_usages.insert(name, usage);
 }
 
 void RlManager::addInsDefault(const QString &name, const QString &text)
 {
+    record(QStringLiteral("addInsDefault"), {name, text});
     m_defaults.insert(name, text);
 }
 
 void RlManager::addInsertWidget(const QString &name, WidgetFactory factory)
 {
-    m_insertWidgets.insert(name, std::move(factory));
+    record(QStringLiteral("addInsertWidget"), {name});
+    m_insertWidgets[name] = std::move(factory);
 }
 
 void RlManager::addPropertyWidget(const QString &name, WidgetFactory factory)
 {
-    m_propertyWidgets.insert(name, std::move(factory));
+    record(QStringLiteral("addPropertyWidget"), {name});
+    m_propertyWidgets[name] = std::move(factory);
 }
 
 void RlManager::addInsGroup(const QString &group, const QString &text)
 {
+    record(QStringLiteral("addInsGroup"), {group, text});
+    noteGroup(group);
     m_groupTexts.insert(group, text);
 }
 
 void RlManager::addInsGroupInsList(const QString &group, const QStringList &names, bool replace)
 {
+    record(QStringLiteral("addInsGroupInsList"),
+           {group, names.join(QLatin1Char(',')),
+            replace ? QStringLiteral("true") : QStringLiteral("false")});
+    noteGroup(group);
     QStringList &list = m_groupLists[group];
     if (replace)
         list.clear();
@@ -58,6 +75,42 @@ void RlManager::addInsGroupInsList(const QString &group, const QStringList &name
         if (!list.contains(name))
             list.append(name);
     }
+}
+
+QList<RlManager::Registration> RlManager::registrations() const
+{
+    return m_registrations;
+}
+
+QStringList RlManager::insGroups() const
+{
+    return m_groups;
+}
+
+QStringList RlManager::patternKeys() const
+{
+    return m_patternOrder;
+}
+
+QString RlManager::matchPattern(const QString &line) const
+{
+    for (const QString &key : m_patternOrder) {
+        const QRegularExpression expression(m_patterns.value(key));
+        if (expression.isValid() && expression.match(line).hasMatch())
+            return key;
+    }
+    return QString();
+}
+
+void RlManager::record(const QString &operation, const QStringList &arguments)
+{
+    m_registrations.append(Registration{operation, arguments});
+}
+
+void RlManager::noteGroup(const QString &group)
+{
+    if (!m_groups.contains(group))
+        m_groups.append(group);
 }
 
 QStringList RlManager::cmdKeywords() const

@@ -19,6 +19,14 @@ class MIREL_EXPORT RlManager
 public:
     using WidgetFactory = std::function<BaseContentWidget *(QWidget *)>;
 
+    // One registration as the program editor's log shows it: the operation and its texts
+    // ("addInsGroupInsList" gives the group, the names joined by ",", then "true"/"false").
+    struct Registration
+    {
+        QString operation;
+        QStringList arguments;
+    };
+
     static RlManager *getRlManager();
 
     void addCmdKeyword(const QString &name);
@@ -31,6 +39,13 @@ public:
     void addInsGroup(const QString &group, const QString &text);
     // `replace` false appends names not yet in the group.
     void addInsGroupInsList(const QString &group, const QStringList &names, bool replace);
+
+    QList<Registration> registrations() const;
+    // Groups in the order they first appeared, patterns in the order they were first added.
+    QStringList insGroups() const;
+    QStringList patternKeys() const;
+    // The key of the first pattern that the whole line matches, or an empty text.
+    QString matchPattern(const QString &line) const;
 
     QStringList cmdKeywords() const;
     QString skeleton(const QString &key) const;
@@ -45,6 +60,12 @@ public:
     BaseContentWidget *createPropertyWidget(const QString &name, QWidget *parent) const;
 
 private:
+    void record(const QString &operation, const QStringList &arguments);
+    void noteGroup(const QString &group);
+
+    QList<Registration> m_registrations;
+    QStringList m_groups;
+    QStringList m_patternOrder;
     QStringList m_keywords;
     QHash<QString, QString> m_skeletons;
     QHash<QString, QString> m_patterns;

@@ -2,6 +2,7 @@
 
 #include "motionservice.h"
 #include "programstore.h"
+#include "robotiobook.h"
 #include "robotmotion.h"
 
 #include <QJsonArray>
@@ -206,6 +207,7 @@ struct SimulatedController::State
 
     MotionService *motion = nullptr;
     ProgramStore programs;
+    RobotIoBook io;
     // While a message is handled, updates wait in its outcome, so they follow the answer.
     Outcome *handling = nullptr;
 
@@ -236,6 +238,8 @@ struct SimulatedController::State
             return motion->lastError();
         if (ProgramStore::servesValue(key))
             return programs.value(key);
+        if (io.hasKey(key))
+            return io.value(key);
         return QJsonValue();
     }
 
@@ -509,6 +513,14 @@ QJsonValue SimulatedController::value(const QString &key) const
 bool SimulatedController::isWatched(const QString &key) const
 {
     return d->watched.contains(key);
+}
+
+bool SimulatedController::setInput(const QString &name, const QJsonValue &value)
+{
+    if (!d->io.setInput(name, value))
+        return false;
+    publish(RobotIoBook::SignalsKey);
+    return true;
 }
 
 void SimulatedController::setHandler(const QString &command, Handler handler)

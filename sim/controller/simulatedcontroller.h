@@ -98,6 +98,10 @@ public:
     QJsonValue value(const QString &key) const;
     bool isWatched(const QString &key) const;
 
+    // IO: sets an input signal (DI, GI, AI) as the cell would and publishes the signal list;
+    // false, and nothing changes, for an unknown name, an output or a value not a number.
+    bool setInput(const QString &name, const QJsonValue &value);
+
     // Scripting. A handler or a fixed answer replaces the built-in command of that name.
     void setHandler(const QString &command, Handler handler);
     void setAnswer(const QString &command, const QJsonValue &answer);

@@ -269,6 +269,7 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
              qPrintable(run.out.right(4000)));
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.contains(QStringLiteral("password typed -> 确定")));
+    QVERIFY(run.out.contains(QStringLiteral("showing the program editor with WaitDI")));
     QVERIFY(run.out.contains(QStringLiteral("request file: SN SN-DEMO-001, mode normal, joint 0 "
                                             "keeps alpha a d")));
     QVERIFY(run.out.contains(QStringLiteral("controller received factory.set_DH_params_all, "
@@ -276,7 +277,8 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
                                             "system.controller.reboot")));
     // Shots are numbered in page order, and the plug-in folder holds other examples too.
     for (const char *shot : {"veltra-info.png", "veltra-calib-unlocked.png",
-                             "veltra-calib-new-params.png", "veltra-iso-saved.png"}) {
+                             "veltra-calib-new-params.png", "veltra-iso-saved.png",
+                             "tessel_RlIo.png", "program-editor.png"}) {
         const QString pattern = QStringLiteral("[0-9][0-9]-") + QLatin1String(shot);
         const QStringList found = QDir(demo).entryList({pattern}, QDir::Files);
         QVERIFY2(found.size() == 1 && !QImage(QDir(demo).filePath(found.constFirst())).isNull(),

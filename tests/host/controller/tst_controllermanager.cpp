@@ -246,7 +246,9 @@ void tst_ControllerManager::linkUpReadsControllerParams()
     QCOMPARE(requestsSeen, 1);
     QCOMPARE(versionSeen, version);
 
-    QCOMPARE(m_sim->calls().size(), 1);
+    // The parameters come first; the robot's IO data is read after them.
+    QCOMPARE(m_sim->callsOf(kGetParams).size(), 1);
+    QCOMPARE(m_sim->calls().at(0).name, kGetParams);
     QCOMPARE(m_sim->calls().at(0).kind, mirel::ControllerMessage::Command);
     QCOMPARE(nabu::m(QStringLiteral("mirel.r.version"))->getString(), version);
     QCOMPARE(nabu::m(QStringLiteral("mirel.r.id"))->getString(), robotId);
