@@ -119,6 +119,11 @@ void tst_InterfaceProjects::init()
 {
     sim()->setRobotId(QStringLiteral("SIM-0001"));
     QVERIFY(m_host->start(QStringLiteral("SR6-900")));
+    // The host watches the controller's current tool and work object from link-up on; the
+    // first update of that watch must land before the test sets its own values, not inside a
+    // later blocking wait.
+    QTRY_VERIFY(sim()->isWatched(QStringLiteral("toolpage.current")));
+    QTest::qWait(20);
     sim()->resetScript();
     sim()->clearCalls();
     m_dir = std::make_unique<QTemporaryDir>();
