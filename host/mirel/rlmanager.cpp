@@ -34,14 +34,15 @@ void RlManager::addInsDefault(const QString &name, const QString &text)
     m_defaults.insert(name, text);
 }
 
+// Assigned rather than inserted: Qt 5's QHash::insert copies the factory.
 void RlManager::addInsertWidget(const QString &name, WidgetFactory factory)
 {
-    m_insertWidgets.insert(name, std::move(factory));
+    m_insertWidgets[name] = std::move(factory);
 }
 
 void RlManager::addPropertyWidget(const QString &name, WidgetFactory factory)
 {
-    m_propertyWidgets.insert(name, std::move(factory));
+    m_propertyWidgets[name] = std::move(factory);
 }
 
 void RlManager::addInsGroup(const QString &group, const QString &text)
