@@ -427,7 +427,7 @@ bool SimulatedController::isWatched(const QString &key) const
 void SimulatedController::setHandler(const QString &command, Handler handler)
 {
     if (handler)
-        d->handlers.insert(command, std::move(handler));
+        d->handlers[command] = std::move(handler); // insert() would copy it
     else
         d->handlers.remove(command);
 }
