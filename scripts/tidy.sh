@@ -41,15 +41,29 @@ for i in "${!files[@]}"; do printf '%05d\0%s\0' "$i" "${files[$i]}"; done |
     xargs -0 -n 2 -P 2 bash -c '"$0" -p "$1" --quiet --header-filter="$2" "$5" >"$3/$4.log" 2>&1' \
         "$tidy" "$build" "^$src_re/($folders)/" "$logs" || status=$?
 
+# The analyzer reports some paths through our code at their end inside Qt's inline code
+# (QTimer::singleShot handing its slot object to Qt, QPointer's reference count), where it
+# cannot see Qt take the memory over. Only findings located in our tree count; a finding
+# located elsewhere is left out whole, with its notes.
+kept=$logs/kept.txt
 for log in "$logs"/*.log; do
-    # Clang's own count of the warnings it found in Qt's headers is noise.
-    sed -i '/^[0-9]* warnings\{0,1\} generated\.$/d' "$log"
-    cat "$log"
-done
+    OURS="^$src_re/($folders)/" awk '
+        /^[^ ]+:[0-9]+:[0-9]+: (error|warning): / { show = ($0 ~ ENVIRON["OURS"]) }
+        /^(error|warning): |^Error while processing / { show = 1 }
+        /^[0-9]+ warnings? generated\.$/ { next }
+        show' "$log"
+done >"$kept"
+cat "$kept"
 # A finding in a header shows once for every source that includes it; count it once.
-findings=$(cat "$logs"/*.log | grep -E '^[^ ].*: (error|warning): ' | sort -u | wc -l)
-echo "tidy: ${#files[@]} files, $findings findings, $((SECONDS - start)) s"
-if [ "$status" -ne 0 ] || [ "$findings" -ne 0 ]; then
+findings=$(grep -E '^[^ ]+:[0-9]+:[0-9]+: (error|warning): |^(error|warning): |^Error while' \
+    "$kept" | sort -u | wc -l)
+left_out=$(cat "$logs"/*.log | grep -E '^[^ ]+:[0-9]+:[0-9]+: (error|warning): ' | sort -u |
+    grep -cvE "^$src_re/($folders)/" || true)
+echo "tidy: ${#files[@]} files, $findings findings, $left_out left out in Qt's or the" \
+    "system's code, $((SECONDS - start)) s"
+# xargs says 123 when a run exited non-zero, as clang-tidy does on any finding, counted above;
+# anything else means clang-tidy could not run or crashed.
+if [ "$findings" -ne 0 ] || { [ "$status" -ne 0 ] && [ "$status" -ne 123 ]; }; then
     echo "tidy: FAILED (mend, or silence one line with // NOLINT(check-name): reason)" >&2
     exit 1
 fi
