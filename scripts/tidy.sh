@@ -55,10 +55,10 @@ for log in "$logs"/*.log; do
 done >"$kept"
 cat "$kept"
 # A finding in a header shows once for every source that includes it; count it once.
-findings=$(grep -E '^[^ ]+:[0-9]+:[0-9]+: (error|warning): |^(error|warning): |^Error while' \
-    "$kept" | sort -u | wc -l)
-left_out=$(cat "$logs"/*.log | grep -E '^[^ ]+:[0-9]+:[0-9]+: (error|warning): ' | sort -u |
-    grep -cvE "^$src_re/($folders)/" || true)
+findings=$({ grep -E '^[^ ]+:[0-9]+:[0-9]+: (error|warning): |^(error|warning): |^Error while' \
+    "$kept" || true; } | sort -u | wc -l)
+left_out=$({ grep -hE '^[^ ]+:[0-9]+:[0-9]+: (error|warning): ' "$logs"/*.log || true; } |
+    sort -u | { grep -cvE "^$src_re/($folders)/" || true; })
 echo "tidy: ${#files[@]} files, $findings findings, $left_out left out in Qt's or the" \
     "system's code, $((SECONDS - start)) s"
 # xargs says 123 when a run exited non-zero, as clang-tidy does on any finding, counted above;
