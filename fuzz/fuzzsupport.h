@@ -28,7 +28,7 @@ inline void expect(bool condition, const char *promise)
 inline std::string writeInput(const char *fileName, const uint8_t *data, size_t size)
 {
     static QTemporaryDir dir;
-    const std::string path =
+    std::string path =
         QDir(dir.path()).filePath(QString::fromUtf8(fileName)).toUtf8().toStdString();
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds into the given folder: build.sh <build-dir> [extra cmake arguments].
 # Uses ccache when the machine has it, so clean clones and worktrees share compiled objects.
+# Exports compile_commands.json, which scripts/tidy.sh reads: no second build for the analysis.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=$1
@@ -10,5 +11,6 @@ if command -v ccache >/dev/null 2>&1; then
     export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+    "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"

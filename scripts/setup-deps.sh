@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the emulator and the tests need, if any is missing.
 # libbenchmark-dev and libspdlog-dev serve only bench/, which CTest runs briefly too.
-# --fuzz adds clang and its libFuzzer runtime, which only the fuzz build (fuzz/) needs.
+# --fuzz adds clang and its libFuzzer runtime, which only the fuzz build (fuzz/) needs;
+# --tidy adds clang-tidy, which scripts/tidy.sh runs.
 set -euo pipefail
 
 packages=(
@@ -14,7 +15,8 @@ packages=(
 for arg in "$@"; do
     case "$arg" in
         --fuzz) packages+=(clang libclang-rt-14-dev) ;;
-        *) echo "usage: $0 [--fuzz]" >&2; exit 2 ;;
+        --tidy) packages+=(clang-tidy) ;;
+        *) echo "usage: $0 [--fuzz] [--tidy]" >&2; exit 2 ;;
     esac
 done
 

@@ -157,7 +157,7 @@ RichText readRichText(const QString &html)
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QBrush brush = it.fragment().charFormat().foreground();
-            const QColor colour = brush.color();
+            const QColor &colour = brush.color();
             if (brush.style() != Qt::NoBrush && colour.red() > 150 && colour.green() < 110
                 && colour.blue() < 110)
                 text.red = true;

@@ -307,6 +307,7 @@ void dhparameterWidget::writeDHResLabls(bool isReset)
     resultLabels.reserve(static_cast<size_t>(axes));
     for (int r = 0; r < axes; ++r) {
         std::vector<QLabel *> row;
+        row.reserve(4);
         for (int i = 0; i < 4; ++i)
             row.push_back(addCell(QString(), r + kFirstJointRow, kResultColumn + i));
         resultLabels.push_back(row);
@@ -328,6 +329,7 @@ void dhparameterWidget::writeDHResLabls(bool isReset)
     }
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): the slot's signature is fixed
 void dhparameterWidget::updateErrorLabels(QString validAvgPosError, QString validMaxPosError)
 {
     averagePosErrorText->setText(validAvgPosError);

@@ -101,7 +101,7 @@ QString versionFromFileName(const QString &folder, const QString &pattern, const
         dir.entryList({pattern}, QDir::Files | QDir::NoSymLinks, QDir::Name);
     if (names.size() != 1)
         return QString();
-    const QString name = names.first();
+    const QString &name = names.first();
     const QString head = prefix + QLatin1Char('-');
     if (!name.startsWith(head, Qt::CaseInsensitive))
         return QString();

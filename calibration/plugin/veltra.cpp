@@ -54,7 +54,8 @@ void Veltra::init()
         for (const QJsonValue &row : rows) {
             if (!row.isArray())
                 continue;
-            for (const QJsonValue &number : row.toArray())
+            const QJsonArray numbers = row.toArray();
+            for (const QJsonValue &number : numbers)
                 common::originalDHParamsVec.append(number.toDouble());
         }
         common::axisNum = rows.size() / 4;

@@ -105,7 +105,8 @@ QString InterfaceManager::connectNetworkStatus(bool onConnect, const QString &na
         ++networkTaskCounter;
         taskKey = name + QStringLiteral("_%1").arg(networkTaskCounter);
     }
-    auto hostTask = [task, taskKey](const mirel::TaskNetworkManager::Done &done) {
+    auto hostTask = [task = std::move(task),
+                     taskKey](const mirel::TaskNetworkManager::Done &done) {
         bool ok = true;
         try {
             if (task)
@@ -183,7 +184,8 @@ bool InterfaceManager::connectVantorData(const QString &owner, const QString &ke
     const QString id = nabu::mName(owner, name);
     if (d->dataCallbacks.contains(id))
         return false;
-    d->dataCallbacks.insert(id, std::move(callback));
+    // QMap::insert would copy: Qt 5 has no inserting overload that moves.
+    d->dataCallbacks[id] = std::move(callback);
     if (!d->watchedKeys.contains(key)) {
         d->watchedKeys.insert(key, QStringList());
         d->keyConnections.insert(

@@ -40,7 +40,8 @@ void PluginRegister::regist(const QString &name, Creator creator)
     }
     if (m_creators.contains(name))
         return;
-    m_creators.insert(name, std::move(creator));
+    // QHash::insert would copy: Qt 5 has no inserting overload that moves.
+    m_creators[name] = std::move(creator);
 
     announce(skald::bfactory(), name,
              [name](QObject *parent) -> skald::BModule * { return Tessel::create(name, parent); });

@@ -65,9 +65,10 @@ int CreateStatusBar(const QString &pluginName, QWidget *widget, int index)
     return 0;
 }
 
+// The names stay by value: plug-ins are built against this exported signature.
 int CreatePhyButtonList(const QString &pluginName, const QString &key,
                         const QList<PhysicalButton> &list1, const QList<PhysicalButton> &list2,
-                        QStringList names)
+                        QStringList names) // NOLINT(performance-unnecessary-value-param): ABI
 {
     skald::BModule *module = nullptr;
     const int status = findPluginModule(pluginName, QStringLiteral("tessel::CreatePhyButtonList"),

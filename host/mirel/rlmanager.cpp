@@ -43,6 +43,7 @@ void RlManager::addInsDefault(const QString &name, const QString &text)
     m_defaults.insert(name, text);
 }
 
+// Assigned rather than inserted: Qt 5's QHash::insert copies the factory.
 void RlManager::addInsertWidget(const QString &name, WidgetFactory factory)
 {
     record(QStringLiteral("addInsertWidget"), {name});

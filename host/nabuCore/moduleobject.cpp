@@ -472,7 +472,8 @@ void ModuleObject::importInto(const QJsonValue &value)
 {
     if (value.isArray()) {
         m_isList = true;
-        for (const QJsonValue &item : value.toArray())
+        const QJsonArray items = value.toArray();
+        for (const QJsonValue &item : items)
             adopt(new ModuleObject(generateId(this)), -1)->importInto(item);
     } else if (value.isObject()) {
         m_isObject = true;

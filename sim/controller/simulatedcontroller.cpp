@@ -526,7 +526,7 @@ bool SimulatedController::setInput(const QString &name, const QJsonValue &value)
 void SimulatedController::setHandler(const QString &command, Handler handler)
 {
     if (handler)
-        d->handlers.insert(command, std::move(handler));
+        d->handlers[command] = std::move(handler); // insert() would copy it
     else
         d->handlers.remove(command);
 }
