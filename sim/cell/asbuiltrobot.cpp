@@ -13,6 +13,11 @@ constexpr double kAngleErrorMaxDeg = 0.05;
 
 } // namespace
 
+bool AsBuiltRobot::hasLinkErrors(int group, int axes)
+{
+    return group > 0 && group < axes - 1;
+}
+
 AsBuiltRobot::AsBuiltRobot() = default;
 
 AsBuiltRobot::AsBuiltRobot(const QVector<double> &nominalDh, int axes, const QString &robotId)
@@ -25,10 +30,15 @@ AsBuiltRobot::AsBuiltRobot(const QVector<double> &nominalDh, int axes, const QSt
     SeededRandom random(SeededRandom::seedFromText(robotId));
     for (int group = 0; group < axes; ++group) {
         double *p = m_dh.data() + 4 * group;
-        p[0] += random.signedMagnitude(kAngleErrorMinDeg, kAngleErrorMaxDeg);
-        p[1] += random.signedMagnitude(kLengthErrorMinMm, kLengthErrorMaxMm);
-        p[2] += random.signedMagnitude(kLengthErrorMinMm, kLengthErrorMaxMm);
+        const double alpha = random.signedMagnitude(kAngleErrorMinDeg, kAngleErrorMaxDeg);
+        const double a = random.signedMagnitude(kLengthErrorMinMm, kLengthErrorMaxMm);
+        const double d = random.signedMagnitude(kLengthErrorMinMm, kLengthErrorMaxMm);
         p[3] += random.signedMagnitude(kAngleErrorMinDeg, kAngleErrorMaxDeg);
+        if (hasLinkErrors(group, axes)) {
+            p[0] += alpha;
+            p[1] += a;
+            p[2] += d;
+        }
     }
     for (double &zero : m_zeroDeg)
         zero = random.signedMagnitude(kAngleErrorMinDeg, kAngleErrorMaxDeg);

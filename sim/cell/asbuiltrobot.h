@@ -21,7 +21,10 @@ public:
     AsBuiltRobot();
     // Errors drawn once from `robotId`, so the same robot is the same after every restart:
     // 0.1-0.5 mm on a and d, 0.01-0.05 degrees on alpha, theta and the joint zeros, each with a
-    // random sign. The last group (the flange mounting) is left as designed.
+    // random sign. Alpha, a and d err on the links between the joints (`hasLinkErrors`); the
+    // base mounting (group 1, which the tracker's base frame is registered to), the wrist group
+    // of the last joint and the flange group keep them as designed, theta errs on all but the
+    // flange group.
     AsBuiltRobot(const QVector<double> &nominalDh, int axes, const QString &robotId);
     // A robot with exactly these errors, for tests.
     static AsBuiltRobot withErrors(const QVector<double> &nominalDh, int axes,
@@ -38,6 +41,9 @@ public:
     Eigen::Vector3d flangePositionMm(const QVector<double> &jointsDeg) const;
 
     // The DH set whose chain, driven by the joint readings, turns each joint by its zero offset.
+    // Whether alpha, a and d of link group `group` (0-based) differ from the design.
+    static bool hasLinkErrors(int group, int axes);
+
     static QVector<double> foldZeroOffsets(const QVector<double> &dh,
                                            const QVector<double> &zeroOffsetsDeg);
 

@@ -67,6 +67,10 @@ void tst_AsBuiltRobot::errorsDrawnOncePerRobot()
     for (int i = 0; i < 4 * m.axes; ++i) {
         const double error = std::abs(robot.dh().at(i) - m.dh.at(i));
         const bool length = i % 4 == 1 || i % 4 == 2;
+        if (i % 4 != 3 && !AsBuiltRobot::hasLinkErrors(i / 4, m.axes)) {
+            QCOMPARE(error, 0.0);
+            continue;
+        }
         QVERIFY2(error >= (length ? 0.1 : 0.01) && error <= (length ? 0.5 : 0.05),
                  qPrintable(QStringLiteral("parameter %1 off by %2").arg(i).arg(error)));
     }

@@ -162,19 +162,23 @@ void tst_Identifier::noisyReadingsValidate_data()
 {
     QTest::addColumn<QString>("model");
     QTest::addColumn<QString>("id");
-    QTest::newRow("6 axes") << "SR6-900" << "SIM-0001";
-    QTest::newRow("7 axes") << "SR7-800" << "SN-7-0042";
+    QTest::addColumn<QJsonArray>("constraints");
+    QTest::newRow("6 axes, everything") << "SR6-900" << "SIM-0001" << QJsonArray();
+    QTest::newRow("6 axes, default choice") << "SR6-900" << "SN-6-0815" << defaultChoice();
+    QTest::newRow("7 axes, everything") << "SR7-800" << "SN-7-0042" << QJsonArray();
+    QTest::newRow("7 axes, default choice") << "SR7-800" << "SIM-0001" << defaultChoice();
 }
 
-// A real robot (errors everywhere the as-built draw puts them), every parameter free, tracker
-// noise of 0.01 mm: the identified model predicts 20 fresh poses to well under 0.05 mm.
+// A real robot (errors everywhere the as-built draw puts them), tracker noise of 0.01 mm: the
+// identified model predicts 20 fresh poses to well under 0.05 mm.
 void tst_Identifier::noisyReadingsValidate()
 {
     QFETCH(QString, model);
     QFETCH(QString, id);
+    QFETCH(QJsonArray, constraints);
     const RobotModel m = modelNamed(model);
     const AsBuiltRobot robot(m.dh, m.axes, id);
-    IdentificationProblem problem = nominalProblem(m, QJsonArray());
+    IdentificationProblem problem = nominalProblem(m, constraints);
     problem.measurements = measure(m, robot, 60, 0.01, 11);
     const QVector<PoseMeasurement> validation = measure(m, robot, 20, 0.01, 23);
 
