@@ -116,7 +116,8 @@ bool IdentificationProblem::applyConstraints(const QJsonArray &constraints, QStr
                 *error = QStringLiteral("constraint names no joint of a %1-axis robot").arg(m_axes);
             return false;
         }
-        for (const QJsonValue &name : constraint.value(QStringLiteral("locked_params")).toArray()) {
+        const QJsonArray locked = constraint.value(QStringLiteral("locked_params")).toArray();
+        for (const QJsonValue &name : locked) {
             int column = -1;
             for (int c = 0; c < 4; ++c) {
                 if (name.toString() == QLatin1String(kColumnNames[c]))

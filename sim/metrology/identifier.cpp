@@ -48,7 +48,7 @@ QStringList holdUnidentifiable(Eigen::MatrixXd j, std::vector<int> *free,
     for (int c = int(free->size()) - 1; c >= 0; --c) {
         if (norms[c] > kNoEffect * longest)
             continue;
-        const QString label = labels.at(free->at(static_cast<size_t>(c)));
+        const QString &label = labels.at(free->at(static_cast<size_t>(c)));
         held.prepend(label);
         result->warnings.append(QStringLiteral("%1 held: it does not move the flange").arg(label));
         free->erase(free->begin() + c);
@@ -61,7 +61,7 @@ QStringList holdUnidentifiable(Eigen::MatrixXd j, std::vector<int> *free,
 
     while (!free->empty()) {
         const Eigen::JacobiSVD<Eigen::MatrixXd> svd(j, Eigen::ComputeThinV);
-        const Eigen::VectorXd s = svd.singularValues();
+        const Eigen::VectorXd &s = svd.singularValues();
         result->singularValues = QVector<double>(s.data(), s.data() + s.size());
         const double ratio = s[s.size() - 1] / s[0];
         result->conditionNumber = 1.0 / ratio;
@@ -79,7 +79,7 @@ QStringList holdUnidentifiable(Eigen::MatrixXd j, std::vector<int> *free,
             if (c != hold && weakest[c] >= kPartnerShare * largest)
                 partners.append(labels.at(free->at(static_cast<size_t>(c))));
         }
-        const QString label = labels.at(free->at(static_cast<size_t>(hold)));
+        const QString &label = labels.at(free->at(static_cast<size_t>(hold)));
         held.append(label);
         result->warnings.append(
             partners.isEmpty()
@@ -135,6 +135,7 @@ IdentificationResult Identifier::identify(const IdentificationProblem &problem)
     const int count = problem.parameterCount();
     std::vector<double> values(result.values.cbegin(), result.values.cend());
     std::vector<double *> blocks;
+    blocks.reserve(values.size());
     for (double &v : values)
         blocks.push_back(&v);
     ceres::Problem solver;
