@@ -42,6 +42,7 @@ sim::IdentificationProblem problemOf(int poses)
 void BM_Identifier_identify(benchmark::State &state)
 {
     const sim::IdentificationProblem problem = problemOf(int(state.range(0)));
+    // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     for (auto _ : state) {
         const sim::IdentificationResult result = sim::Identifier::identify(problem);
         if (!result.error.isEmpty()) {
@@ -61,6 +62,7 @@ void BM_predictFlange(benchmark::State &state)
     const sim::IdentificationProblem problem = problemOf(1);
     const QVector<double> values = problem.startValues();
     const QVector<double> joints = problem.measurements.first().jointsDeg;
+    // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     for (auto _ : state)
         benchmark::DoNotOptimize(sim::predictFlangeMm(values.constData(), joints, 7));
 }
