@@ -9,7 +9,7 @@ packages=(
     build-essential cmake ninja-build pkg-config ccache
     qtbase5-dev qtbase5-dev-tools
     nlohmann-json3-dev libeigen3-dev
-    libbenchmark-dev libspdlog-dev
+    libbenchmark-dev libspdlog-dev libceres-dev
     fonts-wqy-microhei fonts-symbola
 )
 for arg in "$@"; do

@@ -5,11 +5,14 @@
 #include "robotiobook.h"
 #include "robotmotion.h"
 
+#include <sim/cell/lasertracker.h>
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 
 namespace sim {
@@ -33,6 +36,9 @@ const QString kMoveLine = QStringLiteral("move.l");
 const QString kMoveOprEnough = QStringLiteral("move.opr.enough");
 const QString kMoveStop = QStringLiteral("move.stop");
 const QString kMovePathCheck = QStringLiteral("move.path.check");
+// The simulator's own instruments, plainly apart from the controller's commands.
+const QString kTrackerMeasure = QStringLiteral("sim.tracker.measure");
+const QString kTrackerNoise = QStringLiteral("sim.tracker.set_noise");
 
 // The controller closes the link a moment after it confirmed the reboot, so the answer gets out.
 constexpr int kRebootDropMs = 20;
@@ -205,6 +211,9 @@ struct SimulatedController::State
     QSet<QString> silent;
     QList<Call> calls;
 
+    AsBuiltRobot asBuilt;
+    LaserTracker tracker;
+
     MotionService *motion = nullptr;
     ProgramStore programs;
     RobotIoBook io;
@@ -218,6 +227,7 @@ struct SimulatedController::State
         productDh = m.dh;
         zero = QVector<double>(m.axes, 0.0);
         productZero = zero;
+        asBuilt = AsBuiltRobot(m.dh, m.axes, robotId);
     }
 
     QJsonArray dhRows() const
@@ -441,6 +451,32 @@ QString SimulatedController::robotId() const
 void SimulatedController::setRobotId(const QString &id)
 {
     d->robotId = id;
+    d->asBuilt = AsBuiltRobot(d->model.dh, d->model.axes, id);
+}
+
+AsBuiltRobot SimulatedController::asBuiltRobot() const
+{
+    return d->asBuilt;
+}
+
+Eigen::Vector3d SimulatedController::trueFlangePositionMm() const
+{
+    return d->asBuilt.flangePositionMm(d->motion->joints());
+}
+
+void SimulatedController::setTrackerNoise(double sigmaMm)
+{
+    d->tracker.setNoise(sigmaMm);
+}
+
+double SimulatedController::trackerNoise() const
+{
+    return d->tracker.noise();
+}
+
+void SimulatedController::setTrackerSeed(quint64 seed)
+{
+    d->tracker.reseed(seed);
 }
 
 void SimulatedController::bringUp()
@@ -663,6 +699,7 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
         d->zero = zero;
         if (hasProduct)
             d->productZero = product;
+        robotChanged();
         return verdict(true);
     }
     if (command == kReboot) {
@@ -671,6 +708,19 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
     }
     if (command == kGetRobPos)
         return d->motion->robotPosition(args);
+    if (command == kTrackerMeasure) {
+        const Eigen::Vector3d p = d->tracker.measure(trueFlangePositionMm());
+        return QJsonObject{{QStringLiteral("position_mm"), QJsonArray{p.x(), p.y(), p.z()}},
+                           {QStringLiteral("noise_mm"), d->tracker.noise()}};
+    }
+    if (command == kTrackerNoise) {
+        const QJsonValue sigma = args.value(QStringLiteral("noise_mm"));
+        if (!sigma.isDouble() || !std::isfinite(sigma.toDouble()) || sigma.toDouble() < 0)
+            return QJsonObject{{QStringLiteral("error"), -50004},
+                               {QStringLiteral("msg"), QStringLiteral("bad request: noise_mm")}};
+        d->tracker.setNoise(sigma.toDouble());
+        return success();
+    }
     if (command == kMoveReset)
         return d->motion->reset();
     const bool moveTo = usesMoveTo(d->version);
@@ -705,10 +755,12 @@ void SimulatedController::deliver(std::function<void()> emitter)
     });
 }
 
-// The motion follows the configured DH set, as the real controller plans with what it stores.
+// The motion follows the configured DH set and zero offsets, as the real controller plans with
+// what it stores.
 void SimulatedController::robotChanged()
 {
-    d->motion->setRobot(d->dh, d->model.axes, d->model.limits, d->model.homeDeg);
+    d->motion->setRobot(AsBuiltRobot::foldZeroOffsets(d->dh, d->zero), d->model.axes,
+                        d->model.limits, d->model.homeDeg);
 }
 
 void SimulatedController::publish(const QString &key)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mirel/controllerlink.h>
+#include <sim/cell/asbuiltrobot.h>
 #include <sim/kinematics/jointlimits.h>
 
 #include <QHash>
@@ -81,6 +82,17 @@ public:
     // 1 runs moves in real time; 10 runs them ten times as fast.
     void setMotionPace(double factor);
     double motionPace() const;
+
+    // The physical robot behind the controller: its as-built kinematics, drawn from the model and
+    // the robot id, which no controller command reveals, and a laser tracker that measures it
+    // ("sim.tracker.measure"). Moves are planned with the configured DH set and zero offsets;
+    // the flange ends where the as-built robot puts it.
+    AsBuiltRobot asBuiltRobot() const;
+    Eigen::Vector3d trueFlangePositionMm() const;
+    // Standard deviation per axis of the tracker's readings; 0 measures exactly.
+    void setTrackerNoise(double sigmaMm);
+    double trackerNoise() const;
+    void setTrackerSeed(quint64 seed);
 
     // Link
     void bringUp();

@@ -1,0 +1,146 @@
+#include "identificationproblem.h"
+
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace sim {
+
+namespace {
+
+const char *const kColumnNames[] = {"alpha", "a", "d", "theta"};
+const char *const kBaseNames[] = {"x", "y", "z", "rx", "ry", "rz"};
+
+} // namespace
+
+IdentificationProblem::IdentificationProblem() = default;
+
+IdentificationProblem::IdentificationProblem(const QVector<double> &dh,
+                                             const QVector<double> &zeroOffsetsDeg, int axes)
+{
+    if (axes < 1 || dh.size() != 4 * (axes + 1) || zeroOffsetsDeg.size() != axes)
+        return;
+    for (double v : dh + zeroOffsetsDeg) {
+        if (!std::isfinite(v))
+            return;
+    }
+    m_axes = axes;
+    m_start = dh + zeroOffsetsDeg + QVector<double>(kBaseParameters, 0.0);
+    m_free = QVector<bool>(m_start.size(), false);
+}
+
+bool IdentificationProblem::isValid() const
+{
+    return m_axes > 0;
+}
+
+int IdentificationProblem::axisCount() const
+{
+    return m_axes;
+}
+
+int IdentificationProblem::parameterCount() const
+{
+    return m_start.size();
+}
+
+QStringList IdentificationProblem::labels() const
+{
+    QStringList result;
+    for (int group = 0; group <= m_axes && m_axes > 0; ++group) {
+        for (const char *column : kColumnNames)
+            result.append(QStringLiteral("link%1.%2").arg(group + 1).arg(QLatin1String(column)));
+    }
+    for (int k = 0; k < m_axes; ++k)
+        result.append(QStringLiteral("joint%1.zero").arg(k + 1));
+    if (m_axes > 0) {
+        for (const char *name : kBaseNames)
+            result.append(QStringLiteral("base.%1").arg(QLatin1String(name)));
+    }
+    return result;
+}
+
+int IdentificationProblem::indexOf(const QString &label) const
+{
+    return labels().indexOf(label);
+}
+
+QVector<double> IdentificationProblem::startValues() const
+{
+    return m_start;
+}
+
+bool IdentificationProblem::isFree(int index) const
+{
+    return index >= 0 && index < m_free.size() && m_free.at(index);
+}
+
+void IdentificationProblem::setFree(int index, bool free)
+{
+    Q_ASSERT(index >= 0 && index < m_free.size());
+    if (index >= 0 && index < m_free.size())
+        m_free[index] = free;
+}
+
+int IdentificationProblem::freeCount() const
+{
+    return int(m_free.count(true));
+}
+
+bool IdentificationProblem::applyConstraints(const QJsonArray &constraints, QString *error)
+{
+    if (!isValid()) {
+        if (error)
+            *error = QStringLiteral("no robot model to identify");
+        return false;
+    }
+    QVector<bool> free(m_free.size(), false);
+    for (int i = 0; i < 4 * m_axes; ++i)
+        free[i] = true;
+    for (int k = 0; k < m_axes; ++k)
+        free[zeroIndex(k)] = true;
+
+    for (const QJsonValue &element : constraints) {
+        const QJsonObject constraint = element.toObject();
+        const QJsonValue jointValue = constraint.value(QStringLiteral("joint_index"));
+        const double number = jointValue.toDouble(-2.0);
+        const bool whole = jointValue.isDouble() && number == std::floor(number);
+        // -1 names the last joint; anything else must be a joint of this robot.
+        int joint = -1;
+        if (whole && number == -1.0)
+            joint = m_axes - 1;
+        else if (whole && number >= 0 && number < m_axes)
+            joint = int(number);
+        if (joint < 0) {
+            if (error)
+                *error = QStringLiteral("constraint names no joint of a %1-axis robot").arg(m_axes);
+            return false;
+        }
+        const QJsonArray locked = constraint.value(QStringLiteral("locked_params")).toArray();
+        for (const QJsonValue &name : locked) {
+            int column = -1;
+            for (int c = 0; c < 4; ++c) {
+                if (name.toString() == QLatin1String(kColumnNames[c]))
+                    column = c;
+            }
+            if (column < 0) {
+                if (error)
+                    *error = QStringLiteral("unknown parameter \"%1\" locked on joint %2")
+                                 .arg(name.toString())
+                                 .arg(joint + 1);
+                return false;
+            }
+            free[dhIndex(joint, column)] = false;
+        }
+    }
+    m_free = free;
+    return true;
+}
+
+void IdentificationProblem::setBaseFree(bool free)
+{
+    for (int i = 0; i < kBaseParameters && isValid(); ++i)
+        m_free[baseIndex(i)] = free;
+}
+
+} // namespace sim

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QStringList>
+#include <QVector>
+
+namespace sim {
+
+// What an identification found. `values` is the whole parameter vector of the problem (held
+// and locked parameters at their start values); the DH set and zero offsets are cut from it.
+struct IdentificationResult
+{
+    bool converged = false;
+    QString error; // why nothing was identified; empty otherwise
+
+    QVector<double> values;
+    QVector<double> dh;
+    QVector<double> zeroOffsetsDeg;
+    QStringList labels;
+
+    QStringList identifiedLabels;
+    // Free parameters the measurements cannot tell apart from others: held at their start values.
+    QStringList heldLabels;
+    QStringList warnings;
+    // Of the identification Jacobian with columns scaled to unit length, largest first, over the
+    // identified parameters; the condition number is the first over the last.
+    QVector<double> singularValues;
+    double conditionNumber = 0;
+
+    double rmsBeforeMm = 0;
+    double rmsAfterMm = 0;
+    int iterations = 0;
+};
+
+} // namespace sim

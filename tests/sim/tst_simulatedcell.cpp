@@ -1,0 +1,190 @@
+#include <sim/controller/simulatedcontroller.h>
+#include <sim/kinematics/cartesianpose.h>
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTimer>
+#include <QtTest>
+
+using sim::SimulatedController;
+
+namespace {
+
+const QString kMeasure = QStringLiteral("sim.tracker.measure");
+const QString kSetNoise = QStringLiteral("sim.tracker.set_noise");
+const QString kLastError = QStringLiteral("move.last_error_with_setting");
+
+QJsonValue command(SimulatedController &c, const QString &name,
+                   const QJsonValue &payload = QJsonValue())
+{
+    static quint64 nextId = 1;
+    mirel::ControllerMessage message;
+    message.id = nextId++;
+    message.kind = mirel::ControllerMessage::Command;
+    message.name = name;
+    message.payload = payload;
+    QJsonValue answer;
+    QEventLoop loop;
+    QObject::connect(&c, &mirel::ControllerLink::answered, &loop,
+                     [&](quint64 id, const QJsonValue &v) {
+                         if (id == message.id) {
+                             answer = v;
+                             loop.quit();
+                         }
+                     });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    c.send(message);
+    loop.exec();
+    return answer;
+}
+
+QJsonArray toJson(const QVector<double> &numbers)
+{
+    QJsonArray array;
+    for (double n : numbers)
+        array.append(n);
+    return array;
+}
+
+Eigen::Vector3d measured(SimulatedController &c)
+{
+    const QJsonArray p =
+        command(c, kMeasure).toObject().value(QStringLiteral("position_mm")).toArray();
+    return p.size() == 3 ? Eigen::Vector3d(p.at(0).toDouble(), p.at(1).toDouble(),
+                                           p.at(2).toDouble())
+                         : Eigen::Vector3d::Constant(NAN);
+}
+
+} // namespace
+
+class tst_SimulatedCell : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void trackerSeesTheRobotAsBuilt();
+    void moveEndsWhereTheRobotAsBuiltPutsIt_data();
+    void moveEndsWhereTheRobotAsBuiltPutsIt();
+    void trackerNoiseCommand_data();
+    void trackerNoiseCommand();
+};
+
+// The as-built robot belongs to the robot id: the same after a restart, another for another
+// robot; the tracker reads it, not the configured model.
+void tst_SimulatedCell::trackerSeesTheRobotAsBuilt()
+{
+    SimulatedController c;
+    c.bringUp();
+    c.setRobotId(QStringLiteral("SN-CELL-1"));
+    QCOMPARE(command(c, kSetNoise, QJsonObject{{QStringLiteral("noise_mm"), 0.0}}).toObject()
+                 .value(QStringLiteral("success")),
+             QJsonValue(true));
+    const QVector<double> q = {20.0, -30.0, 40.0, 10.0, 60.0, -45.0};
+    QVERIFY(c.setJointPositions(q));
+
+    const Eigen::Vector3d p = measured(c);
+    QVERIFY((p - c.asBuiltRobot().flangePositionMm(q)).norm() < 1e-9);
+    QVERIFY((p - c.trueFlangePositionMm()).norm() < 1e-9);
+    const Eigen::Vector3d believed =
+        sim::DhChain(c.dhParams(), c.axisCount()).forward(q).translation();
+    QVERIFY2((p - believed).norm() > 0.2, qPrintable(QString::number((p - believed).norm())));
+
+    SimulatedController restarted;
+    restarted.setRobotId(QStringLiteral("SN-CELL-1"));
+    QCOMPARE(restarted.asBuiltRobot().dh(), c.asBuiltRobot().dh());
+    QCOMPARE(restarted.asBuiltRobot().zeroOffsetsDeg(), c.asBuiltRobot().zeroOffsetsDeg());
+    restarted.setRobotId(QStringLiteral("SN-CELL-2"));
+    QVERIFY(restarted.asBuiltRobot().dh() != c.asBuiltRobot().dh());
+    // A new DH set written to the controller changes its plan, never the physical robot.
+    const sim::AsBuiltRobot before = c.asBuiltRobot();
+    command(c, QStringLiteral("factory.set_DH_params_all"),
+            QJsonObject{{QStringLiteral("DH_params_all"), toJson(before.dh())}});
+    QCOMPARE(c.dhParams(), before.dh());
+    QCOMPARE(c.asBuiltRobot().dh(), before.dh());
+}
+
+void tst_SimulatedCell::moveEndsWhereTheRobotAsBuiltPutsIt_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<bool>("calibrated");
+    QTest::newRow("6 axes, factory set") << "SR6-900" << false;
+    QTest::newRow("6 axes, as-built set written") << "SR6-900" << true;
+    QTest::newRow("7 axes, factory set") << "SR7-800" << false;
+    QTest::newRow("7 axes, as-built set written") << "SR7-800" << true;
+}
+
+// A move planned with the factory set misses its target by about a millimetre; once the
+// as-built DH set and zero offsets are written, the same move lands on it.
+void tst_SimulatedCell::moveEndsWhereTheRobotAsBuiltPutsIt()
+{
+    QFETCH(QString, model);
+    QFETCH(bool, calibrated);
+    SimulatedController c;
+    QVERIFY(c.setModel(model));
+    c.setRobotId(QStringLiteral("SN-MOVE"));
+    c.setTrackerNoise(0);
+    c.setMotionPace(100);
+    c.bringUp();
+    if (calibrated) {
+        const sim::AsBuiltRobot truth = c.asBuiltRobot();
+        command(c, QStringLiteral("factory.set_DH_params_all"),
+                QJsonObject{{QStringLiteral("DH_params_all"), toJson(truth.dh())}});
+        command(c, QStringLiteral("ethercat.set_precision_compensation_zero"),
+                QJsonObject{{QStringLiteral("joint_angle_A"), toJson(truth.zeroOffsetsDeg())}});
+        QCOMPARE(c.zeroOffsets(), truth.zeroOffsetsDeg());
+    }
+    const Eigen::Vector3d targetMm(450, 120, 400);
+    const QJsonObject point{
+        {QStringLiteral("trans"),
+         QJsonArray{targetMm.x() / 1000, targetMm.y() / 1000, targetMm.z() / 1000}},
+        {QStringLiteral("rot"), QJsonArray{0.0, 0.0, 0.18}}};
+    const QString move =
+        SimulatedController::usesMoveTo(c.version()) ? "move.move_to.jc" : "move.j";
+    const QJsonObject request{{QStringLiteral("point"), point},
+                              {QStringLiteral("traj"),
+                               QJsonObject{{QStringLiteral("speed"), 0.2}}}};
+    QCOMPARE(command(c, move, request).toObject().value(QStringLiteral("error")).toInt(), 0);
+    QCOMPARE(command(c, QStringLiteral("move.opr.enough")).toObject().value(QStringLiteral("error")).toInt(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        c.value(kLastError).toObject().value(QStringLiteral("state")).toString(),
+        QStringLiteral("done"), 10000);
+
+    const double missMm = (measured(c) - targetMm).norm();
+    if (calibrated)
+        QVERIFY2(missMm < 0.01, qPrintable(QString::number(missMm)));
+    else
+        QVERIFY2(missMm > 0.2 && missMm < 3.0, qPrintable(QString::number(missMm)));
+}
+
+void tst_SimulatedCell::trackerNoiseCommand_data()
+{
+    QTest::addColumn<QJsonValue>("noise");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<double>("kept");
+    QTest::newRow("coarser") << QJsonValue(0.05) << 0 << 0.05;
+    QTest::newRow("exact") << QJsonValue(0.0) << 0 << 0.0;
+    QTest::newRow("negative") << QJsonValue(-0.01) << -50004 << 0.01;
+    QTest::newRow("text") << QJsonValue(QStringLiteral("0.02")) << -50004 << 0.01;
+    QTest::newRow("missing") << QJsonValue() << -50004 << 0.01;
+}
+
+void tst_SimulatedCell::trackerNoiseCommand()
+{
+    QFETCH(QJsonValue, noise);
+    QFETCH(int, error);
+    QFETCH(double, kept);
+    SimulatedController c;
+    c.bringUp();
+    QCOMPARE(c.trackerNoise(), 0.01);
+    QJsonObject payload;
+    if (!noise.isNull())
+        payload.insert(QStringLiteral("noise_mm"), noise);
+    const QJsonObject answer = command(c, kSetNoise, payload).toObject();
+    QCOMPARE(answer.value(QStringLiteral("error")).toInt(0), error);
+    QCOMPARE(c.trackerNoise(), kept);
+    QCOMPARE(command(c, kMeasure).toObject().value(QStringLiteral("noise_mm")).toDouble(), kept);
+}
+
+QTEST_MAIN(tst_SimulatedCell)
+#include "tst_simulatedcell.moc"
