@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config ccache
-    qtbase5-dev qtbase5-dev-tools
+    qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev
     nlohmann-json3-dev libeigen3-dev
     fonts-wqy-microhei fonts-symbola
 )
