@@ -211,6 +211,9 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
         QWidget *current = m_window->centerArea()->currentWidget();
         // The scripted steps watch the arm and the record of commands in this process.
         if (!m_controller) {
+            if (TeachDemo::findPage(current) || VeltraDemo::findPage(current))
+                say(tr("scripted steps of \"%1\" skipped: they need the embedded controller")
+                        .arg(entry.first));
             shotAs(fileSafe(entry.second));
             continue;
         }
