@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config ccache
-    qtbase5-dev qtbase5-dev-tools
+    qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev
     nlohmann-json3-dev libeigen3-dev
     libbenchmark-dev libspdlog-dev libceres-dev
     fonts-wqy-microhei fonts-symbola

@@ -1,5 +1,6 @@
 #include "pendantoptions.h"
 
+#include <controllerprotocol.h>
 #include <sim/controller/simulatedcontroller.h>
 
 #include <QCommandLineParser>
@@ -51,7 +52,14 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
                                     "Folder of stand-in external programs to install into the "
                                     "home's work folder."),
         QStringLiteral("dir"), QStringLiteral(TESSEL_WORKFOLDER_TEMPLATE));
-    parser.addOptions({home, plugins, robot, screenshot, demo, quitAfter, rebootDelay, tools});
+    const QCommandLineOption controller(
+        QStringLiteral("controller"),
+        QCoreApplication::translate("PendantOptions",
+                                    "Use the controller at this address (simcontroller) instead "
+                                    "of the embedded one."),
+        QStringLiteral("address:port"));
+    parser.addOptions(
+        {home, plugins, robot, screenshot, demo, quitAfter, rebootDelay, tools, controller});
 
     PendantOptions options;
     if (!parser.parse(arguments)) {
@@ -70,6 +78,14 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
     options.screenshot = parser.value(screenshot);
     options.demoDir = parser.value(demo);
     options.toolsDir = parser.value(tools);
+    options.controllerAddress = parser.value(controller);
+    if (parser.isSet(controller)
+        && !mirel::ControllerProtocol::parseAddress(options.controllerAddress, nullptr, nullptr)) {
+        options.ok = false;
+        options.error = QCoreApplication::translate("PendantOptions", "Bad controller address: %1")
+                            .arg(options.controllerAddress);
+        return options;
+    }
     if (!sim::SimulatedController::modelNames().contains(options.robotModel)) {
         options.ok = false;
         options.error = QCoreApplication::translate("PendantOptions", "Unknown robot model: %1")

@@ -12,6 +12,7 @@ struct PendantOptions
     QString screenshot;
     QString demoDir;
     QString toolsDir; // stand-in external programs for the work folder; empty for none
+    QString controllerAddress; // a separate controller "HOST:PORT"; empty for the embedded one
     int quitAfterMs = -1;
     int rebootDelayMs = 1500;
     bool ok = true;

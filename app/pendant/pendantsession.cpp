@@ -13,13 +13,18 @@
 #include <mirel/controllermanager.h>
 #include <mirel/managerhelper.h>
 #include <mirel/settingmanager.h>
+#include <mirel/networkcontrollerlink.h>
+#include <nabuCore/modulemanager.h>
+#include <nabuCore/moduleobject.h>
 #include <nabuSkald/centerwidget.h>
 #include <nabusrv/vantor.h>
 #include <sim/controller/simulatedcontroller.h>
+#include <sim/server/controllerserver.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonValue>
 #include <QPixmap>
 #include <QTimer>
 
@@ -77,20 +82,18 @@ bool PendantSession::start()
     connect(m_window.get(), &PendantWindow::message, this, &PendantSession::say);
     m_window->show();
 
-    m_controller = new sim::SimulatedController(this);
-    m_controller->setModel(m_options.robotModel);
-    m_controller->setRebootDelay(m_options.rebootDelayMs);
-    // The robot view follows the arm, also while it moves.
-    RobotView *view = m_window->robotView();
-    const auto showRobot = [this, view](const QVector<double> &joints) {
-        view->setPose(joints, m_controller->linkPositions());
-    };
-    connect(m_controller, &sim::SimulatedController::jointsChanged, view, showRobot);
-    showRobot(m_controller->jointPositions());
     mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
-    manager->setLink(m_controller);
+    if (m_options.controllerAddress.isEmpty()) {
+        startEmbeddedController();
+        manager->setLink(m_controller);
+    } else {
+        m_networkLink = new mirel::NetworkControllerLink(m_options.controllerAddress, this);
+        manager->setLink(m_networkLink);
+        say(tr("using the controller at %1").arg(m_options.controllerAddress));
+    }
     connect(manager, &mirel::ControllerManager::rcConnected, this, [this] {
-        say(tr("controller link up (%1)").arg(m_controller->model().name));
+        say(tr("controller link up (%1)")
+                .arg(nabu::m(QStringLiteral("mirel.setting.robot"))->getString()));
     });
     connect(manager, &mirel::ControllerManager::rcDisconnected, this,
             [this](bool expected) {
@@ -105,7 +108,10 @@ bool PendantSession::start()
     say(tr("%n plug-in module(s) running", nullptr, m_loader->moduleNames().size()));
 
     // The host connects after start-up, as a pendant does once the controller answers.
-    QTimer::singleShot(0, m_controller, [this] { m_controller->bringUp(); });
+    if (m_controller)
+        QTimer::singleShot(0, m_controller, [this] { m_controller->bringUp(); });
+    else
+        m_networkLink->open();
 
     if (m_options.quitAfterMs >= 0)
         QTimer::singleShot(m_options.quitAfterMs, this, &PendantSession::finish);
@@ -125,6 +131,45 @@ PluginLoader *PendantSession::loader() const
 sim::SimulatedController *PendantSession::controller() const
 {
     return m_controller;
+}
+
+QString PendantSession::controllerAddress() const
+{
+    return m_networkLink ? m_networkLink->address() : m_controller->address();
+}
+
+// The embedded controller is also served on loopback, so that programs the plug-ins start reach
+// the same controller as the pendant.
+void PendantSession::startEmbeddedController()
+{
+    m_controller = new sim::SimulatedController(this);
+    m_controller->setModel(m_options.robotModel);
+    m_controller->setRebootDelay(m_options.rebootDelayMs);
+    m_server = new sim::ControllerServer(m_controller, this);
+    if (m_server->listen(QHostAddress::LocalHost, 0)) {
+        m_controller->setAddress(m_server->addressText());
+        say(tr("controller served on %1 (loopback only)").arg(m_server->addressText()));
+    } else {
+        say(tr("controller not served on the network: %1").arg(m_server->errorString()));
+    }
+    // The robot view follows the arm, also while it moves.
+    RobotView *view = m_window->robotView();
+    const auto showRobot = [this, view](const QVector<double> &joints) {
+        view->setPose(joints, m_controller->linkPositions());
+    };
+    connect(m_controller, &sim::SimulatedController::jointsChanged, view, showRobot);
+    showRobot(m_controller->jointPositions());
+}
+
+void PendantSession::requestReboot()
+{
+    if (m_controller) {
+        m_controller->reboot();
+        return;
+    }
+    mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
+    manager->post(mirel::ControllerMessage::Command, QStringLiteral("system.controller.reboot"),
+                  QJsonValue());
 }
 
 bool PendantSession::saveScreenshot(const QString &path)
@@ -169,6 +214,14 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
         }
         say(tr("showing page \"%1\" (%2)").arg(entry.first, entry.second));
         QWidget *current = m_window->centerArea()->currentWidget();
+        // The scripted steps watch the arm and the record of commands in this process.
+        if (!m_controller) {
+            if (TeachDemo::findPage(current) || VeltraDemo::findPage(current))
+                say(tr("scripted steps of \"%1\" skipped: they need the embedded controller")
+                        .arg(entry.first));
+            shotAs(fileSafe(entry.second));
+            continue;
+        }
         if (QWidget *teach = TeachDemo::findPage(current)) {
             TeachDemo demo(teach, m_controller, m_window->robotView(), folder);
             connect(&demo, &TeachDemo::message, this, &PendantSession::say);
@@ -206,7 +259,7 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
 
     // Plug-ins must follow the link through a controller reboot.
     say(tr("rebooting the controller"));
-    m_controller->reboot();
+    requestReboot();
     if (eventwait::until([] { return !linkConnected(); }, 2000))
         shotAs(QStringLiteral("controller-rebooting"));
     if (eventwait::until(linkConnected, m_options.rebootDelayMs + 3000)) {

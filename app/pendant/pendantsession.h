@@ -9,7 +9,13 @@
 class PendantWindow;
 class PluginLoader;
 
+namespace mirel {
+class ControllerLink;
+class NetworkControllerLink;
+}
+
 namespace sim {
+class ControllerServer;
 class SimulatedController;
 }
 
@@ -28,7 +34,10 @@ public:
 
     PendantWindow *window() const;
     PluginLoader *loader() const;
+    // The embedded controller; null when the pendant uses a separate one (--controller).
     sim::SimulatedController *controller() const;
+    // Where external programs reach the controller ("HOST:PORT").
+    QString controllerAddress() const;
 
     bool saveScreenshot(const QString &path);
     // Shows every navigation page in turn and saves one PNG each; works the calibration
@@ -47,5 +56,10 @@ private:
     PendantOptions m_options;
     std::unique_ptr<PendantWindow> m_window;
     PluginLoader *m_loader = nullptr;
+    void startEmbeddedController();
+    void requestReboot();
+
     sim::SimulatedController *m_controller = nullptr;
+    sim::ControllerServer *m_server = nullptr;
+    mirel::NetworkControllerLink *m_networkLink = nullptr;
 };

@@ -196,6 +196,7 @@ struct SimulatedController::State
     QString version = QStringLiteral("3.1.2");
     QString robotId = QStringLiteral("SIM-0001");
 
+    QString address = QStringLiteral("127.0.0.1");
     bool up = false;
     // Counts link drops; a delivery scheduled before the last drop is stale.
     quint64 epoch = 0;
@@ -289,7 +290,12 @@ bool SimulatedController::isUp() const
 
 QString SimulatedController::address() const
 {
-    return QStringLiteral("127.0.0.1");
+    return d->address;
+}
+
+void SimulatedController::setAddress(const QString &address)
+{
+    d->address = address;
 }
 
 // State changes happen when a message arrives; only the answer and the updates wait.

@@ -50,6 +50,8 @@ public:
     // ControllerLink
     bool isUp() const override;
     QString address() const override;
+    // Where external programs reach this controller, once it is also served on the network.
+    void setAddress(const QString &address);
     void send(const mirel::ControllerMessage &message) override;
 
     // Robot

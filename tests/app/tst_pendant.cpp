@@ -100,6 +100,12 @@ void tst_Pendant::options_data()
         << -1;
     QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate")} << false
                                     << QString() << -1;
+    QTest::newRow("separate controller")
+        << QStringList{QStringLiteral("--controller"), QStringLiteral("127.0.0.1:7610")} << true
+        << QStringLiteral("SR6-900") << -1;
+    QTest::newRow("bad controller port")
+        << QStringList{QStringLiteral("--controller"), QStringLiteral("127.0.0.1:0")} << false
+        << QString() << -1;
 }
 
 void tst_Pendant::options()

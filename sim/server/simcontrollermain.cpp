@@ -1,0 +1,114 @@
+// simcontroller: the simulated robot controller as a program of its own, reached over the
+// network as a real controller is (docs/controller-protocol.md).
+#include "controllerserver.h"
+#include "controllerstatefile.h"
+
+#include <controllerprotocol.h>
+#include <sim/controller/simulatedcontroller.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <memory>
+
+#include <cstdio>
+
+namespace {
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "simcontroller: %s\n", qPrintable(message));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("simcontroller"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulated robot controller on the network."));
+    parser.addHelpOption();
+    const QCommandLineOption listenOption(
+        QStringLiteral("listen"), QStringLiteral("Address and port to listen on."),
+        QStringLiteral("address:port"),
+        QStringLiteral("127.0.0.1:%1").arg(mirel::ControllerProtocol::DefaultPort));
+    const QCommandLineOption remoteOption(
+        QStringLiteral("allow-remote"),
+        QStringLiteral("Allow an address other than loopback in --listen."));
+    const QCommandLineOption robotOption(
+        QStringLiteral("robot"),
+        QStringLiteral("Robot model: %1.")
+            .arg(sim::SimulatedController::modelNames().join(QStringLiteral(", "))),
+        QStringLiteral("model"), sim::SimulatedController::modelNames().value(0));
+    const QCommandLineOption rebootOption(QStringLiteral("reboot-delay"),
+                                          QStringLiteral("Milliseconds a reboot takes."),
+                                          QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption latencyOption(QStringLiteral("latency"),
+                                           QStringLiteral("Milliseconds before each answer."),
+                                           QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption stateOption(
+        QStringLiteral("state"),
+        QStringLiteral("File that keeps DH parameters, zero offsets and values across restarts."),
+        QStringLiteral("file"));
+    parser.addOptions(
+        {listenOption, remoteOption, robotOption, rebootOption, latencyOption, stateOption});
+    parser.process(app);
+
+    QString host;
+    quint16 port = 0;
+    if (!mirel::ControllerProtocol::parseAddress(parser.value(listenOption), &host, &port))
+        return fail(QStringLiteral("bad --listen address %1").arg(parser.value(listenOption)));
+    QHostAddress address(host);
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        address = QHostAddress(QHostAddress::LocalHost);
+    if (address.isNull())
+        return fail(QStringLiteral("--listen needs a numeric address, not %1").arg(host));
+    const bool remote = !address.isLoopback();
+    if (remote && !parser.isSet(remoteOption))
+        return fail(QStringLiteral("%1 is not loopback; add --allow-remote to listen there")
+                        .arg(address.toString()));
+    bool ok = false;
+    const int rebootDelay = parser.value(rebootOption).toInt(&ok);
+    if (!ok || rebootDelay < 0)
+        return fail(QStringLiteral("bad --reboot-delay %1").arg(parser.value(rebootOption)));
+    const int latency = parser.value(latencyOption).toInt(&ok);
+    if (!ok || latency < 0)
+        return fail(QStringLiteral("bad --latency %1").arg(parser.value(latencyOption)));
+
+    sim::SimulatedController controller;
+    if (!controller.setModel(parser.value(robotOption)))
+        return fail(QStringLiteral("unknown robot %1").arg(parser.value(robotOption)));
+    controller.setRebootDelay(rebootDelay);
+    controller.setLatency(latency);
+    controller.bringUp();
+
+    std::unique_ptr<sim::ControllerStateFile> state;
+    if (parser.isSet(stateOption)) {
+        state = std::make_unique<sim::ControllerStateFile>(parser.value(stateOption));
+        QString error;
+        if (!state->load(&controller, &error))
+            std::fprintf(stderr, "simcontroller: %s; starting from the factory state\n",
+                         qPrintable(error));
+        // Saved after every answer, so that a killed controller loses nothing it confirmed.
+        QObject::connect(&controller, &mirel::ControllerLink::answered, &app,
+                         [&state, &controller] {
+                             QString error;
+                             if (!state->saveIfChanged(&controller, &error))
+                                 std::fprintf(stderr, "simcontroller: %s\n", qPrintable(error));
+                         });
+    }
+
+    sim::ControllerServer server(&controller);
+    if (!server.listen(address, port, remote))
+        return fail(QStringLiteral("cannot listen on %1:%2: %3")
+                        .arg(address.toString())
+                        .arg(port)
+                        .arg(server.errorString()));
+    std::printf("simcontroller: %s listening on %s (%s)\n", qPrintable(controller.model().name),
+                qPrintable(server.addressText()),
+                remote ? "reachable from other machines" : "loopback only");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,231 @@
+#include <mirel/controllermanager.h>
+#include <mirel/networkcontrollerlink.h>
+#include <nabuCore/modulemanager.h>
+#include <nabuCore/moduleobject.h>
+#include <sim/controller/simulatedcontroller.h>
+#include <sim/server/controllerclient.h>
+#include <sim/server/controllerserver.h>
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using mirel::ControllerManager;
+using mirel::ControllerMessage;
+using mirel::NetworkControllerLink;
+using sim::ControllerClient;
+using sim::ControllerServer;
+using sim::SimulatedController;
+
+namespace {
+
+const QString kGetParams = QStringLiteral("system.controller.get_params");
+const QString kSlow = QStringLiteral("factory.get_DH_params_link");
+
+// The longest pause of the event loop while it is alive.
+class GapMeter : public QObject
+{
+public:
+    GapMeter()
+    {
+        m_clock.start();
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            m_largest = qMax(m_largest, m_clock.restart());
+        });
+        m_timer.start(5);
+    }
+    qint64 largest() const { return m_largest; }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    qint64 m_largest = 0;
+};
+
+} // namespace
+
+class TestNetworkControllerLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void connectsAndReadsTheController();
+    void badAddressDoesNotOpen();
+    void dropFailsEveryWaiterAtOnce_data();
+    void dropFailsEveryWaiterAtOnce();
+    void slowOrSilentControllerKeepsTimeouts_data();
+    void slowOrSilentControllerKeepsTimeouts();
+    void pendantAndTwoClientsShareValues_data();
+    void pendantAndTwoClientsShareValues();
+
+private:
+    void plugNetwork();
+
+    SimulatedController *m_controller = nullptr;
+    ControllerServer *m_server = nullptr;
+    NetworkControllerLink *m_link = nullptr;
+    ControllerManager *m_manager = nullptr;
+};
+
+void TestNetworkControllerLink::init()
+{
+    m_controller = new SimulatedController(this);
+    m_controller->setRebootDelay(300);
+    m_controller->bringUp();
+    m_server = new ControllerServer(m_controller, this);
+    QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
+    m_manager = new ControllerManager(this);
+}
+
+void TestNetworkControllerLink::cleanup()
+{
+    m_manager->setLink(nullptr);
+    delete m_manager;
+    delete m_link;
+    m_link = nullptr;
+    delete m_server;
+    delete m_controller;
+}
+
+void TestNetworkControllerLink::plugNetwork()
+{
+    m_link = new NetworkControllerLink(m_server->addressText());
+    QSignalSpy connected(m_manager, &ControllerManager::rcConnected);
+    m_manager->setLink(m_link);
+    QVERIFY(m_link->open());
+    QTRY_COMPARE(connected.count(), 1);
+}
+
+void TestNetworkControllerLink::connectsAndReadsTheController()
+{
+    plugNetwork();
+    QCOMPARE(nabu::m(QStringLiteral("mirel.setting.robot"))->getString(),
+             m_controller->model().name);
+    QCOMPARE(nabu::m(QStringLiteral("mirel.setting.server.ip"))->getString(),
+             m_server->addressText());
+    QJsonValue answer;
+    QVERIFY(m_manager->wait(m_manager->post(ControllerMessage::Command, kGetParams, {}), 2000,
+                            &answer));
+    QCOMPARE(answer.toObject().value(QStringLiteral("axis_num")).toInt(),
+             m_controller->axisCount());
+}
+
+void TestNetworkControllerLink::badAddressDoesNotOpen()
+{
+    NetworkControllerLink link(QStringLiteral("127.0.0.1:99999"));
+    QVERIFY(!link.open());
+    QVERIFY(!link.isUp());
+}
+
+void TestNetworkControllerLink::dropFailsEveryWaiterAtOnce_data()
+{
+    QTest::addColumn<bool>("reboot");
+    QTest::newRow("lost") << false;
+    QTest::newRow("reboot") << true;
+}
+
+void TestNetworkControllerLink::dropFailsEveryWaiterAtOnce()
+{
+    QFETCH(bool, reboot);
+    plugNetwork();
+    m_controller->setSilent(kSlow);
+    QSignalSpy disconnected(m_manager, &ControllerManager::rcDisconnected);
+    QSignalSpy connected(m_manager, &ControllerManager::rcConnected);
+    QTimer::singleShot(100, m_controller, [this, reboot] {
+        if (reboot)
+            m_controller->reboot();
+        else
+            m_controller->bringDown(false);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const quint64 first = m_manager->post(ControllerMessage::Command, kSlow, {});
+    QVERIFY(!m_manager->wait(first, 5000, nullptr));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(disconnected.count(), 1);
+    QCOMPARE(disconnected.constFirst().at(0).toBool(), reboot);
+    // Nothing can be sent on a dead link.
+    QCOMPARE(m_manager->post(ControllerMessage::Command, kGetParams, {}), quint64(0));
+    if (!reboot)
+        QTimer::singleShot(200, m_controller, [this] { m_controller->bringUp(); });
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 5000);
+    QVERIFY(m_manager->isLinkUp());
+}
+
+void TestNetworkControllerLink::slowOrSilentControllerKeepsTimeouts_data()
+{
+    QTest::addColumn<int>("latency");
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("slow") << 1500 << false;
+    QTest::newRow("never answers") << 0 << true;
+}
+
+void TestNetworkControllerLink::slowOrSilentControllerKeepsTimeouts()
+{
+    QFETCH(int, latency);
+    QFETCH(bool, silent);
+    plugNetwork();
+    m_controller->setLatency(latency);
+    m_controller->setSilent(kSlow, silent);
+    const int timeoutMs = 300;
+    GapMeter gaps;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!m_manager->wait(m_manager->post(ControllerMessage::Command, kSlow, {}),
+                                 timeoutMs, nullptr));
+    QVERIFY2(clock.elapsed() < 3 * timeoutMs + 300, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(gaps.largest() <= 50, qPrintable(QString::number(gaps.largest())));
+    QVERIFY(m_link->isUp());
+}
+
+void TestNetworkControllerLink::pendantAndTwoClientsShareValues_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::newRow("pendant on the network") << true;
+    QTest::newRow("pendant embedded") << false;
+}
+
+void TestNetworkControllerLink::pendantAndTwoClientsShareValues()
+{
+    QFETCH(bool, network);
+    const QString key = QStringLiteral("monitor.pers.counter");
+    if (network) {
+        plugNetwork();
+    } else {
+        QSignalSpy connected(m_manager, &ControllerManager::rcConnected);
+        m_manager->setLink(m_controller);
+        QTRY_COMPARE(connected.count(), 1);
+    }
+    ControllerClient first;
+    ControllerClient second;
+    QVERIFY(first.connectTo(m_server->addressText()));
+    QVERIFY(second.connectTo(m_server->addressText()));
+    QVERIFY(m_manager->wait(m_manager->post(ControllerMessage::Watch, key, true), 2000, nullptr));
+    QJsonValue answer;
+    QVERIFY(second.call(mirel::ProtocolMessage::Watch, key, true, &answer));
+    QSignalSpy pendantSees(m_manager, &ControllerManager::valueChanged);
+    QSignalSpy secondSees(&second, &ControllerClient::valueChanged);
+    QVERIFY(first.call(mirel::ProtocolMessage::Set, key,
+                       QJsonObject{{QStringLiteral("value"), 42}}, &answer));
+    QTRY_VERIFY(!pendantSees.isEmpty() && !secondSees.isEmpty());
+    QCOMPARE(pendantSees.constLast().at(1).value<QJsonValue>().toInt(), 42);
+    QCOMPARE(secondSees.constLast().at(1).value<QJsonValue>().toInt(), 42);
+    // And the other way round: the pendant sets, the clients' watcher sees.
+    secondSees.clear();
+    QVERIFY(m_manager->wait(m_manager->post(ControllerMessage::Set, key,
+                                            QJsonObject{{QStringLiteral("value"), 7}}),
+                            2000, nullptr));
+    QTRY_VERIFY(!secondSees.isEmpty());
+    QCOMPARE(secondSees.constLast().at(1).value<QJsonValue>().toInt(), 7);
+}
+
+QTEST_MAIN(TestNetworkControllerLink)
+#include "tst_networkcontrollerlink.moc"
