@@ -134,7 +134,8 @@ void armExitWait()
     static const bool armed = [] {
         QTextCodec::codecForLocale();
         QLoggingCategory::defaultCategory();
-        QLocale();
+        const QLocale locale;
+        Q_UNUSED(locale)
         static ExitWait wait;
         return true;
     }();

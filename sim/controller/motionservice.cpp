@@ -80,7 +80,8 @@ QStringList pointNames(const QJsonValue &payload)
 {
     QStringList names;
     if (payload.isArray()) {
-        for (const QJsonValue &v : payload.toArray())
+        const QJsonArray list = payload.toArray();
+        for (const QJsonValue &v : list)
             names.append(v.toString());
         return names;
     }
