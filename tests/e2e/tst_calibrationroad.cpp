@@ -1,3 +1,4 @@
+#include "calibrationtab.h"
 #include "common/common.h"
 #include "interface/interfacemanager.h"
 #include "pages/calibwidget.h"
@@ -133,25 +134,7 @@ void tst_CalibrationRoad::initTestCase()
     m_host = new support::SimHost(this);
     m_host->controller()->setRebootDelay(300);
 
-    m_tab.reset(new QWidget);
-    auto *row = new QHBoxLayout(m_tab.get());
-    auto *left = new QVBoxLayout();
-    row->addLayout(left, 1);
-    left->addWidget(setupWidget::instance(m_tab.get()), 3);
-    left->addWidget(calibWidget::instance(m_tab.get()), 1);
-    row->addWidget(dhparameterWidget::instance(m_tab.get()), 1);
-    dhparameterWidget *result = dhparameterWidget::instance();
-    connect(result, &dhparameterWidget::giveupBtnSignals, calibWidget::instance(),
-            &calibWidget::resetAll);
-    connect(result, &dhparameterWidget::giveupBtnSignals, setupWidget::instance(),
-            &setupWidget::resetAll);
-    connect(result, &dhparameterWidget::confirmBtnSingals, calibWidget::instance(),
-            &calibWidget::resetAll);
-    connect(result, &dhparameterWidget::confirmBtnSingals, setupWidget::instance(),
-            &setupWidget::resetAll);
-    connect(setupWidget::instance(), &setupWidget::autoApplyToggled, result,
-            &dhparameterWidget::onAutoApplyToggled);
-    m_tab->resize(1000, 600);
+    m_tab = makeCalibrationTab();
     m_tab->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_tab.get()));
 }
