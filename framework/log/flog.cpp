@@ -112,10 +112,10 @@ FLog::FLog(const QString &tag, const QString &location, const QString &base, con
     m_fileName = PluginLogFileManager::instance().getProperLogFileName(base, ext);
     m_handle = openForAppend(m_fileName);
     // The folder almost always exists (the manager makes it when it first meets the stem), so it
-    // is only looked at when the open fails.
+    // is only made when the open fails. Made whether or not it exists by now: another thread or
+    // process may have made it between this open and the look, and this line must not be lost.
     if (m_handle == -1) {
-        const QString folder = QFileInfo(m_fileName).absolutePath();
-        if (QFileInfo::exists(folder) || !QDir().mkpath(folder))
+        if (!QDir().mkpath(QFileInfo(m_fileName).absolutePath()))
             return;
         m_handle = openForAppend(m_fileName);
         if (m_handle == -1)
