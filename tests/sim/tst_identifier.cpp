@@ -1,3 +1,5 @@
+#include "simtesthelpers.h"
+
 #include <sim/cell/asbuiltrobot.h>
 #include <sim/cell/lasertracker.h>
 #include <sim/controller/simulatedcontroller.h>
@@ -17,14 +19,7 @@ using sim::RobotModel;
 
 namespace {
 
-RobotModel modelNamed(const QString &name)
-{
-    for (const RobotModel &m : sim::SimulatedController::models()) {
-        if (m.name == name)
-            return m;
-    }
-    return RobotModel();
-}
+using simtest::modelNamed;
 
 QVector<PoseMeasurement> measure(const RobotModel &m, const AsBuiltRobot &robot, int poses,
                                  double noiseMm, std::uint64_t seed)

@@ -1,3 +1,5 @@
+#include "simtesthelpers.h"
+
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/kinematics/cartesianpose.h>
 #include <sim/kinematics/dhchain.h>
@@ -16,14 +18,7 @@ Q_DECLARE_METATYPE(Eigen::Vector3d)
 
 namespace {
 
-RobotModel modelNamed(const QString &name)
-{
-    for (const RobotModel &m : sim::SimulatedController::models()) {
-        if (m.name == name)
-            return m;
-    }
-    return RobotModel();
-}
+using simtest::modelNamed;
 
 DhChain chainOf(const RobotModel &m)
 {

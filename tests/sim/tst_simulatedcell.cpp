@@ -1,3 +1,5 @@
+#include "simtesthelpers.h"
+
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/kinematics/cartesianpose.h>
 
@@ -15,29 +17,7 @@ const QString kMeasure = QStringLiteral("sim.tracker.measure");
 const QString kSetNoise = QStringLiteral("sim.tracker.set_noise");
 const QString kLastError = QStringLiteral("move.last_error_with_setting");
 
-QJsonValue command(SimulatedController &c, const QString &name,
-                   const QJsonValue &payload = QJsonValue())
-{
-    static quint64 nextId = 1;
-    mirel::ControllerMessage message;
-    message.id = nextId++;
-    message.kind = mirel::ControllerMessage::Command;
-    message.name = name;
-    message.payload = payload;
-    QJsonValue answer;
-    QEventLoop loop;
-    QObject::connect(&c, &mirel::ControllerLink::answered, &loop,
-                     [&](quint64 id, const QJsonValue &v) {
-                         if (id == message.id) {
-                             answer = v;
-                             loop.quit();
-                         }
-                     });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    c.send(message);
-    loop.exec();
-    return answer;
-}
+using simtest::command;
 
 QJsonArray toJson(const QVector<double> &numbers)
 {

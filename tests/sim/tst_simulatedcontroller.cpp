@@ -1,3 +1,5 @@
+#include "simtesthelpers.h"
+
 #include <sim/controller/simulatedcontroller.h>
 
 #include <QElapsedTimer>
@@ -58,14 +60,7 @@ QVector<double> withLeading(QVector<double> base, const QVector<double> &leading
     return base;
 }
 
-sim::RobotModel modelNamed(const QString &name)
-{
-    for (const sim::RobotModel &m : SimulatedController::models()) {
-        if (m.name == name)
-            return m;
-    }
-    return sim::RobotModel();
-}
+using simtest::modelNamed;
 
 quint64 nextId()
 {

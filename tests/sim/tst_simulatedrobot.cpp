@@ -1,3 +1,5 @@
+#include "simtesthelpers.h"
+
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/kinematics/cartesianpose.h>
 #include <sim/kinematics/dhchain.h>
@@ -27,29 +29,7 @@ constexpr int kUnreachable = -50001;
 constexpr int kLineUnreachable = -50002;
 constexpr int kNotPrepared = -50006;
 
-QJsonValue command(SimulatedController &c, const QString &name,
-                   const QJsonValue &payload = QJsonValue())
-{
-    static quint64 nextId = 1;
-    mirel::ControllerMessage message;
-    message.id = nextId++;
-    message.kind = Kind::Command;
-    message.name = name;
-    message.payload = payload;
-    QJsonValue answer;
-    QEventLoop loop;
-    QObject::connect(&c, &mirel::ControllerLink::answered, &loop,
-                     [&](quint64 id, const QJsonValue &v) {
-                         if (id == message.id) {
-                             answer = v;
-                             loop.quit();
-                         }
-                     });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    c.send(message);
-    loop.exec();
-    return answer;
-}
+using simtest::command;
 
 int errorOf(const QJsonValue &answer)
 {
