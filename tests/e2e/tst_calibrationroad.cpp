@@ -1,3 +1,4 @@
+#include "../calibration/veltratesthelpers.h"
 #include "calibrationtab.h"
 #include "common/common.h"
 #include "interface/interfacemanager.h"
@@ -87,17 +88,7 @@ QPushButton *setupRowButton(QWidget *page, int row)
     return item ? qobject_cast<QPushButton *>(item->widget()) : nullptr;
 }
 
-QString pluginLog()
-{
-    QString text;
-    const QDir dir(QStringLiteral("log/tessel/Veltra"));
-    for (const QString &name : dir.entryList({QStringLiteral("*.log")}, QDir::Files)) {
-        QFile file(dir.filePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(file.readAll());
-    }
-    return text;
-}
+using veltratest::pluginLogText;
 
 } // namespace
 
@@ -199,7 +190,7 @@ void tst_CalibrationRoad::wholeCalibration()
     QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("请检查右侧数据并应用参数"), 15000);
     QVERIFY(sinceResult.isValid());
     QCOMPARE(watcher.count(), 2);
-    const QString log = pluginLog();
+    const QString log = pluginLogText();
     QVERIFY(log.contains("Progress: 8/8"));
     QVERIFY(log.indexOf("Progress: 8/8") < log.indexOf("Enter optimization phase"));
     QVERIFY(QFile::exists(common::workFolder + "/results/calib_results/SN-E2E-001.xlsx"));

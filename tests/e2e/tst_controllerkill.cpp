@@ -1,5 +1,6 @@
 // The calibration's apply against a separate simcontroller process that is killed on the way:
 // during the DH write, between the DH and the zero write, and during the reboot wait.
+#include "../calibration/veltratesthelpers.h"
 #include "calibrationtab.h"
 #include "common/common.h"
 #include "interface/interfacemanager.h"
@@ -56,17 +57,7 @@ QVector<double> numbers(const QJsonValue &array)
     return out;
 }
 
-QString pluginLog()
-{
-    QString text;
-    const QDir dir(QStringLiteral("log/tessel/Veltra"));
-    for (const QString &name : dir.entryList({QStringLiteral("*.log")}, QDir::Files)) {
-        QFile file(dir.filePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(file.readAll());
-    }
-    return text;
-}
+using veltratest::pluginLogText;
 
 quint16 freeLoopbackPort()
 {
@@ -186,7 +177,7 @@ void tst_ControllerKill::killDuringApply()
     const QVector<double> zero = numbers(file["zero_points"]);
     QCOMPARE(zero.size(), 6);
 
-    const int logBefore = pluginLog().size();
+    const int logBefore = pluginLogText().size();
     QSignalSpy confirmed(result, &dhparameterWidget::confirmBtnSingals);
     QSignalSpy down(&tesselInterface(), &tessel::InterfaceManager::sigNetworkDisConnect);
     QTimer::singleShot(killAfterMs, this, [this] { killController(); });
@@ -195,7 +186,7 @@ void tst_ControllerKill::killDuringApply()
     QTRY_VERIFY_WITH_TIMEOUT(!down.isEmpty(), 5000);
 
     // The plug-in says what failed and claims nothing it did not get confirmed.
-    const QString log = pluginLog().mid(logBefore);
+    const QString log = pluginLogText().mid(logBefore);
     QCOMPARE(log.contains("[APPLY][DH_WRITE] SUCCESS"), dhWritten);
     QCOMPARE(log.contains("[APPLY][ZERO_WRITE] SUCCESS"), zeroWritten);
     // The self-closing box of a failed write, shown without blocking.
