@@ -6,16 +6,27 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("pendant"));
+    QCoreApplication::setApplicationName(QStringLiteral("pendant"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PENDANT_VERSION));
 
-    const PendantOptions options = PendantOptions::fromArguments(QApplication::arguments());
-    QTextStream out(stdout);
+    // Help, version and bad arguments need no display: the command line is read before the GUI
+    // exists, so they work on any terminal.
+    PendantOptions options;
+    {
+        const QCoreApplication parsing(argc, argv);
+        options = PendantOptions::fromArguments(QCoreApplication::arguments());
+    }
+    if (!options.printOnly.isEmpty()) {
+        QTextStream(stdout) << options.printOnly;
+        return 0;
+    }
     if (!options.ok) {
-        QTextStream(stderr) << options.error << Qt::endl;
-        return options.error.startsWith(QLatin1String("Usage")) ? 0 : 2;
+        QTextStream(stderr) << "pendant: " << options.error << Qt::endl;
+        return 2;
     }
 
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
     int exitCode = 0;
     {
         PendantSession session(options);

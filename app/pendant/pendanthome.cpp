@@ -1,5 +1,7 @@
 #include "pendanthome.h"
 
+#include <sim/paths/drivepath.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -41,7 +43,8 @@ bool PendantHome::prepare(const QString &home, QString *error, const QString &wo
     QDir().mkpath(QStringLiteral("log"));
     if (workFolderTemplate.isEmpty())
         return true;
-    return installTree(workFolderTemplate, QDir::current().absoluteFilePath(workFolder()), error);
+    return installTree(workFolderTemplate, sim::DrivePath::toLocal(workFolder(), QDir::currentPath()),
+                       error);
 }
 
 bool PendantHome::installTree(const QString &from, const QString &to, QString *error)

@@ -6,7 +6,8 @@
 class PendantHome
 {
 public:
-    // The calibration plug-in's fixed work folder, relative to the home on this platform.
+    // The calibration plug-in's fixed work folder; off Windows the folder of that name below
+    // the home (sim::DrivePath).
     static QString workFolder();
 
     // Creates the folder and its fixed layout, makes it the current directory and installs the

@@ -6,107 +6,164 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 
-PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
+namespace {
+
+QString tr(const char *text)
 {
+    return QCoreApplication::translate("PendantOptions", text);
+}
+
+QString withDefault(const QString &description, const QString &value)
+{
+    return tr("%1 Default: %2").arg(description, value);
+}
+
+// Below this nothing of a page fits; above it no screen exists.
+constexpr int kMinSide = 320;
+constexpr int kMaxSide = 16384;
+
+} // namespace
+
+QSize PendantOptions::parseSize(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})[xX](\\d{1,5})$"));
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch())
+        return QSize();
+    const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
+    if (size.width() < kMinSide || size.height() < kMinSide || size.width() > kMaxSide
+        || size.height() > kMaxSide)
+        return QSize();
+    return size;
+}
+
+PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
+                                             const PendantPaths &paths)
+{
+    PendantOptions options;
+    const QStringList models = sim::SimulatedController::modelNames();
+    const QString defaultHome = PendantPaths::defaultHome();
+    const QString defaultPlugins = paths.pluginDir();
+    const QString defaultTools = paths.workFolderTemplate();
+    const QString size = QStringLiteral("%1x%2").arg(options.windowSize.width())
+                             .arg(options.windowSize.height());
+
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QCoreApplication::translate("PendantOptions", "Teach-pendant emulator with an embedded "
-                                                      "simulated robot controller."));
+    parser.setApplicationDescription(tr("Teach-pendant emulator with an embedded "
+                                        "simulated robot controller."));
     parser.addHelpOption();
-    const QCommandLineOption home(QStringLiteral("home"),
-                                  QCoreApplication::translate("PendantOptions",
-                                                              "Home folder to run in."),
-                                  QStringLiteral("dir"));
-    const QCommandLineOption plugins(QStringLiteral("plugins"),
-                                     QCoreApplication::translate("PendantOptions",
-                                                                 "Folder of plug-in libraries."),
-                                     QStringLiteral("dir"));
+    parser.addVersionOption();
+    const QCommandLineOption home(
+        QStringLiteral("home"),
+        withDefault(tr("Home folder to run in: logs, robot projects and the work folder "
+                       "(Windows drive paths such as D:/VeltraPemba are folders below it)."),
+                    QDir::toNativeSeparators(defaultHome)),
+        QStringLiteral("dir"), defaultHome);
+    const QCommandLineOption plugins(
+        QStringLiteral("plugins"),
+        withDefault(tr("Folder of plug-in libraries."),
+                    defaultPlugins.isEmpty()
+                        ? tr("none found (%1)")
+                              .arg(QDir::toNativeSeparators(
+                                  paths.pluginDirCandidates().join(QStringLiteral(", "))))
+                        : QDir::toNativeSeparators(defaultPlugins)),
+        QStringLiteral("dir"));
     const QCommandLineOption robot(
         QStringLiteral("robot"),
-        QCoreApplication::translate("PendantOptions", "Robot model of the simulated controller: %1.")
-            .arg(sim::SimulatedController::modelNames().join(QStringLiteral(", "))),
-        QStringLiteral("model"), sim::SimulatedController::modelNames().value(0));
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QCoreApplication::translate("PendantOptions", "Save a PNG of the window before quitting."),
-        QStringLiteral("file"));
-    const QCommandLineOption demo(
-        QStringLiteral("demo"),
-        QCoreApplication::translate("PendantOptions",
-                                    "Show every navigation page in turn and save a PNG of each "
-                                    "into this folder, then quit."),
-        QStringLiteral("dir"));
-    const QCommandLineOption quitAfter(
-        QStringLiteral("quit-after"),
-        QCoreApplication::translate("PendantOptions", "Quit this many milliseconds after start."),
-        QStringLiteral("ms"));
+        withDefault(tr("Robot model of the simulated controller: %1.")
+                        .arg(models.join(QStringLiteral(", "))),
+                    models.value(0)),
+        QStringLiteral("model"), models.value(0));
+    const QCommandLineOption windowSize(
+        QStringLiteral("size"),
+        withDefault(tr("Size of the window, a pendant's screen; pages larger than it scroll."),
+                    size),
+        QStringLiteral("WxH"), size);
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        tr("Save a PNG of the window before quitting."),
+                                        QStringLiteral("file"));
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  tr("Show every navigation page in turn and save a PNG of each "
+                                     "into this folder, then quit."),
+                                  QStringLiteral("dir"));
+    const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
+                                       tr("Quit this many milliseconds after start."),
+                                       QStringLiteral("ms"));
     const QCommandLineOption rebootDelay(
         QStringLiteral("reboot-delay"),
-        QCoreApplication::translate("PendantOptions",
-                                    "Milliseconds the simulated controller takes to reboot."),
-        QStringLiteral("ms"), QStringLiteral("1500"));
+        withDefault(tr("Milliseconds the simulated controller takes to reboot."),
+                    QString::number(options.rebootDelayMs)),
+        QStringLiteral("ms"), QString::number(options.rebootDelayMs));
     const QCommandLineOption tools(
         QStringLiteral("tools"),
-        QCoreApplication::translate("PendantOptions",
-                                    "Folder of stand-in external programs to install into the "
-                                    "home's work folder."),
-        QStringLiteral("dir"), QStringLiteral(TESSEL_WORKFOLDER_TEMPLATE));
+        withDefault(tr("Folder of stand-in external programs to install into the "
+                       "home's work folder."),
+                    QDir::toNativeSeparators(defaultTools)),
+        QStringLiteral("dir"), defaultTools);
     const QCommandLineOption controller(
         QStringLiteral("controller"),
-        QCoreApplication::translate("PendantOptions",
-                                    "Use the controller at this address (simcontroller) instead "
-                                    "of the embedded one."),
+        tr("Use the controller at this address (simcontroller) instead of the embedded one."),
         QStringLiteral("address:port"));
-    parser.addOptions(
-        {home, plugins, robot, screenshot, demo, quitAfter, rebootDelay, tools, controller});
+    parser.addOptions({home, plugins, robot, windowSize, screenshot, demo, quitAfter, rebootDelay,
+                       tools, controller});
 
-    PendantOptions options;
-    if (!parser.parse(arguments)) {
+    const auto fail = [&options](const QString &error) {
         options.ok = false;
-        options.error = parser.errorText();
+        options.error = error;
         return options;
-    }
+    };
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
-        options.ok = false;
-        options.error = parser.helpText();
+        options.printOnly = parser.helpText();
         return options;
     }
+    if (parser.isSet(QStringLiteral("version"))) {
+        options.printOnly = QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                           QCoreApplication::applicationVersion());
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(tr("Unexpected argument: %1").arg(parser.positionalArguments().constFirst()));
+
     options.home = parser.value(home);
-    options.pluginDir = parser.value(plugins);
+    options.pluginDir = parser.isSet(plugins) ? parser.value(plugins) : defaultPlugins;
     options.robotModel = parser.value(robot);
     options.screenshot = parser.value(screenshot);
     options.demoDir = parser.value(demo);
     options.toolsDir = parser.value(tools);
     options.controllerAddress = parser.value(controller);
-    if (parser.isSet(controller)
-        && !mirel::ControllerProtocol::parseAddress(options.controllerAddress, nullptr, nullptr)) {
-        options.ok = false;
-        options.error = QCoreApplication::translate("PendantOptions", "Bad controller address: %1")
-                            .arg(options.controllerAddress);
-        return options;
+    if (options.home.isEmpty())
+        return fail(tr("No home folder: give one with --home"));
+    if (options.pluginDir.isEmpty()) {
+        return fail(tr("No plug-in folder: none of %1 exists; give one with --plugins")
+                        .arg(QDir::toNativeSeparators(
+                            paths.pluginDirCandidates().join(QStringLiteral(", ")))));
     }
-    if (!sim::SimulatedController::modelNames().contains(options.robotModel)) {
-        options.ok = false;
-        options.error = QCoreApplication::translate("PendantOptions", "Unknown robot model: %1")
-                            .arg(options.robotModel);
-        return options;
+    if (parser.isSet(controller)
+        && !mirel::ControllerProtocol::parseAddress(options.controllerAddress, nullptr, nullptr))
+        return fail(tr("Bad controller address: %1").arg(options.controllerAddress));
+    if (!models.contains(options.robotModel)) {
+        return fail(tr("Unknown robot model: %1 (models: %2)")
+                        .arg(options.robotModel, models.join(QStringLiteral(", "))));
+    }
+    options.windowSize = parseSize(parser.value(windowSize));
+    if (!options.windowSize.isValid()) {
+        return fail(tr("--size takes WIDTHxHEIGHT, each %1 to %2 pixels, e.g. %3")
+                        .arg(kMinSide)
+                        .arg(kMaxSide)
+                        .arg(size));
     }
     bool number = true;
     if (parser.isSet(quitAfter)) {
         options.quitAfterMs = parser.value(quitAfter).toInt(&number);
-        if (!number || options.quitAfterMs < 0) {
-            options.ok = false;
-            options.error = QCoreApplication::translate("PendantOptions",
-                                                        "--quit-after takes milliseconds");
-            return options;
-        }
+        if (!number || options.quitAfterMs < 0)
+            return fail(tr("--quit-after takes milliseconds"));
     }
     options.rebootDelayMs = parser.value(rebootDelay).toInt(&number);
-    if (!number || options.rebootDelayMs < 0) {
-        options.ok = false;
-        options.error = QCoreApplication::translate("PendantOptions",
-                                                    "--reboot-delay takes milliseconds");
-    }
+    if (!number || options.rebootDelayMs < 0)
+        return fail(tr("--reboot-delay takes milliseconds"));
     return options;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "pendantpaths.h"
+
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -13,11 +16,18 @@ struct PendantOptions
     QString demoDir;
     QString toolsDir; // stand-in external programs for the work folder; empty for none
     QString controllerAddress; // a separate controller "HOST:PORT"; empty for the embedded one
+    QSize windowSize{1280, 800}; // a pendant's screen; the window keeps it
     int quitAfterMs = -1;
     int rebootDelayMs = 1500;
     bool ok = true;
     QString error;
+    // Help or version text: print it and exit successfully without running.
+    QString printOnly;
 
-    // Parses the arguments of QCoreApplication; `ok` false with `error` on a bad value.
-    static PendantOptions fromArguments(const QStringList &arguments);
+    // Parses the command line; `ok` false with `error` on a bad value. Folders not given come
+    // from `paths`. Needs no display, only a QCoreApplication for the help text.
+    static PendantOptions fromArguments(const QStringList &arguments,
+                                        const PendantPaths &paths = PendantPaths::ofApplication());
+    // "1280x800"; an invalid size when the text is not one.
+    static QSize parseSize(const QString &text);
 };

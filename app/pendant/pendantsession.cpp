@@ -69,6 +69,11 @@ bool PendantSession::start()
     const QString tools = m_options.toolsDir.isEmpty()
                               ? QString()
                               : QFileInfo(m_options.toolsDir).absoluteFilePath();
+    // A folder named but missing is a typing error, not an empty pendant.
+    if (!QFileInfo(pluginDir).isDir()) {
+        say(tr("no plug-in folder %1").arg(QDir::toNativeSeparators(pluginDir)));
+        return false;
+    }
     if (!PendantHome::prepare(m_options.home, &error, tools)) {
         say(error);
         return false;
@@ -78,7 +83,7 @@ bool PendantSession::start()
     mirel::ManagerHelper::instance()->settingManager()->setStr(
         QStringLiteral("workspace"), QDir::current().absoluteFilePath(QStringLiteral("workspace")));
 
-    m_window = std::make_unique<PendantWindow>();
+    m_window = std::make_unique<PendantWindow>(m_options.windowSize);
     connect(m_window.get(), &PendantWindow::message, this, &PendantSession::say);
     m_window->show();
 
@@ -102,8 +107,7 @@ bool PendantSession::start()
 
     m_loader = new PluginLoader(nullptr);
     connect(m_loader, &PluginLoader::message, this, &PendantSession::say);
-    if (!pluginDir.isEmpty())
-        m_loader->loadFolder(pluginDir);
+    m_loader->loadFolder(pluginDir);
     m_loader->startModules();
     say(tr("%n plug-in module(s) running", nullptr, m_loader->moduleNames().size()));
 

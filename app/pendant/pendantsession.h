@@ -29,7 +29,7 @@ public:
     explicit PendantSession(const PendantOptions &options, QObject *parent = nullptr);
     ~PendantSession() override;
 
-    // False with a message when the home folder cannot be used.
+    // False with a message when the home or the plug-in folder cannot be used.
     bool start();
 
     PendantWindow *window() const;

@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -39,12 +40,13 @@ void clearLayout(QVBoxLayout *layout)
 
 } // namespace
 
-PendantWindow::PendantWindow(QWidget *parent)
+PendantWindow::PendantWindow(const QSize &size, QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("pendantWindow"));
     setWindowTitle(tr("Teach pendant emulator"));
-    resize(1280, 800);
+    // A pendant's screen does not grow with its pages.
+    setFixedSize(size);
 
     auto *frame = new QWidget(this);
     auto *frameLayout = new QHBoxLayout(frame);
@@ -73,18 +75,34 @@ PendantWindow::PendantWindow(QWidget *parent)
     m_navigation = new QListWidget(body);
     m_navigation->setObjectName(QStringLiteral("navigation"));
     m_navigation->setFixedWidth(180);
-    m_center = new skald::CenterWidget(body);
-    bodyLayout->addWidget(m_navigation);
-    bodyLayout->addWidget(m_center, 1);
-    m_sidePanel = new QTabWidget(body);
+    m_centerScroll = new QScrollArea(body);
+    m_centerScroll->setObjectName(QStringLiteral("centerScroll"));
+    m_centerScroll->setFrameShape(QFrame::NoFrame);
+    m_centerScroll->setWidgetResizable(true);
+    m_center = new skald::CenterWidget(m_centerScroll);
+    m_centerScroll->setWidget(m_center);
+    // The plug-in's page comes first; the robot view and program editor beside it give way
+    // (drag the handle), and start folded away on screens narrower than a pendant's.
+    auto *sides = new QSplitter(Qt::Horizontal, body);
+    sides->setObjectName(QStringLiteral("sideSplitter"));
+    sides->setChildrenCollapsible(true);
+    m_centerScroll->setParent(sides);
+    sides->addWidget(m_centerScroll);
+    m_sidePanel = new QTabWidget(sides);
     m_sidePanel->setObjectName(QStringLiteral("sidePanel"));
-    m_sidePanel->setFixedWidth(320);
+    m_sidePanel->setMinimumWidth(220);
     m_robotView = new RobotView(m_sidePanel);
-    m_robotView->setFixedWidth(300);
     m_sidePanel->addTab(m_robotView, tr("Robot"));
     m_programEditor = new ProgramEditor(m_sidePanel);
     m_sidePanel->addTab(m_programEditor, tr("Program"));
-    bodyLayout->addWidget(m_sidePanel);
+    sides->addWidget(m_sidePanel);
+    sides->setCollapsible(0, false);
+    sides->setStretchFactor(0, 1);
+    sides->setStretchFactor(1, 0);
+    constexpr int kSidePanelWidth = 320;
+    sides->setSizes({size.width(), size.width() >= 1280 ? kSidePanelWidth : 0});
+    bodyLayout->addWidget(m_navigation);
+    bodyLayout->addWidget(sides, 1);
     m_messages = new QPlainTextEdit(splitter);
     m_messages->setObjectName(QStringLiteral("messageArea"));
     m_messages->setReadOnly(true);
@@ -113,6 +131,8 @@ PendantWindow::PendantWindow(QWidget *parent)
         "QListWidget#navigation::item:selected { background-color: #2d5b8a; color: #ffffff; }"
         "QPlainTextEdit#messageArea { background-color: #fbfbf7; border: 1px solid #c8ccd2; }"));
 
+    connect(m_center, &QStackedWidget::currentChanged, this, &PendantWindow::fitCenterToPage);
+    connect(m_center, &skald::CenterWidget::pagesChanged, this, &PendantWindow::fitCenterToPage);
     connect(m_navigation, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem *current) {
                 if (current)
@@ -158,6 +178,11 @@ skald::CenterWidget *PendantWindow::centerArea() const
 skald::StatusBar *PendantWindow::statusArea() const
 {
     return m_status;
+}
+
+QScrollArea *PendantWindow::centerScroll() const
+{
+    return m_centerScroll;
 }
 
 QListWidget *PendantWindow::navigation() const
@@ -291,4 +316,21 @@ void PendantWindow::refreshLinkState()
             mirel::ManagerHelper::instance()->settingManager()->getStr(QStringLiteral("robot"));
         m_robotLabel->setText(up ? robot : QString());
     }
+}
+
+void PendantWindow::fitCenterToPage()
+{
+    // A stacked widget asks for the room of its largest page; the scroll range must follow the
+    // page on show, so the hidden ones are ignored.
+    static const char *const ownPolicy = "pendantOwnSizePolicy";
+    QWidget *current = m_center->currentWidget();
+    for (int i = 0; i < m_center->count(); ++i) {
+        QWidget *page = m_center->widget(i);
+        if (!page->property(ownPolicy).isValid())
+            page->setProperty(ownPolicy, QVariant::fromValue(page->sizePolicy()));
+        page->setSizePolicy(page == current
+                                ? page->property(ownPolicy).value<QSizePolicy>()
+                                : QSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored));
+    }
+    m_center->updateGeometry();
 }

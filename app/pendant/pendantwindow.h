@@ -5,6 +5,7 @@
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
+class QScrollArea;
 class QTabWidget;
 class QVBoxLayout;
 class ProgramEditor;
@@ -22,10 +23,13 @@ class PendantWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit PendantWindow(QWidget *parent = nullptr);
+    // The window keeps `size`, as a pendant's screen does; larger pages scroll.
+    explicit PendantWindow(const QSize &size = QSize(1280, 800), QWidget *parent = nullptr);
     ~PendantWindow() override;
 
     skald::CenterWidget *centerArea() const;
+    // Holds the centre area; scrolls a page larger than the space it has.
+    QScrollArea *centerScroll() const;
     skald::StatusBar *statusArea() const;
     QListWidget *navigation() const;
     QPlainTextEdit *messageArea() const;
@@ -48,8 +52,10 @@ private:
     void scheduleNavigationRefresh();
     void refreshButtons();
     void refreshLinkState();
+    void fitCenterToPage();
 
     skald::CenterWidget *m_center;
+    QScrollArea *m_centerScroll;
     skald::StatusBar *m_status;
     QListWidget *m_navigation;
     QPlainTextEdit *m_messages;

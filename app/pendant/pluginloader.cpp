@@ -4,6 +4,7 @@
 #include <nabuSkald/modulelifecycle.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLibrary>
 
 PluginLoader::PluginLoader(QObject *parent)
@@ -37,11 +38,21 @@ int PluginLoader::loadFolder(const QString &folder)
 bool PluginLoader::loadLibrary(const QString &path)
 {
     auto library = std::make_unique<QLibrary>(path);
+    // A plug-in registers itself while its library loads: what is new afterwards is its own.
+    const QStringList before = skald::bfactory().keys();
     if (!library->load()) {
         emit message(tr("cannot load %1: %2").arg(path, library->errorString()));
         return false;
     }
     emit message(tr("loaded plug-in library %1").arg(QDir::toNativeSeparators(path)));
+    QStringList added = skald::bfactory().keys();
+    for (const QString &name : before)
+        added.removeAll(name);
+    if (added.isEmpty()) {
+        // Also what a library sees whose plug-in name another library has taken already.
+        emit message(tr("%1 registers no new plug-in: none, or only names already taken (%2)")
+                         .arg(QFileInfo(path).fileName(), before.join(QStringLiteral(", "))));
+    }
     m_libraries.push_back(std::move(library));
     return true;
 }

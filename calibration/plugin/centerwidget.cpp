@@ -53,6 +53,7 @@ centerWidget::centerWidget(QWidget *parent)
         if (QAbstractButton *button = navGroup->button(index))
             button->setChecked(true);
         applyNavStyles();
+        fitToCurrentTab();
         // The robot may have changed since the tab was last shown.
         if (index == IsoTab)
             setupisowidget::instance()->loadDefaultIsoPoses();
@@ -65,6 +66,7 @@ centerWidget::centerWidget(QWidget *parent)
     ui->infoNavBtn->setChecked(true);
     ui->stackedWidget->setCurrentIndex(InfoTab);
     applyNavStyles();
+    fitToCurrentTab();
 }
 
 centerWidget::~centerWidget()
@@ -111,4 +113,19 @@ void centerWidget::applyNavStyles()
 {
     for (QPushButton *button : {ui->infoNavBtn, ui->calibNavBtn, ui->isoNavBtn})
         button->setStyleSheet(button->isChecked() ? kCheckedStyle : kUncheckedStyle);
+}
+
+// A stacked widget asks for the room of its largest tab in each direction, so the narrow
+// information tab would be as wide as the calibration tab and that as tall as the information
+// tab. Only the tab on show counts.
+void centerWidget::fitToCurrentTab()
+{
+    QWidget *current = ui->stackedWidget->currentWidget();
+    for (int i = 0; i < ui->stackedWidget->count(); ++i) {
+        QWidget *tab = ui->stackedWidget->widget(i);
+        const QSizePolicy::Policy policy =
+            tab == current ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        tab->setSizePolicy(policy, policy);
+    }
+    ui->stackedWidget->updateGeometry();
 }

@@ -22,6 +22,7 @@ private:
     void placePages();
     void wireCalibrationTab();
     void applyNavStyles();
+    void fitToCurrentTab();
 
     Ui::centerWidget *ui;
     QButtonGroup *navGroup;

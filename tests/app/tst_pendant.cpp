@@ -184,6 +184,7 @@ void tst_Pendant::sessionConnectsShowsMessagesAndSavesScreenshot()
     const QString previous = QDir::currentPath();
     PendantOptions options = PendantOptions::fromArguments({QStringLiteral("pendant")});
     options.home = home.filePath(QStringLiteral("home"));
+    options.pluginDir = home.path();
     options.robotModel = QStringLiteral("SR7-800");
     {
         PendantSession session(options);
@@ -222,6 +223,7 @@ void tst_Pendant::executableRunsOffscreenAndExitsCleanly()
     QVERIFY(dir.isValid());
     const QString shot = dir.filePath(QStringLiteral("pendant.png"));
     const RunResult run = runPendant({QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
+                                      QStringLiteral("--plugins"), dir.path(),
                                       QStringLiteral("--quit-after"), QStringLiteral("400"),
                                       QStringLiteral("--screenshot"), shot});
     QCOMPARE(run.exitCode, 0);
