@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds, prepares the emulator's home folder and starts
 # the teach-pendant emulator on its embedded simulated controller. Without a display it runs
-# the scripted demo offscreen, saves screenshots, says where, and exits.
+# the scripted demo offscreen in the default 1280x800 window, saves screenshots, says where,
+# and exits.
 # Extra arguments go to the emulator (see: build/bin/pendant --help).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -43,8 +43,8 @@ bool PendantHome::prepare(const QString &home, QString *error, const QString &wo
     QDir().mkpath(QStringLiteral("log"));
     if (workFolderTemplate.isEmpty())
         return true;
-    return installTree(workFolderTemplate, sim::DrivePath::toLocal(workFolder(), QDir::currentPath()),
-                       error);
+    const QString target = sim::DrivePath::toLocal(workFolder(), QDir::currentPath());
+    return installTree(workFolderTemplate, target, error);
 }
 
 bool PendantHome::installTree(const QString &from, const QString &to, QString *error)

@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -137,6 +138,8 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
     options.controllerAddress = parser.value(controller);
     if (options.home.isEmpty())
         return fail(tr("No home folder: give one with --home"));
+    if (parser.isSet(plugins) && !QFileInfo(options.pluginDir).isDir())
+        return fail(tr("No plug-in folder %1").arg(QDir::toNativeSeparators(options.pluginDir)));
     if (options.pluginDir.isEmpty()) {
         return fail(tr("No plug-in folder: none of %1 exists; give one with --plugins")
                         .arg(QDir::toNativeSeparators(

@@ -74,7 +74,7 @@ PendantWindow::PendantWindow(const QSize &size, QWidget *parent)
     bodyLayout->setContentsMargins(0, 0, 0, 0);
     m_navigation = new QListWidget(body);
     m_navigation->setObjectName(QStringLiteral("navigation"));
-    m_navigation->setFixedWidth(180);
+    m_navigation->setFixedWidth(170);
     m_centerScroll = new QScrollArea(body);
     m_centerScroll->setObjectName(QStringLiteral("centerScroll"));
     m_centerScroll->setFrameShape(QFrame::NoFrame);
@@ -99,7 +99,7 @@ PendantWindow::PendantWindow(const QSize &size, QWidget *parent)
     sides->setCollapsible(0, false);
     sides->setStretchFactor(0, 1);
     sides->setStretchFactor(1, 0);
-    constexpr int kSidePanelWidth = 320;
+    constexpr int kSidePanelWidth = 240;
     sides->setSizes({size.width(), size.width() >= 1280 ? kSidePanelWidth : 0});
     bodyLayout->addWidget(m_navigation);
     bodyLayout->addWidget(sides, 1);
@@ -267,7 +267,7 @@ void PendantWindow::refreshNavigation()
     for (const auto &entry : entries) {
         auto *item = new QListWidgetItem(entry.first, m_navigation);
         item->setData(kNavRole, entry.second);
-        item->setSizeHint(QSize(170, 44));
+        item->setSizeHint(QSize(160, 44));
         // An entry whose page is gone cannot be shown.
         if (!m_center->page(entry.second))
             item->setFlags(item->flags() & ~Qt::ItemIsEnabled);

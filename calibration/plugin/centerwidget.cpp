@@ -10,7 +10,9 @@
 #include "pages/infowidget.h"
 #include "pages/setupwidget.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
+#include <QEvent>
 
 namespace {
 
@@ -62,6 +64,8 @@ centerWidget::centerWidget(QWidget *parent)
     common::workFolder = QStringLiteral("D:/VeltraPemba");
     placePages();
     wireCalibrationTab();
+    for (QWidget *tab : {ui->tab1, ui->tab2})
+        tab->installEventFilter(this);
 
     ui->infoNavBtn->setChecked(true);
     ui->stackedWidget->setCurrentIndex(InfoTab);
@@ -128,4 +132,38 @@ void centerWidget::fitToCurrentTab()
         tab->setSizePolicy(policy, policy);
     }
     ui->stackedWidget->updateGeometry();
+}
+
+bool centerWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Resize || type == QEvent::LayoutRequest) {
+        if (watched == ui->tab1)
+            arrangeCards(ui->tab1, ui->tab1_main_layout);
+        else if (watched == ui->tab2)
+            arrangeCards(ui->tab2, ui->tab2_main_layout);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The two cards of a tab stand side by side where they fit and one above the other where they
+// do not, so a narrow screen scrolls down rather than across. The tab asks only for the width of
+// its widest card; the arrangement follows the width it is given.
+void centerWidget::arrangeCards(QWidget *tab, QBoxLayout *layout)
+{
+    const QMargins margins = layout->contentsMargins();
+    int sideBySide = margins.left() + margins.right();
+    int stacked = 0;
+    for (int i = 0; i < layout->count(); ++i) {
+        const int width = layout->itemAt(i)->minimumSize().width();
+        sideBySide += width + (i > 0 ? qMax(0, layout->spacing()) : 0);
+        stacked = qMax(stacked, width);
+    }
+    stacked += margins.left() + margins.right();
+    if (tab->minimumWidth() != stacked)
+        tab->setMinimumWidth(stacked);
+    const QBoxLayout::Direction direction =
+        tab->width() >= sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+    if (layout->direction() != direction)
+        layout->setDirection(direction);
 }

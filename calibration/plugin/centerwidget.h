@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QBoxLayout;
 class QButtonGroup;
 
 namespace Ui {
@@ -18,11 +19,15 @@ public:
     explicit centerWidget(QWidget *parent = nullptr);
     ~centerWidget() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void placePages();
     void wireCalibrationTab();
     void applyNavStyles();
     void fitToCurrentTab();
+    static void arrangeCards(QWidget *tab, QBoxLayout *layout);
 
     Ui::centerWidget *ui;
     QButtonGroup *navGroup;

@@ -1,6 +1,8 @@
 #include "drivepath.h"
 
 #include <QDir>
+#include <QRegularExpression>
+#include <QStringList>
 
 namespace sim {
 
@@ -26,12 +28,20 @@ QString DrivePath::mapBelow(const QString &path, const QString &root)
 {
     if (!isDrivePath(path))
         return path;
-    QString rest = path.mid(2);
-    rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    // Cleaned as an absolute path: "..", as on a real drive, stops at the drive's top and never
-    // leaves the root.
-    rest = QDir::cleanPath(QLatin1Char('/') + rest);
-    const QString relative = path.left(2) + (rest == QLatin1String("/") ? QString() : rest);
+    // "..", as on a real drive, stops at the drive's top and never leaves the root.
+    QStringList folders;
+    const QStringList parts = path.mid(2).split(QRegularExpression(QStringLiteral("[/\\\\]")),
+                                                Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        if (part == QLatin1String("..")) {
+            if (!folders.isEmpty())
+                folders.removeLast();
+        } else if (part != QLatin1String(".")) {
+            folders.append(part);
+        }
+    }
+    folders.prepend(path.left(2));
+    const QString relative = folders.join(QLatin1Char('/'));
     return root.isEmpty() ? relative : QDir(root).filePath(relative);
 }
 

@@ -70,6 +70,7 @@ private slots:
     void options();
     void loaderReportsWhatItCannotLoad();
     void loaderCreatesModulesAndDrivesTheirLifecycle();
+    void loaderNamesALibraryWhosePluginNameIsTaken();
     void sessionConnectsShowsMessagesAndSavesScreenshot();
     void executableRunsOffscreenAndExitsCleanly();
     void executableDemoShowsEveryPage();
@@ -175,6 +176,27 @@ void tst_Pendant::loaderCreatesModulesAndDrivesTheirLifecycle()
     QCOMPARE(recordedCalls().last(), QStringLiteral("detach"));
     QVERIFY(!window.centerArea()->page(QStringLiteral("sample.page")));
     QTRY_VERIFY(!window.findChild<QPushButton *>(QStringLiteral("phy.sample.keys.0.0")));
+}
+
+void tst_Pendant::loaderNamesALibraryWhosePluginNameIsTaken()
+{
+    // A second copy of a plug-in registers the name the first took.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QFileInfoList originals =
+        QDir(QStringLiteral(SAMPLE_PLUGIN_DIR)).entryInfoList(QDir::Files);
+    QCOMPARE(originals.size(), 1);
+    const QString copy = dir.filePath(QStringLiteral("libsamplecopy.so"));
+    QVERIFY(QFile::copy(originals.constFirst().absoluteFilePath(), copy));
+
+    PluginLoader loader;
+    QSignalSpy messages(&loader, &PluginLoader::message);
+    QVERIFY(loader.loadLibrary(originals.constFirst().absoluteFilePath()));
+    QVERIFY(loader.loadLibrary(copy));
+    QVERIFY2(messages.last().at(0).toString().startsWith(
+                 QStringLiteral("libsamplecopy.so registers no new plug-in")),
+             qPrintable(messages.last().at(0).toString()));
+    QVERIFY(messages.last().at(0).toString().contains(QStringLiteral("Sample")));
 }
 
 void tst_Pendant::sessionConnectsShowsMessagesAndSavesScreenshot()
