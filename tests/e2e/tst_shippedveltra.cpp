@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,9 +72,9 @@ QString cellText(QWidget *card, const char *layout, int row, int column)
     return label ? label->text() : QStringLiteral("<no label>");
 }
 
-// Every visible text of a card's table that its label cannot show whole, and not elided with
-// the whole text as tool tip either.
-QStringList clippedTexts(QWidget *card)
+// Every visible text of a card's table that its label cannot show whole once scrolled into
+// view, and not elided with the whole text as tool tip either.
+QStringList clippedTexts(QWidget *card, QScrollArea *scroll)
 {
     QStringList clipped;
     auto *grid = card->findChild<QGridLayout *>(QStringLiteral("tableLayout"));
@@ -89,6 +90,7 @@ QStringList clippedTexts(QWidget *card)
             if (!label->isVisible() || text.isEmpty() || label->toolTip() == text)
                 continue;
             const int needed = label->fontMetrics().horizontalAdvance(text);
+            scroll->ensureWidgetVisible(label, 0, 0);
             const int shown = label->visibleRegion().boundingRect().width();
             if (shown < needed)
                 clipped << QStringLiteral("%1 (%2 of %3 px)").arg(text).arg(shown).arg(needed);
@@ -182,11 +184,12 @@ void tst_ShippedVeltra::informationShowsEveryStep()
     PendantWindow *window = m_session->window();
     const QSize initial = window->size();
     for (const int width : {initial.width(), initial.width() + 150, initial.width() + 400}) {
-        window->resize(width, initial.height());
+        window->setFixedSize(width, initial.height());
         QTest::qWait(100);
         for (const char *name : {"usageLabel", "modeIntroLabel", "versionValueLabel"}) {
             auto *label = find<QLabel>("infoWidget", name);
             QVERIFY(label && label->isVisible());
+            window->centerScroll()->ensureWidgetVisible(label, 0, 0);
             const int needed = label->heightForWidth(label->contentsRect().width());
             const QRect shown = label->visibleRegion().boundingRect();
             QVERIFY2(shown.height() >= needed && shown.width() == label->width(),
@@ -198,7 +201,7 @@ void tst_ShippedVeltra::informationShowsEveryStep()
         }
     }
     QVERIFY(find<QLabel>("infoWidget", "usageLabel")->text().contains(QStringLiteral("步骤 5")));
-    window->resize(initial);
+    window->setFixedSize(initial);
 }
 
 void tst_ShippedVeltra::wholeCalibrationWithAutomaticApply()
@@ -258,15 +261,16 @@ void tst_ShippedVeltra::wholeCalibrationWithAutomaticApply()
 
     // Those values are read whole, at the size the emulator's window takes and wider.
     const QSize initial = m_session->window()->size();
+    QScrollArea *scroll = m_session->window()->centerScroll();
     for (const int width : {initial.width(), initial.width() + 150, initial.width() + 400}) {
-        m_session->window()->resize(width, initial.height());
+        m_session->window()->setFixedSize(width, initial.height());
         QTest::qWait(100);
-        const QStringList clipped = clippedTexts(setup) + clippedTexts(result);
+        const QStringList clipped = clippedTexts(setup, scroll) + clippedTexts(result, scroll);
         QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("at window width %1: %2")
                                                    .arg(m_session->window()->width())
                                                    .arg(clipped.join(QStringLiteral(", ")))));
     }
-    m_session->window()->resize(initial);
+    m_session->window()->setFixedSize(initial);
 }
 
 void tst_ShippedVeltra::wholeIsoTest()
