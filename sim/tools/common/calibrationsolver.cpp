@@ -47,8 +47,30 @@ bool CalibrationSolver::setConstraints(const QJsonArray &constraints, QString *e
     return true;
 }
 
+// The controller offers no read of its zero offsets, but it computes the flange from them:
+// fitting only the zero offsets to its own positions finds them exactly (those that move the
+// flange), so that a held or locked zero offset is written back as the controller had it.
+QVector<double> CalibrationSolver::configuredZeroOffsets(const QVector<CalibPose> &poses) const
+{
+    IdentificationProblem configured(m_dh, QVector<double>(m_axes, 0.0), m_axes);
+    for (int joint = 0; joint < m_axes; ++joint)
+        configured.setFree(configured.zeroIndex(joint), true);
+    for (const CalibPose &pose : poses)
+        configured.measurements.append(PoseMeasurement{pose.jointsDeg, pose.commandedMm});
+    const IdentificationResult fit = Identifier::identify(configured);
+    return fit.error.isEmpty() ? fit.zeroOffsetsDeg : QVector<double>(m_axes, 0.0);
+}
+
 bool CalibrationSolver::solve(const QVector<CalibPose> &identification, QString *error)
 {
+    IdentificationProblem problem(m_dh, configuredZeroOffsets(identification), m_axes);
+    if (!problem.isValid()) {
+        *error = QStringLiteral("no robot model to identify");
+        return false;
+    }
+    for (int i = 0; i < problem.parameterCount(); ++i)
+        problem.setFree(i, m_problem.isFree(i));
+    m_problem = problem;
     m_problem.measurements = readingsOf(identification);
     m_result = Identifier::identify(m_problem);
     if (!m_result.error.isEmpty()) {

@@ -53,6 +53,7 @@ public:
     QJsonObject resultJson(const QVector<CalibPose> &validation, bool production) const;
 
 private:
+    QVector<double> configuredZeroOffsets(const QVector<CalibPose> &poses) const;
     QJsonObject dhParametersJson() const;
 
     QVector<double> m_dh;
