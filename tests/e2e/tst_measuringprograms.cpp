@@ -369,7 +369,8 @@ void tst_MeasuringPrograms::isoResultsSavedAndDeleted()
 void tst_MeasuringPrograms::refusedRun_data()
 {
     QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("request"); // "", "broken", "no-iso", "closed-port", "far-pose"
+    // "" for none, else "good" or one fault: "broken", "no-iso", "closed-port", "no-ip", "far-pose"
+    QTest::addColumn<QString>("request");
     QTest::addColumn<bool>("withPath");
     QTest::addColumn<QString>("message");
     QTest::newRow("no --path") << kCalibCollector << "good" << false << "--path";
@@ -377,6 +378,8 @@ void tst_MeasuringPrograms::refusedRun_data()
     QTest::newRow("request not JSON") << kCalibCollector << "broken" << true << "no JSON";
     QTest::newRow("no controller") << kCalibCollector << "closed-port" << true
                                    << "cannot reach the controller";
+    QTest::newRow("no controller named") << kCalibCollector << "no-ip" << true
+                                         << "names no controller";
     QTest::newRow("ISO without settings") << kIsoCollector << "no-iso" << true
                                           << "no ISO settings";
     QTest::newRow("ISO pose out of reach") << kIsoCollector << "far-pose" << true
@@ -392,10 +395,11 @@ void tst_MeasuringPrograms::refusedRun()
     QFETCH(QString, request);
     QFETCH(bool, withPath);
     QFETCH(QString, message);
-    const QString address =
-        request == QLatin1String("closed-port")
-            ? QStringLiteral("127.0.0.1:%1").arg(closedPort())
-            : m_server->addressText();
+    QString address = m_server->addressText();
+    if (request == QLatin1String("closed-port"))
+        address = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+    else if (request == QLatin1String("no-ip"))
+        address.clear();
     if (!request.isEmpty())
         QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, address));
     const QString path = CalibRequestFile::filePath(m_work);

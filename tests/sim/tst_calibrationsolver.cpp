@@ -108,6 +108,12 @@ void tst_CalibrationSolver::appliedResultMakesTheRobotAccurate()
         QCOMPARE(joint.value(QStringLiteral("theta_offset")).toDouble(),
                  m.dh.at(4 * k + 3) + zero.at(k));
     }
+    // A production run carries the same set as its second one, complete as the pendant needs.
+    const QJsonObject product =
+        solver.resultJson(validation, true).value(QStringLiteral("product_result")).toObject();
+    QCOMPARE(product.value(QStringLiteral("dh_parameters")).toObject(), joints);
+    QCOMPARE(product.value(QStringLiteral("zero_points")).toArray(), zeroPoints);
+    QVERIFY(!result.contains(QStringLiteral("product_result")));
     if (thetaLocked >= 0) {
         QVERIFY(std::abs(zero.at(thetaLocked) - configuredZero.at(thetaLocked)) < 1e-9);
         return;

@@ -141,6 +141,8 @@ int main(int argc, char *argv[])
     CalibRequest request;
     if (!request.read(folder.root(), &error))
         return failTool(ExitBadRequest, error);
+    if (request.controllerAddress().isEmpty())
+        return failTool(ExitBadRequest, QStringLiteral("the request names no controller"));
     const int identificationCount = arguments.number(QStringLiteral("poses"), 60, 10, 1000);
     const int validationCount = arguments.number(QStringLiteral("validation-poses"), 20, 1, 1000);
 

@@ -44,6 +44,8 @@ int main(int argc, char *argv[])
     CalibRequest request;
     if (!request.read(folder.root(), &error) || !request.readIsoConfig(&error))
         return failTool(ExitBadRequest, error);
+    if (request.controllerAddress().isEmpty())
+        return failTool(ExitBadRequest, QStringLiteral("the request names no controller"));
     const int cycles = request.isoCycles();
     // The repeatability is a spread: one reading per pose has none.
     if (cycles < 2)

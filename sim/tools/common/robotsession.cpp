@@ -71,10 +71,6 @@ RobotSession::RobotSession(QObject *parent)
 
 bool RobotSession::open(const QString &address, QString *error)
 {
-    if (address.isEmpty()) {
-        *error = QStringLiteral("the request names no controller (\"robot_profile\".\"ip\")");
-        return false;
-    }
     if (!m_client->connectTo(address)) {
         *error = QStringLiteral("cannot reach the controller at %1").arg(address);
         return false;
