@@ -206,7 +206,7 @@ bool tst_MeasuringPrograms::writeRequest(const QString &model, bool lockDefaultC
 Run tst_MeasuringPrograms::runIso()
 {
     const QStringList arguments{QStringLiteral("--path"), m_work};
-    const Run collect = runProgram(kIsoCollector, arguments);
+    Run collect = runProgram(kIsoCollector, arguments);
     if (collect.exitCode != 0
         || !collect.out.contains(QStringLiteral("[ROUND] %1/%1").arg(kIsoCycles)))
         return collect;
