@@ -54,10 +54,14 @@ bool readVector(const QJsonObject &xyz, Eigen::Vector3d *out)
     return true;
 }
 
+// The controller's answers and updates keep flowing meanwhile.
 void pause(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(ms);
     loop.exec();
 }
 
