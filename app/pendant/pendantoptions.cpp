@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr double kDemoMotionPace = 100.0;
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("PendantOptions", text);
@@ -97,10 +99,15 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
         withDefault(tr("Milliseconds the simulated controller takes to reboot."),
                     QString::number(options.rebootDelayMs)),
         QStringLiteral("ms"), QString::number(options.rebootDelayMs));
+    const QCommandLineOption pace(
+        QStringLiteral("motion-pace"),
+        withDefault(tr("How many times faster than real time the simulated robot moves."),
+                    tr("1, with --demo %1").arg(kDemoMotionPace)),
+        QStringLiteral("factor"));
     const QCommandLineOption tools(
         QStringLiteral("tools"),
-        withDefault(tr("Folder of stand-in external programs to install into the "
-                       "home's work folder."),
+        withDefault(tr("Folder of the measuring programs to install into the home's work "
+                       "folder."),
                     QDir::toNativeSeparators(defaultTools)),
         QStringLiteral("dir"), defaultTools);
     const QCommandLineOption controller(
@@ -108,7 +115,7 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
         tr("Use the controller at this address (simcontroller) instead of the embedded one."),
         QStringLiteral("address:port"));
     parser.addOptions({home, plugins, robot, windowSize, screenshot, demo, quitAfter, rebootDelay,
-                       tools, controller});
+                       pace, tools, controller});
 
     const auto fail = [&options](const QString &error) {
         options.ok = false;
@@ -168,5 +175,11 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
     options.rebootDelayMs = parser.value(rebootDelay).toInt(&number);
     if (!number || options.rebootDelayMs < 0)
         return fail(tr("--reboot-delay takes milliseconds"));
+    // The demo measures a whole calibration and ISO test in seconds.
+    options.motionPace = parser.isSet(pace) ? parser.value(pace).toDouble(&number)
+                         : options.demoDir.isEmpty() ? 1.0
+                                                     : kDemoMotionPace;
+    if (!number || !(options.motionPace > 0))
+        return fail(tr("--motion-pace takes a factor above 0"));
     return options;
 }

@@ -19,6 +19,7 @@ struct PendantOptions
     QSize windowSize{1280, 800}; // a pendant's screen; the window keeps it
     int quitAfterMs = -1;
     int rebootDelayMs = 1500;
+    double motionPace = 1.0; // how many times faster than real time the simulated robot moves
     bool ok = true;
     QString error;
     // Help or version text: print it and exit successfully without running.

@@ -65,7 +65,7 @@ void tst_DrivePath::reportCopierFollowsTheRule_data()
     QTest::newRow("slash") << QByteArray("D:/VeltraReport");
 }
 
-// The stand-in ISO result copier runs in the emulator's home and makes the report folder there.
+// The ISO result copier runs in the emulator's home and makes the report folder there.
 void tst_DrivePath::reportCopierFollowsTheRule()
 {
     QFETCH(QByteArray, savePath);
@@ -75,9 +75,18 @@ void tst_DrivePath::reportCopierFollowsTheRule()
     QVERIFY(QDir().mkpath(work));
     QFile request(QDir(work).filePath(QStringLiteral("calibInfo.json")));
     QVERIFY(request.open(QIODevice::WriteOnly));
+    QByteArray poses;
+    for (int k = 1; k <= 5; ++k)
+        poses += QByteArray(k > 1 ? ", " : "") + "\"point" + QByteArray::number(k)
+                 + "\": [400, 0, 400, 180, 0, 180]";
     request.write("{\n    \"iso_config\": {\n        \"save_path\": \"" + savePath
-                  + "\"\n    }\n}\n");
+                  + "\",\n        \"iso_poses\": {" + poses + "}\n    }\n}\n");
     request.close();
+    // The copier saves an ISO run's report; only its presence matters here.
+    QVERIFY(QDir(work).mkpath(QStringLiteral("results/iso_results")));
+    QFile report(QDir(work).filePath(QStringLiteral("results/iso_results/iso_report.xlsx")));
+    QVERIFY(report.open(QIODevice::WriteOnly));
+    report.close();
 
     QProcess copier;
     copier.setWorkingDirectory(home.path());
