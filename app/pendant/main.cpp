@@ -1,3 +1,4 @@
+#include "pendantlanguage.h"
 #include "pendantoptions.h"
 #include "pendantsession.h"
 
@@ -15,6 +16,10 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << options.error << Qt::endl;
         return options.error.startsWith(QLatin1String("Usage")) ? 0 : 2;
     }
+
+    PendantLanguage language(&app);
+    if (!language.apply(options.language))
+        QTextStream(stderr) << "pendant: translations missing; texts stay as written" << Qt::endl;
 
     int exitCode = 0;
     {

@@ -60,6 +60,13 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
         QStringLiteral("address:port"));
     parser.addOptions(
         {home, plugins, robot, screenshot, demo, quitAfter, rebootDelay, tools, controller});
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        QCoreApplication::translate("PendantOptions",
+                                    "Language of the window and the plug-ins: en or zh (default: "
+                                    "English on an English system, Chinese otherwise)."),
+        QStringLiteral("language"));
+    parser.addOption(lang);
 
     PendantOptions options;
     if (!parser.parse(arguments)) {
@@ -84,6 +91,13 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
         options.ok = false;
         options.error = QCoreApplication::translate("PendantOptions", "Bad controller address: %1")
                             .arg(options.controllerAddress);
+        return options;
+    }
+    options.language = parser.value(lang);
+    if (parser.isSet(lang) && options.language != QLatin1String("en")
+        && options.language != QLatin1String("zh")) {
+        options.ok = false;
+        options.error = QCoreApplication::translate("PendantOptions", "--lang takes en or zh");
         return options;
     }
     if (!sim::SimulatedController::modelNames().contains(options.robotModel)) {

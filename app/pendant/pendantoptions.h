@@ -13,6 +13,7 @@ struct PendantOptions
     QString demoDir;
     QString toolsDir; // stand-in external programs for the work folder; empty for none
     QString controllerAddress; // a separate controller "HOST:PORT"; empty for the embedded one
+    QString language; // "en" or "zh"; empty to follow the system's locale
     int quitAfterMs = -1;
     int rebootDelayMs = 1500;
     bool ok = true;
