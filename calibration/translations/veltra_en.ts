@@ -501,11 +501,11 @@ Auto mode: no manual review; the plug-in checks whether the result meets the req
     </message>
     <message>
         <source>全选</source>
-        <translation>All</translation>
+        <translation>Select all</translation>
     </message>
     <message>
         <source>全不选</source>
-        <translation>None</translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>全参</source>
