@@ -553,7 +553,7 @@ Auto mode: no manual review; the plug-in checks whether the result meets the req
     </message>
     <message>
         <source>密码解锁参数</source>
-        <translation>Enter the password to unlock the parameters.</translation>
+        <translation>Unlock the DH parameters:</translation>
     </message>
     <message>
         <source>密码</source>
