@@ -11,7 +11,8 @@ function(add_unit_test)
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBS})
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-    set(_env "QT_QPA_PLATFORM=offscreen")
+    # Tests find widgets by their Chinese texts: the plug-ins must not follow a developer's locale.
+    set(_env "QT_QPA_PLATFORM=offscreen" "LC_ALL=C.UTF-8" "LANGUAGE=")
     if(TESSEL_SANITIZE)
         list(APPEND _env "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
                          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")

@@ -11,6 +11,7 @@ packages=(
     nlohmann-json3-dev libeigen3-dev
     libbenchmark-dev libspdlog-dev libceres-dev libxlsxwriter-dev
     fonts-wqy-microhei fonts-symbola
+    qttools5-dev-tools qttools5-dev qttranslations5-l10n
 )
 for arg in "$@"; do
     case "$arg" in

@@ -1,3 +1,4 @@
+#include "pendantlanguage.h"
 #include "pendantoptions.h"
 #include "pendantsession.h"
 
@@ -27,6 +28,10 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QTextStream out(stdout);
+    PendantLanguage language(&app);
+    if (!language.apply(options.language))
+        QTextStream(stderr) << "pendant: translations missing; texts stay as written" << Qt::endl;
+
     int exitCode = 0;
     {
         PendantSession session(options);

@@ -116,6 +116,12 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
         QStringLiteral("address:port"));
     parser.addOptions({home, plugins, robot, windowSize, screenshot, demo, quitAfter, rebootDelay,
                        pace, tools, controller});
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        withDefault(tr("Language of the window and the plug-ins: en or zh."),
+                    tr("English on an English system, Chinese otherwise")),
+        QStringLiteral("language"));
+    parser.addOption(lang);
 
     const auto fail = [&options](const QString &error) {
         options.ok = false;
@@ -165,6 +171,11 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
                         .arg(kMinSide)
                         .arg(kMaxSide)
                         .arg(size));
+    }
+    options.language = parser.value(lang);
+    if (parser.isSet(lang) && options.language != QLatin1String("en")
+        && options.language != QLatin1String("zh")) {
+        return fail(tr("--lang takes en or zh"));
     }
     bool number = true;
     if (parser.isSet(quitAfter)) {

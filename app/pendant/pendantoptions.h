@@ -17,6 +17,7 @@ struct PendantOptions
     QString toolsDir; // stand-in external programs for the work folder; empty for none
     QString controllerAddress; // a separate controller "HOST:PORT"; empty for the embedded one
     QSize windowSize{1280, 800}; // a pendant's screen; the window keeps it
+    QString language; // "en" or "zh"; empty to follow the system's locale
     int quitAfterMs = -1;
     int rebootDelayMs = 1500;
     double motionPace = 1.0; // how many times faster than real time the simulated robot moves

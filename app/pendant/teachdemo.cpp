@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -122,7 +123,10 @@ bool TeachDemo::runStep(int index, QString *detail)
         if (!press(QStringLiteral("checkMoveBtn"), detail))
             return false;
         *detail = status();
-        return status().contains(QStringLiteral("possible"));
+        // The page speaks the operator's language: compare with its own catalogue's verdict.
+        return status()
+               == QCoreApplication::translate("tessel::Teach", "Move %1 -> %2 possible")
+                      .arg(kSecond, kFirst);
     }
     case 4:
         if (!moveTo(kFirst, true, detail) || !moveTo(kSecond, false, detail))

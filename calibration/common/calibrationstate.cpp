@@ -1,5 +1,7 @@
 #include "calibrationstate.h"
 
+#include <QCoreApplication>
+
 namespace common {
 
 QString workFolder;
@@ -28,7 +30,12 @@ QVector<QVector<double>> defaultIsoPoses;
 QVector<QVector<double>> isoPoses;
 const QStringList isoPointNames = {QStringLiteral("P1"), QStringLiteral("P2"),
                                    QStringLiteral("P3"), QStringLiteral("P4"),
-                                   QStringLiteral("P5(中心点)")};
+                                   QStringLiteral(QT_TRANSLATE_NOOP("common", "P5(中心点)"))};
+
+QString isoPointCaption(int index)
+{
+    return QCoreApplication::translate("common", isoPointNames.value(index).toUtf8().constData());
+}
 
 QString jointName(int index)
 {

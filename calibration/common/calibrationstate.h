@@ -33,6 +33,8 @@ extern int isoSampleTimes;
 extern QVector<QVector<double>> defaultIsoPoses;
 extern QVector<QVector<double>> isoPoses;
 extern const QStringList isoPointNames; // "P1" ... "P4", "P5(中心点)"
+// The caption of ISO point `index` (0-based) in the operator's language.
+QString isoPointCaption(int index);
 
 // The caption of joint row `index` (0-based): "J1" ... "J10", then "J11" and on.
 QString jointName(int index);

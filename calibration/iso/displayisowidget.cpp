@@ -94,7 +94,7 @@ void displayisowidget::setupUi()
         gridLayout->addWidget(header, 0, c);
     }
     for (int k = 1; k <= kPoints; ++k) {
-        auto *caption = new QLabel(common::isoPointNames[k - 1], this);
+        auto *caption = new QLabel(common::isoPointCaption(k - 1), this);
         caption->setAlignment(Qt::AlignCenter);
         caption->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         caption->setStyleSheet(kHeaderStyle);

@@ -149,7 +149,7 @@ void setupisowidget::setupUi()
     defaultCheckBox->setChecked(true);
     defaultLayout->addWidget(defaultCheckBox, 0, 1);
     for (int k = 1; k <= kPoints; ++k) {
-        defaultLayout->addWidget(makePointCaption(common::isoPointNames[k - 1], this), k, 0);
+        defaultLayout->addWidget(makePointCaption(common::isoPointCaption(k - 1), this), k, 0);
         for (int j = 1; j <= kValues; ++j) {
             QLabel *value = makeDefaultValue(QString(), this);
             value->setEnabled(false);
@@ -171,7 +171,7 @@ void setupisowidget::setupUi()
     clearCustomBtn->setObjectName(QStringLiteral("clearCustomBtn"));
     customizeLayout->addWidget(clearCustomBtn, 0, 5, 1, 2, Qt::AlignRight);
     for (int k = 1; k <= kPoints; ++k)
-        customizeLayout->addWidget(makePointCaption(common::isoPointNames[k - 1], this), k, 0);
+        customizeLayout->addWidget(makePointCaption(common::isoPointCaption(k - 1), this), k, 0);
     makeCustomEdits();
     for (QGridLayout *grid : {defaultLayout, customizeLayout}) {
         for (int r = 0; r <= kPoints; ++r)
@@ -340,7 +340,7 @@ void setupisowidget::saveFivePoints()
                 if (text.isEmpty()) {
                     QMessageBox::warning(this, tr("Warning"),
                                          tr("%1 的第 %2 个值为空，请输入自定义点位")
-                                             .arg(common::isoPointNames[k])
+                                             .arg(common::isoPointCaption(k))
                                              .arg(j + 1),
                                          QMessageBox::Ok);
                     return;

@@ -7,43 +7,36 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-// The dialog belongs to the setup page; its texts are translated there.
-QString trPage(const char *text)
-{
-    return QCoreApplication::translate("setupWidget", text);
-}
-
-} // namespace
-
+// The dialog belongs to the setup page; its texts are translated in the page's context, spelled
+// out at each call so that lupdate finds them.
 PasswordDialog::PasswordDialog(QWidget *parent)
     : QDialog(parent)
     , m_passwordEdit(new QLineEdit(this))
 {
     setObjectName(QStringLiteral("passwordDialog"));
-    setWindowTitle(trPage("输入解锁密码"));
+    setWindowTitle(QCoreApplication::translate("setupWidget", "输入解锁密码"));
     setFixedSize(300, 120);
     setModal(true);
 
     auto *layout = new QVBoxLayout(this);
     layout->setObjectName(QStringLiteral("passwordLayout"));
-    auto *label = new QLabel(trPage("密码解锁参数"), this);
+    auto *label =
+        new QLabel(QCoreApplication::translate("setupWidget", "密码解锁参数"), this);
     label->setObjectName(QStringLiteral("passwordLabel"));
     layout->addWidget(label);
 
     m_passwordEdit->setObjectName(QStringLiteral("passwordLineEdit"));
     m_passwordEdit->setEchoMode(QLineEdit::Password);
-    m_passwordEdit->setPlaceholderText(trPage("密码"));
+    m_passwordEdit->setPlaceholderText(QCoreApplication::translate("setupWidget", "密码"));
     layout->addWidget(m_passwordEdit);
 
     auto *buttons = new QHBoxLayout();
     buttons->setObjectName(QStringLiteral("passwordButtonLayout"));
-    auto *okBtn = new QPushButton(trPage("确定"), this);
+    auto *okBtn = new QPushButton(QCoreApplication::translate("setupWidget", "确定"), this);
     okBtn->setObjectName(QStringLiteral("okBtn"));
     // Return in the field means "确定", so the check runs for it too.
     okBtn->setDefault(true);
-    auto *cancelBtn = new QPushButton(trPage("取消"), this);
+    auto *cancelBtn = new QPushButton(QCoreApplication::translate("setupWidget", "取消"), this);
     cancelBtn->setObjectName(QStringLiteral("cancelBtn"));
     cancelBtn->setAutoDefault(false);
     buttons->addWidget(okBtn);

@@ -6,6 +6,7 @@
 #include "common/calibrationstate.h"
 #include "interface/interfacemanager.h"
 #include "plugin/pluginregister.h"
+#include "ui/catalogtranslator.h"
 #include "ui/pluginui.h"
 
 #include <QDebug>
@@ -32,6 +33,8 @@ const bool registered = [] {
 Veltra::Veltra(QObject *parent)
     : PluginBase(parent)
 {
+    // Chinese is the source language: no catalogue for it, the texts stay as written.
+    CatalogTranslator::install(QStringLiteral("veltra"));
 }
 
 void Veltra::init()

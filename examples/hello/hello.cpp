@@ -4,6 +4,7 @@
 #include "log/logline.h"
 #include "log/qflog.h"
 #include "plugin/pluginregister.h"
+#include "ui/catalogtranslator.h"
 #include "ui/pluginui.h"
 
 #include <QJsonDocument>
@@ -36,6 +37,8 @@ const bool registered = [] {
 Hello::Hello(QObject *parent)
     : PluginBase(parent)
 {
+    // Before the first tr(): the label already shows in the host's language.
+    CatalogTranslator::install(QStringLiteral("hello"));
     setPluginLabel(tr("Hello"));
 }
 

@@ -2,6 +2,7 @@
 
 #include "interface/interfacemanager.h"
 #include "plugin/pluginregister.h"
+#include "ui/catalogtranslator.h"
 #include "ui/pluginui.h"
 
 #include <QCheckBox>
@@ -53,6 +54,8 @@ QString shown(const QJsonValue &value)
 Projects::Projects(QObject *parent)
     : PluginBase(parent)
 {
+    // Before the first tr(): the label already shows in the host's language.
+    CatalogTranslator::install(QStringLiteral("projects"));
     setPluginLabel(tr("Projects"));
 }
 

@@ -6,6 +6,7 @@
 #include "log/logline.h"
 #include "log/qflog.h"
 #include "plugin/pluginregister.h"
+#include "ui/catalogtranslator.h"
 #include "rl/rlmanager.h"
 #include "ui/pluginui.h"
 
@@ -85,6 +86,8 @@ void setItems(QListWidget *l, const QStringList &items)
 RlIo::RlIo(QObject *parent)
     : PluginBase(parent)
 {
+    // Before the first tr(): the label already shows in the host's language.
+    CatalogTranslator::install(QStringLiteral("rlio"));
     setPluginLabel(tr("IO and instructions"));
 }
 

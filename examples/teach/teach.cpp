@@ -4,6 +4,7 @@
 #include "log/logline.h"
 #include "log/qflog.h"
 #include "plugin/pluginregister.h"
+#include "ui/catalogtranslator.h"
 #include "ui/pluginui.h"
 
 #include <QCheckBox>
@@ -57,6 +58,8 @@ QPushButton *button(const QString &objectName, const QString &text, QWidget *par
 Teach::Teach(QObject *parent)
     : PluginBase(parent)
 {
+    // Before the first tr(): the label already shows in the host's language.
+    CatalogTranslator::install(QStringLiteral("teach"));
     setPluginLabel(tr("Teach"));
 }
 

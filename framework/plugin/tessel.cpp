@@ -4,6 +4,7 @@
 #include "pluginbase.h"
 #include "pluginregister.h"
 #include "pluginsettingpage_p.h"
+#include "ui/catalogtranslator.h"
 
 #include <mirel/managerhelper.h>
 #include <nabuCore/modulemanager.h>
@@ -40,6 +41,8 @@ Tessel::~Tessel()
 
 Tessel *Tessel::create(const QString &name, QObject *parent)
 {
+    // The framework's own texts (a new teach point's description) follow the host's language too.
+    CatalogTranslator::install(QStringLiteral("tessel"));
     auto *module = new Tessel(name, parent);
     module->m_plugin = tesselFactory().create(name, module);
     // For example the module made again after its plug-in's registration was cancelled.

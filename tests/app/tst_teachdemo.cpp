@@ -33,7 +33,9 @@ void tst_TeachDemo::emulatorTeachesAndMovesHeadless()
                   {QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
                    QStringLiteral("--plugins"), plugins, QStringLiteral("--quit-after"),
                    QStringLiteral("200"), QStringLiteral("--reboot-delay"), QStringLiteral("100"),
-                   QStringLiteral("--demo"), demo});
+                   QStringLiteral("--demo"), demo,
+                   // The lines below are the Teach page's own texts, which follow the language.
+                   QStringLiteral("--lang"), QStringLiteral("en")});
     QVERIFY(pendant.waitForFinished(60000));
     const QString out = QString::fromLocal8Bit(pendant.readAllStandardOutput());
     QVERIFY2(out.contains(QStringLiteral("Teach demo: 6 of 6 steps succeeded")), qPrintable(out));

@@ -1,0 +1,90 @@
+#include "catalogtranslator.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QPointer>
+#include <QTranslator>
+
+#include <utility>
+
+namespace tessel {
+
+namespace {
+
+// Holds its catalogue's bytes: a translator loaded straight from a resource keeps pointing into
+// the library's memory, which is gone when the host unloads the plug-in.
+class OwnedTranslator : public QTranslator
+{
+public:
+    OwnedTranslator(QByteArray data, QObject *parent)
+        : QTranslator(parent)
+        , m_data(std::move(data))
+    {
+    }
+
+    bool loadData()
+    {
+        return load(reinterpret_cast<const uchar *>(m_data.constData()), m_data.size());
+    }
+
+private:
+    QByteArray m_data;
+};
+
+// "zh-CN" tries zh_CN, then zh, for each language the locale names, as QTranslator does.
+QByteArray readCatalogue(const QString &catalog, const QLocale &locale)
+{
+    const QStringList languages = locale.uiLanguages();
+    for (QString language : languages) {
+        language.replace(QLatin1Char('-'), QLatin1Char('_'));
+        while (!language.isEmpty()) {
+            QFile file(QStringLiteral(":/i18n/%1_%2.qm").arg(catalog, language));
+            if (file.open(QIODevice::ReadOnly))
+                return file.readAll();
+            const int cut = language.lastIndexOf(QLatin1Char('_'));
+            language.truncate(qMax(cut, 0));
+        }
+    }
+    return {};
+}
+
+// One translator per catalogue, so that a second plug-in instance or a language change does
+// not stack translators. Used on the GUI thread only: installing one sends events.
+QHash<QString, QPointer<QTranslator>> &installed()
+{
+    static QHash<QString, QPointer<QTranslator>> translators;
+    return translators;
+}
+
+} // namespace
+
+bool CatalogTranslator::install(const QString &catalog, const QLocale &locale)
+{
+    remove(catalog);
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || catalog.isEmpty())
+        return false;
+    QByteArray data = readCatalogue(catalog, locale);
+    if (data.isEmpty())
+        return false;
+    auto *translator = new OwnedTranslator(std::move(data), app);
+    if (!translator->loadData()) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed().insert(catalog, translator);
+    return true;
+}
+
+void CatalogTranslator::remove(const QString &catalog)
+{
+    const QPointer<QTranslator> translator = installed().take(catalog);
+    if (!translator)
+        return;
+    QCoreApplication::removeTranslator(translator);
+    delete translator.data();
+}
+
+} // namespace tessel
