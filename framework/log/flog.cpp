@@ -13,7 +13,6 @@
 #else
 #  include <cerrno>
 #  include <fcntl.h>
-#  include <sys/stat.h>
 #  include <unistd.h>
 #endif
 
@@ -21,15 +20,59 @@ namespace tessel {
 
 namespace {
 
+#ifdef Q_OS_WIN
+using NativeName = QString;
+NativeName nativeName(const QString &fileName)
+{
+    return QDir::toNativeSeparators(fileName);
+}
+#else
+using NativeName = QByteArray;
+NativeName nativeName(const QString &fileName)
+{
+    return QFile::encodeName(fileName);
+}
+#endif
+
+// The name as the system takes it. A thread's statements mostly go to the file of its last one,
+// so the last conversion is kept rather than made again for every line.
+struct LastConversion
+{
+    ~LastConversion();
+    QString fileName;
+    NativeName native;
+};
+// Plain data, so valid to the thread's very end: a statement made after the thread's conversion
+// is gone (from a static destructor at exit) converts without it.
+thread_local bool t_conversionGone = false;
+thread_local LastConversion t_conversion;
+
+LastConversion::~LastConversion()
+{
+    t_conversionGone = true;
+}
+
+NativeName nativeNameOf(const QString &fileName)
+{
+    if (t_conversionGone)
+        return nativeName(fileName);
+    LastConversion &last = t_conversion;
+    if (fileName != last.fileName || last.native.isEmpty()) {
+        last.native = nativeName(fileName);
+        last.fileName = fileName;
+    }
+    return last.native;
+}
+
 // The platform's append-only open: every write lands at the end of the file at the moment it is
 // made, even when another thread or process opened the same file in between, so lines written
 // whole are never overwritten or torn. -1 when the file cannot be opened.
 qintptr openForAppend(const QString &fileName)
 {
+    const NativeName native = nativeNameOf(fileName);
 #ifdef Q_OS_WIN
     // FILE_APPEND_DATA without FILE_WRITE_DATA is what makes the system place each write at the
     // end; the sharing flags let other statements and processes open the file meanwhile.
-    const QString native = QDir::toNativeSeparators(fileName);
     const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()),
                                       FILE_APPEND_DATA,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -38,10 +81,9 @@ qintptr openForAppend(const QString &fileName)
         return -1;
     return reinterpret_cast<qintptr>(handle);
 #else
-    const QByteArray encoded = QFile::encodeName(fileName);
     int fd = -1;
     do {
-        fd = ::open(encoded.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     } while (fd == -1 && errno == EINTR);
     return fd;
 #endif
@@ -77,10 +119,14 @@ qint64 appendAndSize(qintptr handle, const QByteArray &bytes)
         data += written;
         left -= written;
     }
-    struct stat status;
-    if (::fstat(fd, &status) != 0)
+    // The end of the file is its size. Asked for with fstat(), the answer would carry the file's
+    // times too, and a file system with fine-grained times (ext4, xfs, btrfs on recent Linux)
+    // then stamps the next write with a new time: the inode goes through the journal on every
+    // line, which costs about as much as the write itself and serialises concurrent writers.
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    if (end < 0)
         return -1;
-    return qint64(status.st_size);
+    return qint64(end);
 #endif
 }
 
@@ -159,7 +205,7 @@ FLog &FLog::operator<<(const QString &text)
 FLog &FLog::operator<<(QLatin1String text)
 {
     if (isOpen())
-        appendText(QString(text));
+        appendText(text);
     return *this;
 }
 
@@ -199,6 +245,17 @@ FLog &FLog::space()
 void FLog::appendText(const QString &text)
 {
     m_line += text;
+    appendSpace();
+}
+
+void FLog::appendText(QLatin1String text)
+{
+    m_line += text;
+    appendSpace();
+}
+
+void FLog::appendSpace()
+{
     if (m_stream ? m_stream->autoInsertSpaces() : m_spaces)
         m_line += QLatin1Char(' ');
 }

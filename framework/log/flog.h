@@ -42,6 +42,8 @@ private:
     // Text goes straight into the line, as the debug stream would write it; the stream, whose
     // making costs about as much as the file's write, is made only for other types.
     void appendText(const QString &text);
+    void appendText(QLatin1String text);
+    void appendSpace();
     void appendLine();
     QDebug &stream();
 

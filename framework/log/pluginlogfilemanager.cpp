@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMap>
 #include <QPair>
 #include <QStringList>
 #include <QVector>
@@ -19,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <unordered_map>
 
 namespace tessel {
 
@@ -84,19 +84,18 @@ bool keyOfLogFile(const QString &fileName, QString *key, int *index, bool *hasIn
 class PluginLogFileManagerPrivate
 {
 public:
-    // Held for the whole of getProperLogFileName and updateFileSize. A standard mutex rather than
-    // QMutex: the thread sanitizer sees its hand-overs, not those inside Qt's uninstrumented code.
-    std::mutex mutex;
-    QStringList scannedBases;
-    QMap<QString, int> fileIndex;
-    QMap<QString, qint64> fileSize;
-    qint64 totalSize = 0;
-    // Files deleted under the mutex, reported once it is released.
-    QVector<QPair<QString, qint64>> cleaned;
-    // For each folder whose walk ended with nothing more to delete while still over the limit,
-    // the total then. Walking it again before the total moved by a roll-over's worth would find
-    // the same files, at the cost of about fifty statements each time.
-    QHash<QString, qint64> exhaustedAt;
+    // What is known of a key "<stem>_<yyyyMMdd>": whether a name was chosen for it (its index is
+    // then the current one), that index, and the size counted for its current file.
+    struct KeyState
+    {
+        bool chosen = false;
+        int index = 0;
+        qint64 size = 0;
+    };
+    struct StringHash
+    {
+        size_t operator()(const QString &text) const { return qHash(text); }
+    };
 
     // The name last given for a base and what it was made of: while its key stays at that index
     // below the roll-over, the next statement of the base gets it again without building a
@@ -105,21 +104,77 @@ public:
     {
         QString ext;
         QDate date;
-        QString key;
+        KeyState *key;
         int index;
         QString name;
     };
-    QHash<QString, LastName> lastNames;
 
-    // What keyOfLogFile() read from each name reported, which is mostly the same few names.
+    // What keyOfLogFile() read from a name reported, which is mostly the same few names.
     struct ReportedName
     {
         bool valid;
-        QString key;
+        KeyState *key;
         int index;
         bool hasIndex;
     };
+
+    // Held for the bookkeeping only, never across a file's system calls. A standard mutex rather
+    // than QMutex: the thread sanitizer sees its hand-overs, not those inside Qt's uninstrumented
+    // code.
+    std::mutex mutex;
+    QStringList scannedBases;
+    // Never erased, so the pointers of LastName and ReportedName stay valid.
+    std::unordered_map<QString, KeyState, StringHash> keys;
+    qint64 totalSize = 0;
+    // Files deleted under the mutex, reported once it is released.
+    QVector<QPair<QString, qint64>> cleaned;
+    // For each folder whose walk ended with nothing more to delete while still over the limit,
+    // the total then. Walking it again before the total moved by a roll-over's worth would find
+    // the same files, at the cost of about fifty statements each time.
+    QHash<QString, qint64> exhaustedAt;
+
+    std::unordered_map<QString, LastName, StringHash> lastNames;
     QHash<QString, ReportedName> reportedNames;
+    // The base and the name met last: a statement usually meets the same ones as the one before
+    // it, and comparing them costs less than hashing them.
+    QString lastBase;
+    LastName *lastBaseName = nullptr;
+    QString lastReportedName;
+    ReportedName lastReported = {false, nullptr, 0, false};
+
+    // With the mutex held: what was last chosen for `base`, or null.
+    LastName *lastNameOf(const QString &base)
+    {
+        if (lastBaseName && base == lastBase)
+            return lastBaseName;
+        const auto it = lastNames.find(base);
+        if (it == lastNames.end())
+            return nullptr;
+        lastBase = base;
+        lastBaseName = &it->second;
+        return lastBaseName;
+    }
+
+    // With the mutex held: `fileName` read back into its key and index.
+    const ReportedName &reportedNameOf(const QString &fileName)
+    {
+        if (lastReported.key && fileName == lastReportedName)
+            return lastReported;
+        auto reported = reportedNames.constFind(fileName);
+        if (reported == reportedNames.constEnd()) {
+            if (reportedNames.size() >= 1024) // names of days long gone
+                reportedNames.clear();
+            ReportedName parsed = {false, nullptr, 0, false};
+            QString key;
+            parsed.valid = keyOfLogFile(fileName, &key, &parsed.index, &parsed.hasIndex);
+            if (parsed.valid)
+                parsed.key = &keys[key];
+            reported = reportedNames.insert(fileName, parsed);
+        }
+        lastReportedName = fileName;
+        lastReported = reported.value();
+        return lastReported;
+    }
 
     // With the mutex held: whether `fileName` is the file that a key is writing now.
     bool isCurrentFile(const QString &fileName) const
@@ -129,8 +184,8 @@ public:
         bool hasIndex = false;
         if (!keyOfLogFile(fileName, &key, &index, &hasIndex) || !hasIndex)
             return false;
-        const auto current = fileIndex.constFind(key);
-        return current != fileIndex.constEnd() && current.value() == index;
+        const auto current = keys.find(key);
+        return current != keys.end() && current->second.chosen && current->second.index == index;
     }
 };
 
@@ -167,13 +222,10 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
 {
     {
         const std::lock_guard<std::mutex> locker(d->mutex);
-        const auto last = d->lastNames.constFind(base);
-        if (last != d->lastNames.constEnd() && last->date == date && last->ext == ext) {
-            const auto index = d->fileIndex.constFind(last->key);
-            if (index != d->fileIndex.constEnd() && index.value() == last->index
-                && d->fileSize.value(last->key) < kRollOverSize)
-                return last->name;
-        }
+        const PluginLogFileManagerPrivate::LastName *last = d->lastNameOf(base);
+        if (last && last->date == date && last->ext == ext && last->key->index == last->index
+            && last->key->size < kRollOverSize)
+            return last->name;
     }
 
     const QString day = dateText(date);
@@ -196,9 +248,10 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
             d->scannedBases.append(stem);
         }
 
-        const bool newKey = !d->fileIndex.contains(key);
+        PluginLogFileManagerPrivate::KeyState &state = d->keys[key];
+        const bool newKey = !state.chosen;
         if (newKey) {
-            d->fileSize.insert(key, 0);
+            state.size = 0;
             QDir().mkpath(folder);
             const QStringList names = QDir(folder).entryList(
                 {key + QLatin1Char('*') + QLatin1Char('.') + ext}, QDir::Files);
@@ -213,27 +266,28 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
                 if (isNumber)
                     highest = std::max(highest, index);
             }
-            d->fileIndex.insert(key, highest);
+            state.chosen = true;
+            state.index = highest;
         }
 
-        int &index = d->fileIndex[key];
+        int &index = state.index;
         if (newKey) {
             // Later on the size read after each line's write is the size on disk, whoever made
             // the file grow; only the file met anew has to be looked at here.
             const QFileInfo current(buildFileName(base, day, index, ext));
             if (current.exists())
-                d->fileSize.insert(key, current.size());
+                state.size = current.size();
         }
 
-        if (d->fileSize.value(key) >= kRollOverSize) {
+        if (state.size >= kRollOverSize) {
             ++index;
-            d->fileSize.insert(key, 0);
+            state.size = 0;
             // The file just left is no longer current: a walk may now find it.
             d->exhaustedAt.remove(QFileInfo(base).path());
             cleanupOldFiles(base);
         }
         name = buildFileName(base, day, index, ext);
-        d->lastNames.insert(base, {ext, date, key, index, name});
+        d->lastNames[base] = {ext, date, &state, index, name};
         cleaned.swap(d->cleaned);
     }
     // Outside the mutex: a message handler that itself logs must not deadlock.
@@ -257,29 +311,19 @@ void PluginLogFileManager::updateFileSize(const QString &fileName, long long siz
     {
         const std::lock_guard<std::mutex> locker(d->mutex);
 
-        auto reported = d->reportedNames.constFind(fileName);
-        if (reported == d->reportedNames.constEnd()) {
-            if (d->reportedNames.size() >= 1024) // names of days long gone
-                d->reportedNames.clear();
-            PluginLogFileManagerPrivate::ReportedName parsed = {false, QString(), 0, false};
-            parsed.valid = keyOfLogFile(fileName, &parsed.key, &parsed.index, &parsed.hasIndex);
-            reported = d->reportedNames.insert(fileName, parsed);
-        }
-        if (!reported->valid)
+        const PluginLogFileManagerPrivate::ReportedName &reported = d->reportedNameOf(fileName);
+        if (!reported.valid)
             return;
-        const QString &key = reported->key;
-        const int index = reported->index;
-        const bool hasIndex = reported->hasIndex;
+        PluginLogFileManagerPrivate::KeyState &state = *reported.key;
 
         // A statement that chose its file before another statement rolled over to the next
         // index reports the size of the full file. Taken as the size of the new file, it would
         // count the full file a second time; its last line stays uncounted instead.
-        const auto current = d->fileIndex.constFind(key);
-        if (hasIndex && current != d->fileIndex.constEnd() && index != current.value())
+        if (reported.hasIndex && state.chosen && reported.index != state.index)
             return;
 
-        const qint64 previous = d->fileSize.value(key, 0);
-        d->fileSize.insert(key, size);
+        const qint64 previous = state.size;
+        state.size = size;
         d->totalSize += size - previous;
         if (d->totalSize > kCleanupLimit)
             cleanupOldFiles(fileName);

@@ -3,9 +3,10 @@
 #include "tessel_global.h"
 
 #include <QDebug>
-#include <QScopedPointer>
 #include <QString>
 #include <QVariant>
+
+#include <memory>
 
 namespace tessel {
 
@@ -20,14 +21,16 @@ public:
     ~QLog();
 
     QLog &operator<<(const QString &text);
+    QLog &operator<<(QLatin1String text);
+    QLog &operator<<(const char *text); // UTF-8
     QLog &operator<<(const QVariant &value);
     QLog &operator<<(const void *pointer);
     // Anything else the debug stream prints (string literals, numbers, JSON values, ...).
     template <typename T>
     QLog &operator<<(const T &value)
     {
-        if (m_stream)
-            *m_stream << value;
+        if (m_message)
+            stream() << value;
         return *this;
     }
 
@@ -35,11 +38,16 @@ public:
     QLog &space();
 
 private:
-    void release();
+    class Message;
 
-    // Null for a statement made while the process exits: Qt's objects behind a debug stream
-    // may be gone then.
-    QScopedPointer<QDebug> m_stream;
+    void release();
+    void appendText(const QString &text);
+    void appendText(QLatin1String text);
+    QDebug &stream();
+
+    // Shared by the copies; null for a statement made while the process exits: Qt's objects
+    // behind a debug message may be gone then.
+    std::shared_ptr<Message> m_message;
     bool m_counted = false;
 };
 

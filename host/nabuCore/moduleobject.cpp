@@ -3,6 +3,10 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#if defined(Q_PROCESSOR_X86) && (defined(Q_CC_MSVC) || defined(__SSE__))
+#  include <xmmintrin.h>
+#endif
+
 namespace nabu {
 
 namespace {
@@ -33,6 +37,16 @@ bool isAncestorOf(const ModuleObject *ancestor, const ModuleObject *node)
 bool sameValue(const QVariant &a, const QVariant &b)
 {
     return a.userType() == b.userType() && a == b;
+}
+
+// A hint that `address` is read soon. Without the instruction, a plain no-op.
+inline void prefetch(const void *address)
+{
+#if defined(Q_PROCESSOR_X86) && (defined(Q_CC_MSVC) || defined(__SSE__))
+    _mm_prefetch(static_cast<const char *>(address), _MM_HINT_T0);
+#else
+    Q_UNUSED(address)
+#endif
 }
 
 } // namespace
@@ -350,24 +364,53 @@ void ModuleObject::importFromJson(QObject *source, const QJsonValue &value, bool
 
 QJsonValue ModuleObject::exportToJson(bool deep) const
 {
-    if (m_isList) {
-        QJsonArray array;
-        for (const ModuleObject *child : m_children)
-            array.append(deep ? child->exportToJson(true)
-                              : QJsonValue::fromVariant(child->m_value));
+    if (!m_isList && !m_isObject && m_children.isEmpty())
+        return QJsonValue::fromVariant(m_value);
+
+    // The nodes of a large tree lie scattered over the heap, and a plain walk spends most of its
+    // time waiting for one child after another to load. So the walk asks ahead: for the node a
+    // few children on, and, once that has had time to arrive, for its key and contents.
+    const auto requestNode = [](const ModuleObject *node) {
+        prefetch(&node->m_children);
+        prefetch(&node->m_isList);
+    };
+    const auto requestContents = [](const ModuleObject *node) {
+        prefetch(node->m_name.constData());
+        if (!node->m_children.isEmpty())
+            prefetch(node->m_children.constData());
+        else if (node->m_value.userType() == QMetaType::QString)
+            prefetch(static_cast<const QString *>(node->m_value.constData())->constData());
+    };
+    constexpr int kNodesAhead = 8;
+    constexpr int kContentsAhead = 4;
+    const int count = m_children.size();
+    // An object is filled from the last child back: the first child of a key is the one a lookup
+    // finds, so it is the one that must stay in the object.
+    const bool backwards = !m_isList;
+    const auto childAt = [&](int k) { return m_children.at(backwards ? count - 1 - k : k); };
+    for (int k = 0; k < qMin(count, kNodesAhead); ++k)
+        requestNode(childAt(k));
+    for (int k = 0; k < qMin(count, kContentsAhead); ++k)
+        requestContents(childAt(k));
+
+    QJsonArray array;
+    QJsonObject object;
+    for (int k = 0; k < count; ++k) {
+        if (k + kNodesAhead < count)
+            requestNode(childAt(k + kNodesAhead));
+        if (k + kContentsAhead < count)
+            requestContents(childAt(k + kContentsAhead));
+        const ModuleObject *child = childAt(k);
+        const QJsonValue value
+            = deep ? child->exportToJson(true) : QJsonValue::fromVariant(child->m_value);
+        if (m_isList)
+            array.append(value);
+        else
+            object.insert(child->m_name, value);
+    }
+    if (m_isList)
         return array;
-    }
-    if (m_isObject || !m_children.isEmpty()) {
-        QJsonObject object;
-        // The first child of a key is the one a lookup finds, so it is the one exported.
-        for (auto it = m_children.crbegin(); it != m_children.crend(); ++it) {
-            const ModuleObject *child = *it;
-            object.insert(child->m_name, deep ? child->exportToJson(true)
-                                              : QJsonValue::fromVariant(child->m_value));
-        }
-        return object;
-    }
-    return QJsonValue::fromVariant(m_value);
+    return object;
 }
 
 void ModuleObject::trigger(QObject *source)

@@ -88,6 +88,8 @@ class tst_ModuleObject : public QObject
 
 private slots:
     void getters_data();
+    void exportOfWideNodes_data();
+    void exportOfWideNodes();
     void getters();
     void pathsYieldUsableNodes();
     void plainKeySegments_data();
@@ -465,6 +467,61 @@ void tst_ModuleObject::clearAndNotify()
     QCOMPARE(again->pmobj(), nullptr);
     QCOMPARE(root.cmobjCount(), 0);
     QVERIFY(!root.hasCmobj(QStringLiteral("keep")));
+}
+
+void tst_ModuleObject::exportOfWideNodes_data()
+{
+    QTest::addColumn<bool>("list");
+    QTest::addColumn<int>("count");
+
+    for (const bool list : {true, false}) {
+        for (const int count : {1, 3, 8, 9, 40}) {
+            QTest::addRow("%s of %d", list ? "list" : "object", count) << list << count;
+        }
+    }
+}
+
+// Nodes of more children than the walk looks ahead, nested, and with later and earlier
+// duplicates of a key: every child exported, in order, the first of each key winning.
+void tst_ModuleObject::exportOfWideNodes()
+{
+    QFETCH(bool, list);
+    QFETCH(int, count);
+
+    ModuleObject root;
+    ModuleObject *node = root.c(QStringLiteral("node"));
+    QJsonArray array;
+    QJsonObject object;
+    for (int i = 0; i < count; ++i) {
+        const QString key = QStringLiteral("k%1").arg(i, 2, 10, QLatin1Char('0'));
+        ModuleObject *child = list ? node->c(i) : node->c(key);
+        child->set(this, QStringLiteral("v"), i);
+        child->set(this, QStringLiteral("t"), key);
+        const QJsonObject expected{{QStringLiteral("v"), i}, {QStringLiteral("t"), key}};
+        array.append(expected);
+        object.insert(key, expected);
+    }
+    QJsonValue shallow;
+    if (list) {
+        QCOMPARE(node->exportToJson(), QJsonValue(array));
+        QJsonArray nulls;
+        for (int i = 0; i < count; ++i)
+            nulls.append(QJsonValue::Null);
+        shallow = nulls;
+    } else {
+        const QString first = QStringLiteral("k00");
+        const QString last = QStringLiteral("k%1").arg(count - 1, 2, 10, QLatin1Char('0'));
+        node->insert(this, new ModuleObject(last), false)->set(this, -1);
+        node->insert(this, new ModuleObject(first), false, 0)->set(this, -2);
+        object.insert(first, -2);
+        QCOMPARE(node->exportToJson(), QJsonValue(object));
+        QJsonObject values;
+        for (const QString &key : object.keys())
+            values.insert(key, QJsonValue::Null);
+        values.insert(first, -2);
+        shallow = values;
+    }
+    QCOMPARE(node->exportToJson(false), shallow);
 }
 
 void tst_ModuleObject::directDeletion()

@@ -71,6 +71,7 @@ private slots:
     void sizeKeys_data();
     void sizeKeys();
     void sizeKeySharedAcrossIndexAndFolder();
+    void stemsInTurnKeepTheirOwnFilesAndSizes();
     void lateSizeOfRolledOverFileIsNotCounted();
     void sizesReportedLateStillCountOnce();
     void currentFileSurvivesAndFolderIsNotWalkedPerStatement();
@@ -328,6 +329,43 @@ void tst_PluginLogFileManager::sizeKeySharedAcrossIndexAndFolder()
     manager().updateFileSize(QStringLiteral("kk_20260104.log"), 0);
     manager().updateFileSize(QStringLiteral("kk_20260105.log"), 0);
     QCOMPARE(manager().totalSize(), before);
+}
+
+// Statements of two stems taking turns: each stem keeps its own file, size and roll-over.
+void tst_PluginLogFileManager::stemsInTurnKeepTheirOwnFilesAndSizes()
+{
+    const QString folder = QStringLiteral("./log/turns");
+    const QString a = folder + QStringLiteral("/ta");
+    const QString b = folder + QStringLiteral("/tb");
+    const QString a0 = folder + QStringLiteral("/ta_20260104.log");
+    const QString a1 = folder + QStringLiteral("/ta_20260104_1.log");
+    const QString b0 = folder + QStringLiteral("/tb_20260104.log");
+
+    const long long before = manager().totalSize();
+    for (int turn = 1; turn <= 3; ++turn) {
+        QCOMPARE(manager().getProperLogFileName(a, kLog, kDay), a0);
+        manager().updateFileSize(a0, 100 * turn);
+        QCOMPARE(manager().getProperLogFileName(b, kLog, kDay), b0);
+        manager().updateFileSize(b0, 10 * turn);
+    }
+    QCOMPARE(manager().totalSize() - before, 330LL);
+
+    manager().updateFileSize(a0, kRollOver);
+    QCOMPARE(manager().getProperLogFileName(b, kLog, kDay), b0);
+    QCOMPARE(manager().getProperLogFileName(a, kLog, kDay), a1);
+    QCOMPARE(manager().getProperLogFileName(a, kLog, kDay.addDays(1)),
+             folder + QStringLiteral("/ta_20260105.log"));
+    QCOMPARE(manager().getProperLogFileName(a, kLog, kDay), a1);
+    // A late size of the file left behind is not taken for the new one's, in either order.
+    manager().updateFileSize(b0, 40);
+    manager().updateFileSize(a0, kRollOver + 100);
+    manager().updateFileSize(a1, 5);
+    manager().updateFileSize(a0, kRollOver + 200);
+    QCOMPARE(manager().totalSize() - before, kRollOver + 40 + 5);
+
+    manager().updateFileSize(a1, 0);
+    manager().updateFileSize(b0, 0);
+    QCOMPARE(manager().totalSize() - before, kRollOver);
 }
 
 // A statement that chose the old file before another one rolled over reports the old file's

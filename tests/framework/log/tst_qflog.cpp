@@ -102,6 +102,7 @@ private slots:
     void messageParts();
     void automaticSpaces_data();
     void automaticSpaces();
+    void spacesAroundStreamedParts();
     void lineReachesFileWhenStatementEnds();
     void unopenableFileKeepsConsoleLine();
     void partsAlone();
@@ -340,6 +341,22 @@ void tst_QFLog::automaticSpaces()
     }
     QCOMPARE(capture.texts(), QStringList{console});
     QCOMPARE(logBytes(folder, QStringLiteral("space")), file.toLocal8Bit());
+}
+
+// Once a part needs the debug stream, the spaces still follow every part, whatever its kind.
+void tst_QFLog::spacesAroundStreamedParts()
+{
+    const QString folder = QStringLiteral("./log/space/streamed");
+    MessageCapture capture;
+    {
+        tessel::QFLog log(QStringLiteral("<c>"), QStringLiteral("[tag]"), QStringLiteral("{f@1}"),
+                          folder + QStringLiteral("/space"), QStringLiteral("log"));
+        log << 7;
+        log.space();
+        log << QLatin1String("x") << 8 << "y" << QStringLiteral("z");
+    }
+    QCOMPARE(capture.texts(), QStringList{QStringLiteral("<c>[tag]{f@1}7 x 8 y z \x1b[0m")});
+    QCOMPARE(logBytes(folder, QStringLiteral("space")), QByteArray("[tag]{f@1}7 x 8 y z \n"));
 }
 
 // Each line is in the file, and counted with its full size, once its statement is gone.
