@@ -420,6 +420,8 @@ bool VeltraDemo::chooseParameters(QString *detail)
 
 bool VeltraDemo::runCalibration(bool autoApply, QString *detail)
 {
+    if (!openTab(QStringLiteral("calibNavBtn"), 1, detail))
+        return false;
     QWidget *setup = card(QStringLiteral("setupWidget"));
     QWidget *runCard = card(QStringLiteral("calibWidget"));
     QWidget *result = card(QStringLiteral("dhparameterWidget"));

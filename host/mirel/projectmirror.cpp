@@ -5,9 +5,7 @@
 #include <nabuCore/modulemanager.h>
 #include <nabuCore/moduleobject.h>
 
-#include <QJsonArray>
 #include <QJsonObject>
-#include <QTimer>
 
 namespace mirel {
 
@@ -31,42 +29,43 @@ const QString ProjectMirror::VariablesKey = QStringLiteral("rovan.project.var._l
 ProjectMirror::ProjectMirror(ControllerManager *controller, QObject *parent)
     : QObject(parent)
     , m_controller(controller)
-    , m_pending(new QTimer(this))
 {
-    m_pending->setSingleShot(true);
-    m_pending->setInterval(0);
-    connect(m_pending, &QTimer::timeout, this, &ProjectMirror::sendNow);
-    connect(controller, &ControllerManager::rcConnected, this, &ProjectMirror::sendNow);
-    follow(PointsKey);
-    follow(VariablesKey);
-    // An edited point is announced here; an edited variable with the current project.
-    follow(QStringLiteral("rovan.project.point.hot_update.points"));
-    connect(nabu::m(QStringLiteral("rovan.project.cur_project")), &nabu::ModuleObject::changed,
-            m_pending, qOverload<>(&QTimer::start));
+    // A controller that was away may have lost or never had them.
+    connect(controller, &ControllerManager::rcConnected, this, [this] { sendChanged(true); });
+    connect(controller, &ControllerManager::aboutToPost, this, [this](const QString &name) {
+        if (needsProject(name))
+            sendChanged(false);
+    });
 }
 
 ProjectMirror::~ProjectMirror() = default;
 
-void ProjectMirror::follow(const QString &path)
+bool ProjectMirror::needsProject(const QString &command)
 {
-    nabu::ModuleObject *node = nabu::m(path);
-    const auto later = [this] { m_pending->start(); };
-    connect(node, &nabu::ModuleObject::changed, this, later);
-    connect(node, &nabu::ModuleObject::childAdded, this, later);
-    connect(node, &nabu::ModuleObject::childRemoved, this, later);
+    return command.startsWith(QLatin1String("move.")) || command == QLatin1String("project.variable")
+           || command.startsWith(QLatin1String("monitor.pers"));
 }
 
-void ProjectMirror::sendNow()
+void ProjectMirror::sendChanged(bool always)
 {
-    m_pending->stop();
     const ControllerLink *link = m_controller->link();
-    if (!link || !link->isRemote() || !m_controller->isLinkUp())
+    if (m_sending || !link || !link->isRemote() || !link->isUp())
         return;
-    for (const QString &key : {PointsKey, VariablesKey}) {
+    m_sending = true;
+    const QJsonArray points = listOf(PointsKey);
+    const QJsonArray variables = listOf(VariablesKey);
+    const auto send = [this](const QString &key, const QJsonArray &value) {
         m_controller->post(ControllerMessage::Set, key,
                            QJsonObject{{QStringLiteral("sub"), QString()},
-                                       {QStringLiteral("value"), listOf(key)}});
-    }
+                                       {QStringLiteral("value"), value}});
+    };
+    if (always || points != m_sentPoints)
+        send(PointsKey, points);
+    if (always || variables != m_sentVariables)
+        send(VariablesKey, variables);
+    m_sentPoints = points;
+    m_sentVariables = variables;
+    m_sending = false;
 }
 
 } // namespace mirel

@@ -2,17 +2,17 @@
 
 #include "mirel_global.h"
 
+#include <QJsonArray>
 #include <QObject>
-
-class QTimer;
 
 namespace mirel {
 
 class ControllerManager;
 
-// Sends the current project's teach points and variables to a controller on another machine,
-// when the link comes up and after every change, so that its moves and variable commands know
-// them. A controller in the pendant's own process reads them from the data tree instead.
+// Sends the current project's teach points and variables to a controller on another machine:
+// when the link comes up, and before every command that refers to them (moves, path checks,
+// variable and PERS commands) when they changed since they were last sent. A controller in the
+// pendant's own process reads them from the data tree instead.
 class MIREL_EXPORT ProjectMirror : public QObject
 {
     Q_OBJECT
@@ -24,15 +24,16 @@ public:
     explicit ProjectMirror(ControllerManager *controller, QObject *parent = nullptr);
     ~ProjectMirror() override;
 
-    // Sends at once, when the link goes to a remote controller.
-    void sendNow();
+    // Whether a command reads the points or variables on the controller.
+    static bool needsProject(const QString &command);
 
 private:
-    void follow(const QString &path);
+    void sendChanged(bool always);
 
     ControllerManager *m_controller;
-    // Many changes in one turn of the event loop (a project opened) go as one message.
-    QTimer *m_pending;
+    bool m_sending = false;
+    QJsonArray m_sentPoints;
+    QJsonArray m_sentVariables;
 };
 
 } // namespace mirel
