@@ -9,7 +9,7 @@ packages=(
     build-essential cmake ninja-build pkg-config ccache
     qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev
     nlohmann-json3-dev libeigen3-dev
-    libbenchmark-dev libspdlog-dev libceres-dev
+    libbenchmark-dev libspdlog-dev libceres-dev libxlsxwriter-dev
     fonts-wqy-microhei fonts-symbola
 )
 for arg in "$@"; do

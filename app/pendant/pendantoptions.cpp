@@ -7,6 +7,12 @@
 #include <QCoreApplication>
 #include <QDir>
 
+namespace {
+
+constexpr double kDemoMotionPace = 100.0;
+
+} // namespace
+
 PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -46,6 +52,12 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
         QCoreApplication::translate("PendantOptions",
                                     "Milliseconds the simulated controller takes to reboot."),
         QStringLiteral("ms"), QStringLiteral("1500"));
+    const QCommandLineOption pace(
+        QStringLiteral("motion-pace"),
+        QCoreApplication::translate("PendantOptions",
+                                    "How many times faster than real time the simulated robot "
+                                    "moves (default 1, with --demo 100)."),
+        QStringLiteral("factor"));
     const QCommandLineOption tools(
         QStringLiteral("tools"),
         QCoreApplication::translate("PendantOptions",
@@ -59,7 +71,7 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
                                     "of the embedded one."),
         QStringLiteral("address:port"));
     parser.addOptions(
-        {home, plugins, robot, screenshot, demo, quitAfter, rebootDelay, tools, controller});
+        {home, plugins, robot, screenshot, demo, quitAfter, rebootDelay, pace, tools, controller});
 
     PendantOptions options;
     if (!parser.parse(arguments)) {
@@ -107,6 +119,16 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments)
         options.ok = false;
         options.error = QCoreApplication::translate("PendantOptions",
                                                     "--reboot-delay takes milliseconds");
+        return options;
+    }
+    // The demo measures a whole calibration and ISO test in seconds.
+    options.motionPace = parser.isSet(pace) ? parser.value(pace).toDouble(&number)
+                         : options.demoDir.isEmpty() ? 1.0
+                                                     : kDemoMotionPace;
+    if (!number || !(options.motionPace > 0)) {
+        options.ok = false;
+        options.error = QCoreApplication::translate("PendantOptions",
+                                                    "--motion-pace takes a factor above 0");
     }
     return options;
 }

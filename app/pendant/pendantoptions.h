@@ -15,6 +15,7 @@ struct PendantOptions
     QString controllerAddress; // a separate controller "HOST:PORT"; empty for the embedded one
     int quitAfterMs = -1;
     int rebootDelayMs = 1500;
+    double motionPace = 1.0; // how many times faster than real time the simulated robot moves
     bool ok = true;
     QString error;
 

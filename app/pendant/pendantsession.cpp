@@ -149,6 +149,7 @@ void PendantSession::startEmbeddedController()
     m_controller = new sim::SimulatedController(this);
     m_controller->setModel(m_options.robotModel);
     m_controller->setRebootDelay(m_options.rebootDelayMs);
+    m_controller->setMotionPace(m_options.motionPace);
     m_server = new sim::ControllerServer(m_controller, this);
     if (m_server->listen(QHostAddress::LocalHost, 0)) {
         m_controller->setAddress(m_server->addressText());

@@ -48,13 +48,18 @@ int main(int argc, char *argv[])
     const QCommandLineOption latencyOption(QStringLiteral("latency"),
                                            QStringLiteral("Milliseconds before each answer."),
                                            QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption paceOption(
+        QStringLiteral("motion-pace"),
+        QStringLiteral("How many times faster than real time the robot moves."),
+        QStringLiteral("factor"), QStringLiteral("1"));
     const QCommandLineOption stateOption(
         QStringLiteral("state"),
         QStringLiteral("File that keeps DH parameters, zero offsets, points, variables, projects "
                        "and values across restarts."),
         QStringLiteral("file"));
     parser.addOptions(
-        {listenOption, remoteOption, robotOption, rebootOption, latencyOption, stateOption});
+        {listenOption, remoteOption, robotOption, rebootOption, latencyOption, paceOption,
+         stateOption});
     parser.process(app);
 
     QString host;
@@ -78,11 +83,16 @@ int main(int argc, char *argv[])
     if (!ok || latency < 0)
         return fail(QStringLiteral("bad --latency %1").arg(parser.value(latencyOption)));
 
+    const double pace = parser.value(paceOption).toDouble(&ok);
+    if (!ok || !(pace > 0))
+        return fail(QStringLiteral("bad --motion-pace %1").arg(parser.value(paceOption)));
+
     sim::SimulatedController controller;
     if (!controller.setModel(parser.value(robotOption)))
         return fail(QStringLiteral("unknown robot %1").arg(parser.value(robotOption)));
     controller.setRebootDelay(rebootDelay);
     controller.setLatency(latency);
+    controller.setMotionPace(pace);
     controller.bringUp();
 
     std::unique_ptr<sim::ControllerStateFile> state;

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <Eigen/Core>
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QVector>
+
+namespace sim {
+
+// One test pose of the ISO settings: its name ("P1" .. "P5"), the flange position (mm) and the
+// Euler angles a, b, c (degrees) as the controller takes them.
+struct IsoTestPose
+{
+    QString name;
+    Eigen::Vector3d positionMm = Eigen::Vector3d::Zero();
+    Eigen::Vector3d eulerDeg = Eigen::Vector3d::Zero();
+};
+
+// The calibration request "calibInfo.json" that the pendant leaves in the work folder: which
+// controller and robot, the mode, the locked DH parameters and, once the ISO settings are
+// saved, the ISO test's poses and cycles.
+class CalibRequest
+{
+public:
+    static QString fileName();
+
+    // False, with the reason, when the file is missing or is no JSON object.
+    bool read(const QString &workFolder, QString *error);
+    // False, with the reason, when "iso_config" is missing or does not hold the five poses.
+    bool readIsoConfig(QString *error);
+
+    // "robot_profile"."ip": "HOST" or "HOST:PORT"; empty when the request names none.
+    QString controllerAddress() const;
+    QString serialNumber() const;
+    QString robotName() const;
+    bool productionMode() const;
+    QJsonArray constraints() const;
+
+    int isoCycles() const;
+    QString isoSavePath() const;
+    QVector<IsoTestPose> isoPoses() const;
+
+private:
+    QJsonObject m_root;
+    QString m_address;
+    QString m_serialNumber;
+    QString m_robotName;
+    bool m_production = false;
+    int m_isoCycles = 0;
+    QString m_isoSavePath;
+    QVector<IsoTestPose> m_isoPoses;
+};
+
+} // namespace sim

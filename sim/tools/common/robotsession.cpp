@@ -1,0 +1,245 @@
+#include "robotsession.h"
+
+#include <sim/server/controllerclient.h>
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cmath>
+
+namespace sim {
+
+namespace {
+
+// Lengths, angles and speeds go to the controller divided by this (its motion units).
+constexpr double kUnitScale = 1000.0;
+constexpr int kAnswerTimeoutMs = 10000;
+constexpr int kPollMs = 5;
+// A move of the slowest pace the programs expect; a robot still moving then is stuck.
+constexpr int kMoveTimeoutMs = 120000;
+constexpr int kUnknownCommand = -1;
+
+const QString kJointMoveNew = QStringLiteral("move.move_to.jc");
+const QString kJointMoveOld = QStringLiteral("move.j");
+const QString kLastMove = QStringLiteral("move.last_error_with_setting");
+
+// An answer that is an error carries a non-zero "error" code and a "msg".
+bool isError(const QJsonValue &answer, int *code, QString *message)
+{
+    const QJsonObject object = answer.toObject();
+    const int error = object.value(QStringLiteral("error")).toInt(0);
+    const bool refused = error != 0
+                         || (object.contains(QStringLiteral("success"))
+                             && !object.value(QStringLiteral("success")).toBool());
+    if (code)
+        *code = error;
+    if (message)
+        *message = object.value(QStringLiteral("msg")).toString();
+    return refused;
+}
+
+bool readVector(const QJsonObject &xyz, Eigen::Vector3d *out)
+{
+    const char *const names[] = {"x", "y", "z"};
+    for (int i = 0; i < 3; ++i) {
+        const QJsonValue v = xyz.value(QLatin1String(names[i]));
+        if (!v.isDouble())
+            return false;
+        (*out)(i) = v.toDouble();
+    }
+    return true;
+}
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+RobotSession::RobotSession(QObject *parent)
+    : QObject(parent)
+    , m_client(new ControllerClient(this))
+    , m_jointMove(kJointMoveNew)
+{
+}
+
+bool RobotSession::open(const QString &address, QString *error)
+{
+    if (!m_client->connectTo(address)) {
+        *error = QStringLiteral("cannot reach the controller at %1").arg(address);
+        return false;
+    }
+    QJsonValue answer;
+    if (!command(QStringLiteral("system.controller.get_params"), QJsonValue(), &answer, error))
+        return false;
+    const QJsonObject params = answer.toObject();
+    m_axes = params.value(QStringLiteral("axis_num")).toInt();
+    m_robotType = params.value(QStringLiteral("robot_type")).toString();
+    if (!command(QStringLiteral("factory.get_DH_params_link"), QJsonValue(), &answer, error))
+        return false;
+    const QJsonArray dh = answer.toObject()
+                              .value(QStringLiteral("data"))
+                              .toObject()
+                              .value(QStringLiteral("DH_PARAMS_LINK"))
+                              .toArray();
+    m_dh.clear();
+    for (const QJsonValue &v : dh)
+        m_dh.append(v.toDouble(std::nan("")));
+    bool finite = true;
+    for (double v : qAsConst(m_dh))
+        finite = finite && std::isfinite(v);
+    if (m_axes < 1 || m_dh.size() != 4 * (m_axes + 1) || !finite) {
+        *error = QStringLiteral("the controller reports no usable DH set (%1 axes, %2 numbers)")
+                     .arg(m_axes)
+                     .arg(m_dh.size());
+        return false;
+    }
+    return true;
+}
+
+int RobotSession::axisCount() const
+{
+    return m_axes;
+}
+
+QString RobotSession::robotType() const
+{
+    return m_robotType;
+}
+
+QVector<double> RobotSession::dhParams() const
+{
+    return m_dh;
+}
+
+void RobotSession::setJointSpeed(double degPerSecond)
+{
+    if (std::isfinite(degPerSecond) && degPerSecond > 0)
+        m_speedDegPerS = degPerSecond;
+}
+
+bool RobotSession::command(const QString &name, const QJsonValue &payload, QJsonValue *answer,
+                           QString *error)
+{
+    if (!m_client->call(ControllerClient::Kind::Command, name, payload, answer,
+                        kAnswerTimeoutMs)) {
+        *error = QStringLiteral("the controller did not answer \"%1\"").arg(name);
+        return false;
+    }
+    return true;
+}
+
+bool RobotSession::moveTo(const CartesianPose &pose, QString *error)
+{
+    const QJsonObject point{
+        {QStringLiteral("trans"),
+         QJsonArray{pose.positionMm.x() / kUnitScale, pose.positionMm.y() / kUnitScale,
+                    pose.positionMm.z() / kUnitScale}},
+        {QStringLiteral("rot"),
+         QJsonArray{pose.aDeg / kUnitScale, pose.bDeg / kUnitScale, pose.cDeg / kUnitScale}}};
+    const QJsonObject request{
+        {QStringLiteral("point"), point},
+        {QStringLiteral("traj"), QJsonObject{{QStringLiteral("speed"),
+                                              m_speedDegPerS / kUnitScale}}}};
+    QJsonValue answer;
+    if (!command(m_jointMove, request, &answer, error))
+        return false;
+    int code = 0;
+    QString message;
+    if (isError(answer, &code, &message) && code == kUnknownCommand) {
+        m_jointMove = m_jointMove == kJointMoveNew ? kJointMoveOld : kJointMoveNew;
+        if (!command(m_jointMove, request, &answer, error))
+            return false;
+    }
+    if (isError(answer, &code, &message)) {
+        *error = QStringLiteral("the controller refuses the move (%1): %2").arg(code).arg(message);
+        return false;
+    }
+    if (!command(QStringLiteral("move.opr.enough"), QJsonValue(), &answer, error))
+        return false;
+    if (isError(answer, &code, &message)) {
+        *error = QStringLiteral("the controller does not start the move (%1): %2")
+                     .arg(code)
+                     .arg(message);
+        return false;
+    }
+    return waitForMoveEnd(error);
+}
+
+bool RobotSession::waitForMoveEnd(QString *error)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kMoveTimeoutMs) {
+        QJsonValue value;
+        if (!m_client->call(ControllerClient::Kind::Get, kLastMove, QJsonValue(), &value,
+                            kAnswerTimeoutMs)) {
+            *error = QStringLiteral("the controller did not report the move");
+            return false;
+        }
+        const QJsonObject move = value.toObject();
+        const QString state = move.value(QStringLiteral("state")).toString();
+        if (state == QLatin1String("done"))
+            return true;
+        if (state != QLatin1String("moving") && state != QLatin1String("ready")) {
+            *error = QStringLiteral("the move ended as \"%1\": %2")
+                         .arg(state, move.value(QStringLiteral("msg")).toString());
+            return false;
+        }
+        pause(kPollMs);
+    }
+    *error = QStringLiteral("the move did not end within %1 s").arg(kMoveTimeoutMs / 1000);
+    return false;
+}
+
+bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm,
+                                QString *error)
+{
+    QJsonValue answer;
+    if (!command(QStringLiteral("rl_program.get_rob_pos"), QJsonObject(), &answer, error))
+        return false;
+    const QJsonObject position = answer.toObject();
+    const QJsonArray inner =
+        position.value(QStringLiteral("joint")).toObject().value(QStringLiteral("inner_pos")).toArray();
+    const QJsonObject pos = position.value(QStringLiteral("cartesian"))
+                                .toObject()
+                                .value(QStringLiteral("pose"))
+                                .toObject()
+                                .value(QStringLiteral("frame"))
+                                .toObject()
+                                .value(QStringLiteral("pos"))
+                                .toObject();
+    jointsDeg->clear();
+    for (int k = 0; k < m_axes && k < inner.size(); ++k)
+        jointsDeg->append(inner.at(k).toDouble(std::nan("")));
+    bool finite = jointsDeg->size() == m_axes;
+    for (double q : qAsConst(*jointsDeg))
+        finite = finite && std::isfinite(q);
+    if (!finite || !readVector(pos, commandedMm)) {
+        *error = QStringLiteral("the controller reports no usable robot position");
+        return false;
+    }
+    return true;
+}
+
+bool RobotSession::measure(Eigen::Vector3d *positionMm, QString *error)
+{
+    QJsonValue answer;
+    if (!command(QStringLiteral("sim.tracker.measure"), QJsonValue(), &answer, error))
+        return false;
+    const QJsonArray p = answer.toObject().value(QStringLiteral("position_mm")).toArray();
+    if (p.size() != 3 || !p.at(0).isDouble() || !p.at(1).isDouble() || !p.at(2).isDouble()) {
+        *error = QStringLiteral("the tracker gives no reading");
+        return false;
+    }
+    *positionMm = {p.at(0).toDouble(), p.at(1).toDouble(), p.at(2).toDouble()};
+    return true;
+}
+
+} // namespace sim

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <sim/kinematics/cartesianpose.h>
+
+#include <Eigen/Core>
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+namespace sim {
+
+class ControllerClient;
+
+// What a measuring program does with the robot cell over the controller's network protocol:
+// reads the robot's model, moves the flange to a pose and waits for the move's end, reads the
+// joints and the controller's idea of the flange position, and takes a tracker reading.
+// Every call blocks (running a nested event loop) and returns false with the reason on failure.
+class RobotSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit RobotSession(QObject *parent = nullptr);
+
+    // "HOST" or "HOST:PORT"; then reads the robot's axes and configured DH set.
+    bool open(const QString &address, QString *error);
+
+    int axisCount() const;
+    QString robotType() const;
+    // 4 * (axes + 1) numbers: alpha (deg), a (mm), d (mm), theta (deg) per link group.
+    QVector<double> dhParams() const;
+
+    // A joint move to the flange pose; false when the controller refuses it or it does not end
+    // at the target.
+    bool moveTo(const CartesianPose &pose, QString *error);
+    // Where the robot stands: the joint readings (deg) and the flange position the controller
+    // computes from them with its configured model (mm).
+    bool readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm, QString *error);
+    bool measure(Eigen::Vector3d *positionMm, QString *error);
+
+    // Joint speed of the moves in degrees per second (of the joint with the longest way).
+    void setJointSpeed(double degPerSecond);
+
+private:
+    bool command(const QString &name, const QJsonValue &payload, QJsonValue *answer,
+                 QString *error);
+    bool waitForMoveEnd(QString *error);
+
+    ControllerClient *m_client = nullptr;
+    int m_axes = 0;
+    QString m_robotType;
+    QVector<double> m_dh;
+    double m_speedDegPerS = 120.0;
+    // The two controller families name their joint move differently; the first refusal as an
+    // unknown command switches to the other name.
+    QString m_jointMove;
+};
+
+} // namespace sim

@@ -1,0 +1,429 @@
+// The measuring programs of the work folder, run as processes against a simulated controller
+// served on loopback, with the request files written and the results read and applied as the
+// calibration plug-in does.
+#include "../sim/simtesthelpers.h"
+
+#include <common/resultfile.h>
+#include <iso/defaultisoposes.h>
+#include <iso/isoconfigfile.h>
+#include <pages/calibrequestfile.h>
+#include <sim/controller/simulatedcontroller.h>
+#include <sim/server/controllerserver.h>
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kCalibCollector =
+    QStringLiteral(WORKFOLDER_TEMPLATE "/calib/collectcalibposes/collectCalibPoses-1.3.0.exe");
+const QString kIsoCollector =
+    QStringLiteral(WORKFOLDER_TEMPLATE "/iso/collectisoposes/collectIsoPoses_v1.0.exe");
+const QString kIsoReport = QStringLiteral(WORKFOLDER_TEMPLATE "/iso/scripts/isoReportGener.exe");
+const QString kCopyResults = QStringLiteral(WORKFOLDER_TEMPLATE "/iso/scripts/copyResults.exe");
+const QString kDelResults = QStringLiteral(WORKFOLDER_TEMPLATE "/iso/scripts/delResults.exe");
+constexpr int kIsoCycles = 5;
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs a program to its end while the event loop keeps serving the controller.
+Run runProgram(const QString &program, const QStringList &arguments, int timeoutMs = 120000)
+{
+    QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), &loop,
+                     &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    process.start(program, arguments);
+    loop.exec();
+    Run run;
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(3000);
+        run.err = QStringLiteral("timed out");
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err += QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString describe(const Run &run)
+{
+    return QStringLiteral("exit %1\nstdout:\n%2\nstderr:\n%3").arg(run.exitCode).arg(run.out,
+                                                                                      run.err);
+}
+
+QJsonObject readJson(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QJsonObject();
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// J1 and the last joint with only theta chosen, every other parameter chosen: the setup page's
+// default; or every parameter chosen.
+void lockDefault(CalibRequestFile *request)
+{
+    for (int joint : {0, -1}) {
+        for (const char *name : {"alpha", "a", "d"})
+            request->addLockedParam(joint, QString::fromLatin1(name));
+    }
+}
+
+// The five default test poses of the model, as the ISO settings card saves them.
+QVector<QVector<double>> defaultIsoPoses(const QString &model)
+{
+    const auto poses = getDefaultIsoPoses(WORKFOLDER_TEMPLATE "/iso/default_iso_poses.json",
+                                          model.toStdString());
+    QVector<QVector<double>> rows;
+    for (int k = 1; k <= 5; ++k) {
+        const auto it = poses.find("point" + std::to_string(k));
+        rows.append(it == poses.end() ? QVector<double>(6, 0.0)
+                                      : QVector<double>(it->second.cbegin(), it->second.cend()));
+    }
+    return rows;
+}
+
+bool saveIsoSettings(const QString &folder, const QVector<QVector<double>> &poses,
+                     const QString &savePath)
+{
+    QFile file(CalibRequestFile::filePath(folder));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray content = file.readAll();
+    file.close();
+    QByteArray merged;
+    if (!IsoConfigFile::merge(content, IsoConfigFile::build(kIsoCycles, savePath, poses),
+                              &merged)
+        || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(merged) == merged.size();
+}
+
+double meanAccuracy(const std::vector<common::IsoResult> &rows)
+{
+    double sum = 0;
+    for (const common::IsoResult &row : rows)
+        sum += row.accuracy;
+    return rows.empty() ? 0.0 : sum / double(rows.size());
+}
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+} // namespace
+
+class tst_MeasuringPrograms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void calibrationMakesTheRobotAccurate_data();
+    void calibrationMakesTheRobotAccurate();
+    void isoResultsSavedAndDeleted();
+    void refusedRun_data();
+    void refusedRun();
+
+private:
+    bool writeRequest(const QString &model, bool lockDefaultChoice, const QString &address);
+    Run runIso();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    sim::SimulatedController *m_controller = nullptr;
+    sim::ControllerServer *m_server = nullptr;
+    QString m_work;
+};
+
+void tst_MeasuringPrograms::initTestCase()
+{
+    for (const QString &program :
+         {kCalibCollector, kIsoCollector, kIsoReport, kCopyResults, kDelResults})
+        QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
+    m_controller = new sim::SimulatedController(this);
+    m_controller->setMotionPace(200);
+    m_controller->bringUp();
+    m_server = new sim::ControllerServer(m_controller, this);
+    QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
+}
+
+// A fresh work folder and the factory state of a robot with fixed as-built errors.
+void tst_MeasuringPrograms::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_work = m_dir->filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(m_work));
+    QVERIFY(m_controller->setModel(QStringLiteral("SR6-900")));
+    m_controller->setRobotId(QStringLiteral("SIM-TOOLS-1"));
+    m_controller->setTrackerNoise(0.01);
+    m_controller->setTrackerSeed(17);
+}
+
+bool tst_MeasuringPrograms::writeRequest(const QString &model, bool lockDefaultChoice,
+                                         const QString &address)
+{
+    CalibRequestFile::RobotProfile profile;
+    profile.ip = address;
+    profile.serialNumber = QStringLiteral("SN-TOOLS-1");
+    profile.robotName = model;
+    profile.modelType = 1;
+    CalibRequestFile request(profile, QStringLiteral("normal"));
+    if (lockDefaultChoice)
+        lockDefault(&request);
+    QString error;
+    return request.write(m_work, &error)
+           && saveIsoSettings(m_work, defaultIsoPoses(model), m_dir->filePath("report"));
+}
+
+Run tst_MeasuringPrograms::runIso()
+{
+    const QStringList arguments{QStringLiteral("--path"), m_work};
+    const Run collect = runProgram(kIsoCollector, arguments);
+    if (collect.exitCode != 0
+        || !collect.out.contains(QStringLiteral("[ROUND] %1/%1").arg(kIsoCycles)))
+        return collect;
+    return runProgram(kIsoReport, arguments);
+}
+
+void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<bool>("defaultChoice");
+    QTest::addColumn<QString>("heldNote");
+    // Joints 2 and 3 of the 6-axis arm are parallel: shifts along them are one motion twice.
+    QTest::newRow("6 axes, default choice")
+        << "SR6-900" << true << "link4.d held: the poses cannot tell it apart from link3.d";
+    // So are shifts along the first axis before and after the first joint.
+    QTest::newRow("6 axes, every parameter")
+        << "SR6-900" << false << "link2.d held: the poses cannot tell it apart from link1.d";
+    QTest::newRow("7 axes, default choice")
+        << "SR7-800" << true << "joint7.zero held: it does not move the flange";
+}
+
+// ISO test, calibration, the plug-in's apply, ISO test again: the robot is accurate after.
+void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
+{
+    QFETCH(QString, model);
+    QFETCH(bool, defaultChoice);
+    QFETCH(QString, heldNote);
+    QVERIFY(m_controller->setModel(model));
+    const int axes = m_controller->axisCount();
+    QVERIFY(writeRequest(model, defaultChoice, m_server->addressText()));
+    const std::string resultPath = (m_work + QStringLiteral("/optimized_dh.json")).toStdString();
+
+    Run run = runIso();
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    std::vector<common::IsoResult> before;
+    QVERIFY(common::readIsoResults(before, resultPath));
+    QCOMPARE(before.size(), size_t(5));
+
+    run = runProgram(kCalibCollector, {QStringLiteral("--path"), m_work});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    const int lastProgress = run.out.indexOf(QStringLiteral("[PROGRESS] 80/80"));
+    QVERIFY(run.out.contains(QStringLiteral("[PROGRESS] 1/80")));
+    QVERIFY(lastProgress > 0);
+    QVERIFY(run.out.indexOf(QStringLiteral("[PHASE] OPTIMIZATION")) > lastProgress);
+    QVERIFY2(run.err.contains(heldNote), qPrintable(run.err));
+    QFile report(m_work + QStringLiteral("/results/calib_results/SN-TOOLS-1.xlsx"));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QCOMPARE(report.read(2), QByteArray("PK"));
+
+    // Read as the run card reads it.
+    QVERIFY(common::readCalibStatus(resultPath));
+    common::DHMap joints;
+    QVERIFY(common::readDHParams(joints, resultPath));
+    double errors[2] = {-1, -1};
+    QVERIFY(common::readValidErrors(errors, resultPath));
+    QVERIFY2(errors[0] < 0.05, qPrintable(QString::number(errors[0])));
+    std::vector<double> zero;
+    QVERIFY(common::readZeroPoints(zero, resultPath));
+    QCOMPARE(int(zero.size()), axes);
+    const QVector<double> original = m_controller->dhParams();
+    QVector<double> optimized;
+    for (int n = 1; n <= axes; ++n) {
+        const auto it = joints.find("joint_" + std::to_string(n));
+        QVERIFY(it != joints.end());
+        optimized << it->second.alpha << it->second.a << it->second.d << it->second.theta;
+    }
+    // What the poses cannot tell apart keeps the controller's value.
+    const QJsonArray held = readJson(QString::fromStdString(resultPath))
+                                .value(QStringLiteral("held_parameters"))
+                                .toArray();
+    QVERIFY(!held.isEmpty());
+    const QStringList columns{"alpha", "a", "d"};
+    for (const QJsonValue &label : held) {
+        const QStringList parts = label.toString().mid(4).split(QLatin1Char('.'));
+        const int group = parts.value(0).toInt() - 1;
+        const int column = columns.indexOf(parts.value(1));
+        if (label.toString().startsWith(QLatin1String("link")) && group < axes && column >= 0)
+            QCOMPARE(optimized.at(4 * group + column), original.at(4 * group + column));
+    }
+    const common::QualityGateResult gate = common::evaluateQualityGate(
+        resultPath, std::vector<double>(original.cbegin(), original.cend()),
+        std::vector<double>(optimized.cbegin(), optimized.cend()), axes);
+    QCOMPARE(gate.status, 0);
+
+    // Written as the result card writes it: alpha, a and d of each joint with the controller's
+    // own theta (a 7-axis controller also gets its last link group back), then the zero offsets.
+    QJsonArray dh;
+    for (int j = 0; j < 4 * axes; ++j)
+        dh.append(j % 4 == 3 ? original.at(j) : optimized.at(j));
+    if (axes == 7) {
+        for (int j = original.size() - 4; j < original.size(); ++j)
+            dh.append(original.at(j));
+    }
+    QJsonArray zeroArray;
+    for (double z : zero)
+        zeroArray.append(z);
+    QCOMPARE(simtest::command(*m_controller, QStringLiteral("factory.set_DH_params_all"),
+                              QJsonObject{{QStringLiteral("DH_params_all"), dh}})
+                 .toObject()
+                 .value(QStringLiteral("success")),
+             QJsonValue(true));
+    QCOMPARE(simtest::command(*m_controller,
+                              QStringLiteral("ethercat.set_precision_compensation_zero"),
+                              QJsonObject{{QStringLiteral("joint_angle_A"), zeroArray}})
+                 .toObject()
+                 .value(QStringLiteral("success")),
+             QJsonValue(true));
+
+    run = runIso();
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    std::vector<common::IsoResult> after;
+    QVERIFY(common::readIsoResults(after, resultPath));
+    QCOMPARE(after.size(), size_t(5));
+    const QString figures = QStringLiteral("AP before %1 mm, after %2 mm")
+                                .arg(meanAccuracy(before))
+                                .arg(meanAccuracy(after));
+    qInfo("%s", qPrintable(figures));
+    QVERIFY2(meanAccuracy(before) > 0.3, qPrintable(figures));
+    QVERIFY2(meanAccuracy(after) * 5 < meanAccuracy(before), qPrintable(figures));
+    for (const common::IsoResult &row : after)
+        QVERIFY2(row.accuracy < 0.1, qPrintable(figures));
+    // The ISO report keeps the calibration's members.
+    QVERIFY(common::readCalibStatus(resultPath));
+}
+
+void tst_MeasuringPrograms::isoResultsSavedAndDeleted()
+{
+    QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
+    const Run run = runIso();
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    const QString result = m_work + QStringLiteral("/optimized_dh.json");
+    QVERIFY(readJson(result).contains(QStringLiteral("iso_results")));
+    QVERIFY(QFile::exists(m_work + QStringLiteral("/results/iso_results/iso_report.xlsx")));
+
+    const QStringList arguments{QStringLiteral("--path"), m_work};
+    const Run copy = runProgram(kCopyResults, arguments);
+    QVERIFY2(copy.exitCode == 0, qPrintable(describe(copy)));
+    const QStringList saved =
+        QDir(m_dir->filePath("report")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(saved.size(), 1);
+    const QDir savedDir(m_dir->filePath("report") + QLatin1Char('/') + saved.first());
+    for (const char *name : {"iso_report.xlsx", "optimized_dh.json", "calibInfo.json"})
+        QVERIFY2(savedDir.exists(QLatin1String(name)), name);
+
+    QJsonObject content = readJson(result);
+    content.insert(QStringLiteral("status"), 1);
+    QFile file(result);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(content).toJson());
+    file.close();
+    const Run remove = runProgram(kDelResults, arguments);
+    QVERIFY2(remove.exitCode == 0, qPrintable(describe(remove)));
+    QVERIFY(!readJson(result).contains(QStringLiteral("iso_results")));
+    QCOMPARE(readJson(result).value(QStringLiteral("status")), QJsonValue(1));
+    QVERIFY(!QFile::exists(m_work + QStringLiteral("/results/iso_results/iso_report.xlsx")));
+    // Saving needs a report: after the removal there is none.
+    QVERIFY(runProgram(kCopyResults, arguments).exitCode != 0);
+}
+
+void tst_MeasuringPrograms::refusedRun_data()
+{
+    QTest::addColumn<QString>("program");
+    // "" for none, else "good" or one fault: "broken", "no-iso", "closed-port", "no-ip", "far-pose"
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<bool>("withPath");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no --path") << kCalibCollector << "good" << false << "--path";
+    QTest::newRow("no request") << kCalibCollector << "" << true << "calibInfo.json";
+    QTest::newRow("request not JSON") << kCalibCollector << "broken" << true << "no JSON";
+    QTest::newRow("no controller") << kCalibCollector << "closed-port" << true
+                                   << "cannot reach the controller";
+    QTest::newRow("no controller named") << kCalibCollector << "no-ip" << true
+                                         << "names no controller";
+    QTest::newRow("ISO without settings") << kIsoCollector << "no-iso" << true
+                                          << "no ISO settings";
+    QTest::newRow("ISO pose out of reach") << kIsoCollector << "far-pose" << true
+                                           << "P3 cannot be reached";
+    QTest::newRow("ISO report without readings") << kIsoReport << "good" << true
+                                                 << "iso_measurements.json";
+}
+
+// A run that cannot be done ends with a non-zero code and says why on standard error.
+void tst_MeasuringPrograms::refusedRun()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, request);
+    QFETCH(bool, withPath);
+    QFETCH(QString, message);
+    QString address = m_server->addressText();
+    if (request == QLatin1String("closed-port"))
+        address = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+    else if (request == QLatin1String("no-ip"))
+        address.clear();
+    if (!request.isEmpty())
+        QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, address));
+    const QString path = CalibRequestFile::filePath(m_work);
+    if (request == QLatin1String("broken") || request == QLatin1String("no-iso")
+        || request == QLatin1String("far-pose")) {
+        QJsonObject content = readJson(path);
+        QJsonObject iso = content.value(QStringLiteral("iso_config")).toObject();
+        QJsonObject poses = iso.value(QStringLiteral("iso_poses")).toObject();
+        poses.insert(QStringLiteral("point3"), QJsonArray{3000.0, 0.0, 500.0, 180.0, 0.0, 180.0});
+        iso.insert(QStringLiteral("iso_poses"), poses);
+        content.insert(QStringLiteral("iso_config"), iso);
+        if (request == QLatin1String("no-iso"))
+            content.remove(QStringLiteral("iso_config"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(request == QLatin1String("broken") ? QByteArray("{\"robot_profile\": ")
+                                                      : QJsonDocument(content).toJson());
+    }
+    const Run run = runProgram(program, withPath ? QStringList{QStringLiteral("--path"), m_work}
+                                                 : QStringList());
+    QVERIFY2(run.exitCode > 0, qPrintable(describe(run)));
+    QVERIFY2(run.err.contains(message), qPrintable(describe(run)));
+    QVERIFY(!QFile::exists(m_work + QStringLiteral("/optimized_dh.json")));
+}
+
+QTEST_GUILESS_MAIN(tst_MeasuringPrograms)
+#include "tst_measuringprograms.moc"
