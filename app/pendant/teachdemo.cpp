@@ -23,8 +23,9 @@ const QString kFirst = QStringLiteral("DemoA");
 const QString kSecond = QStringLiteral("DemoB");
 constexpr int kMoveMs = 20000;
 constexpr double kArrivedDeg = 0.05;
-constexpr int kSlowSpeed = 10;
-constexpr int kRunBeforeStopMs = 300;
+constexpr int kSlowSpeed = 1;
+// How far the arm goes before the operator stops it: seen, and far from the end.
+constexpr double kLeftDeg = 0.5;
 constexpr int kPoseMs = 3000;
 
 // Where the operator jogs the arm before teaching the second point, from the first.
@@ -209,9 +210,18 @@ bool TeachDemo::moveAndStop(const QString &name, QString *detail)
     speed->setValue(kSlowSpeed);
     const bool sent = press(QStringLiteral("moveBtn"), detail)
                       && eventwait::until([this] { return m_controller->isMoving(); }, kMoveMs);
-    // Long enough to see the arm leave, far too short to arrive.
-    eventwait::settle(kRunBeforeStopMs);
-    const bool stopped = sent && press(QStringLiteral("stopBtn"), detail);
+    // Stopped once the arm is seen leaving, whatever pace the robot moves at.
+    const bool left = sent && eventwait::until(
+                                  [this, start] {
+                                      const QVector<double> now = m_controller->joints();
+                                      for (int i = 0; i < now.size() && i < start.size(); ++i) {
+                                          if (std::abs(now.at(i) - start.at(i)) > kLeftDeg)
+                                              return true;
+                                      }
+                                      return false;
+                                  },
+                                  kMoveMs);
+    const bool stopped = left && press(QStringLiteral("stopBtn"), detail);
     speed->setValue(previous);
     const bool halted =
         stopped && eventwait::until([this] { return !m_controller->isMoving(); }, kMoveMs);
