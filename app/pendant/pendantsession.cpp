@@ -1,5 +1,6 @@
 #include "pendantsession.h"
 
+#include "controllerprobe.h"
 #include "eventwait.h"
 #include "modalanswerer.h"
 #include "pendanthome.h"
@@ -88,6 +89,9 @@ bool PendantSession::start()
     m_window->show();
 
     mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
+    // The robot view follows the arm through the link, also while it moves.
+    m_probe = new ControllerProbe(this);
+    connect(m_probe, &ControllerProbe::poseChanged, m_window->robotView(), &RobotView::setPose);
     if (m_options.controllerAddress.isEmpty()) {
         startEmbeddedController();
         manager->setLink(m_controller);
@@ -157,21 +161,11 @@ void PendantSession::startEmbeddedController()
     } else {
         say(tr("controller not served on the network: %1").arg(m_server->errorString()));
     }
-    // The robot view follows the arm, also while it moves.
-    RobotView *view = m_window->robotView();
-    const auto showRobot = [this, view](const QVector<double> &joints) {
-        view->setPose(joints, m_controller->linkPositions());
-    };
-    connect(m_controller, &sim::SimulatedController::jointsChanged, view, showRobot);
-    showRobot(m_controller->jointPositions());
 }
 
+// Through the link, as a plug-in asks for it, whichever controller is plugged in.
 void PendantSession::requestReboot()
 {
-    if (m_controller) {
-        m_controller->reboot();
-        return;
-    }
     mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
     manager->post(mirel::ControllerMessage::Command, QStringLiteral("system.controller.reboot"),
                   QJsonValue());
@@ -219,16 +213,8 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
         }
         say(tr("showing page \"%1\" (%2)").arg(entry.first, entry.second));
         QWidget *current = m_window->centerArea()->currentWidget();
-        // The scripted steps watch the arm and the record of commands in this process.
-        if (!m_controller) {
-            if (TeachDemo::findPage(current) || VeltraDemo::findPage(current))
-                say(tr("scripted steps of \"%1\" skipped: they need the embedded controller")
-                        .arg(entry.first));
-            shotAs(fileSafe(entry.second));
-            continue;
-        }
         if (QWidget *teach = TeachDemo::findPage(current)) {
-            TeachDemo demo(teach, m_controller, m_window->robotView(), folder);
+            TeachDemo demo(teach, m_probe, m_window->robotView(), folder);
             connect(&demo, &TeachDemo::message, this, &PendantSession::say);
             succeeded = demo.run() == TeachDemo::StepCount && succeeded;
             files += demo.pictures();
@@ -240,7 +226,8 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
             shotAs(fileSafe(entry.second));
             continue;
         }
-        VeltraDemo demo(veltra, m_controller, &answerer, shotAs);
+        VeltraDemo demo(veltra, m_probe, &answerer, shotAs);
+        demo.setRebootWait(m_options.rebootDelayMs);
         connect(&demo, &VeltraDemo::message, this, &PendantSession::say);
         demo.setReportFolder(QDir::current().absoluteFilePath(QStringLiteral("VeltraReport")));
         demo.setWorkFolder(QDir::current().absoluteFilePath(PendantHome::workFolder()));

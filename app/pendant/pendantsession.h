@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class ControllerProbe;
 class PendantWindow;
 class PluginLoader;
 
@@ -40,9 +41,9 @@ public:
     QString controllerAddress() const;
 
     bool saveScreenshot(const QString &path);
-    // Shows every navigation page in turn and saves one PNG each; works the calibration
-    // plug-in's page through a calibration and an ISO test; reboots the controller. Returns the
-    // files; `allSucceeded` tells whether every step did.
+    // Shows every navigation page in turn and saves one PNG each; works the plug-ins' pages
+    // through their scripted steps (the same on the embedded controller and a separate one);
+    // reboots the controller. Returns the files; `allSucceeded` tells whether every step did.
     QStringList runDemo(const QString &folder, bool *allSucceeded = nullptr);
 
 signals:
@@ -59,6 +60,7 @@ private:
     void startEmbeddedController();
     void requestReboot();
 
+    ControllerProbe *m_probe = nullptr;
     sim::SimulatedController *m_controller = nullptr;
     sim::ControllerServer *m_server = nullptr;
     mirel::NetworkControllerLink *m_networkLink = nullptr;

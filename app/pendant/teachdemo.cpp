@@ -1,9 +1,8 @@
 #include "teachdemo.h"
 
+#include "controllerprobe.h"
 #include "eventwait.h"
 #include "robotview.h"
-
-#include <sim/controller/simulatedcontroller.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -25,8 +24,10 @@ const QString kFirst = QStringLiteral("DemoA");
 const QString kSecond = QStringLiteral("DemoB");
 constexpr int kMoveMs = 20000;
 constexpr double kArrivedDeg = 0.05;
-constexpr int kSlowSpeed = 10;
-constexpr int kRunBeforeStopMs = 300;
+constexpr int kSlowSpeed = 1;
+// How far the arm goes before the operator stops it: seen, and far from the end.
+constexpr double kLeftDeg = 0.5;
+constexpr int kPoseMs = 3000;
 
 // Where the operator jogs the arm before teaching the second point, from the first.
 const double kJog[] = {35.0, -20.0, 25.0, 15.0, 30.0, 40.0, 0.0};
@@ -52,7 +53,7 @@ QString joints(const QVector<double> &values)
 
 } // namespace
 
-TeachDemo::TeachDemo(QWidget *page, sim::SimulatedController *controller, RobotView *view,
+TeachDemo::TeachDemo(QWidget *page, ControllerProbe *controller, RobotView *view,
                      const QString &folder, QObject *parent)
     : QObject(parent)
     , m_page(page)
@@ -100,7 +101,12 @@ bool TeachDemo::runStep(int index, QString *detail)
 {
     switch (index) {
     case 0:
-        m_first = m_controller->jointPositions();
+        eventwait::until([this] { return !m_controller->joints().isEmpty(); }, kPoseMs);
+        m_first = m_controller->joints();
+        if (m_first.isEmpty()) {
+            *detail = QStringLiteral("the controller reports no robot position");
+            return false;
+        }
         *detail = QStringLiteral("robot at %1").arg(joints(m_first));
         return saveView(QStringLiteral("teach-robot-view-before.png"), detail);
     case 1:
@@ -110,7 +116,10 @@ bool TeachDemo::runStep(int index, QString *detail)
         m_second = m_first;
         for (int i = 0; i < m_second.size() && i < int(std::size(kJog)); ++i)
             m_second[i] += kJog[i];
-        m_controller->setJointPositions(m_second);
+        if (!m_controller->setJoints(m_second)) {
+            *detail = QStringLiteral("the controller refused to place the robot");
+            return false;
+        }
         return teach(kSecond, QStringLiteral("recordCartBtn"), detail);
     }
     case 3: {
@@ -181,13 +190,13 @@ bool TeachDemo::moveTo(const QString &name, bool joint, QString *detail)
         return false;
     const bool arrived = eventwait::until(
         [this, target] {
-            return !m_controller->isMoving() && near(m_controller->jointPositions(), target);
+            return !m_controller->isMoving() && near(m_controller->joints(), target);
         },
         kMoveMs);
     *detail = QStringLiteral("%1 move to %2: %3, robot at %4")
                   .arg(joint ? QStringLiteral("joint") : QStringLiteral("linear"), name,
                        arrived ? QStringLiteral("arrived") : QStringLiteral("did not arrive"),
-                       joints(m_controller->jointPositions()));
+                       joints(m_controller->joints()));
     say(*detail);
     return arrived;
 }
@@ -200,18 +209,27 @@ bool TeachDemo::moveAndStop(const QString &name, QString *detail)
         *detail = QStringLiteral("no point %1").arg(name);
         return false;
     }
-    const QVector<double> start = m_controller->jointPositions();
+    const QVector<double> start = m_controller->joints();
     const int previous = speed->value();
     speed->setValue(kSlowSpeed);
     const bool sent = press(QStringLiteral("moveBtn"), detail)
                       && eventwait::until([this] { return m_controller->isMoving(); }, kMoveMs);
-    // Long enough to see the arm leave, far too short to arrive.
-    eventwait::settle(kRunBeforeStopMs);
-    const bool stopped = sent && press(QStringLiteral("stopBtn"), detail);
+    // Stopped once the arm is seen leaving, whatever pace the robot moves at.
+    const bool left = sent && eventwait::until(
+                                  [this, start] {
+                                      const QVector<double> now = m_controller->joints();
+                                      for (int i = 0; i < now.size() && i < start.size(); ++i) {
+                                          if (std::abs(now.at(i) - start.at(i)) > kLeftDeg)
+                                              return true;
+                                      }
+                                      return false;
+                                  },
+                                  kMoveMs);
+    const bool stopped = left && press(QStringLiteral("stopBtn"), detail);
     speed->setValue(previous);
     const bool halted =
         stopped && eventwait::until([this] { return !m_controller->isMoving(); }, kMoveMs);
-    const QVector<double> now = m_controller->jointPositions();
+    const QVector<double> now = m_controller->joints();
     *detail = QStringLiteral("stopped on the way to %1 at %2").arg(name, joints(now));
     return halted && !near(now, m_first) && !near(now, start);
 }

@@ -4,15 +4,12 @@
 #include <QPointer>
 #include <QVector>
 
+class ControllerProbe;
 class QAbstractButton;
 class QWidget;
 class RobotView;
 
-namespace sim {
-class SimulatedController;
-}
-
-// The scripted demo of the Teach example's page: teaches two points on the simulated robot,
+// The scripted demo of the Teach example's page: teaches two points on the robot,
 // checks the move between them, moves there and back, saves the robot view before and after,
 // and stops a move on its way.
 class TeachDemo : public QObject
@@ -23,7 +20,7 @@ public:
     static constexpr int StepCount = 6;
 
     // The robot view pictures go into `folder`.
-    TeachDemo(QWidget *page, sim::SimulatedController *controller, RobotView *view,
+    TeachDemo(QWidget *page, ControllerProbe *controller, RobotView *view,
               const QString &folder, QObject *parent = nullptr);
     ~TeachDemo() override;
 
@@ -49,7 +46,7 @@ private:
     void say(const QString &text);
 
     QPointer<QWidget> m_page;
-    sim::SimulatedController *m_controller;
+    ControllerProbe *m_controller;
     QPointer<RobotView> m_view;
     QString m_folder;
     QStringList m_pictures;

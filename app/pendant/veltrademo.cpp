@@ -1,11 +1,11 @@
 #include "veltrademo.h"
 
+#include "controllerprobe.h"
 #include "eventwait.h"
 #include "modalanswerer.h"
 
 #include <nabuCore/moduleobject.h>
 #include <nabusrv/vantor.h>
-#include <sim/controller/simulatedcontroller.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -31,15 +31,15 @@
 
 namespace {
 
-// Time-outs, each well above what the stand-in programs and the simulator take.
+// Time-outs, each well above what the external programs and the simulator take.
 constexpr int kTabMs = 2000;
 constexpr int kTableMs = 3000;
-constexpr int kCalibrationMs = 15000;
+constexpr int kCalibrationMs = 40000;
 constexpr int kApplyMs = 6000; // the automatic apply waits 2 s after the result
 constexpr int kLinkBackExtraMs = 3000;
 constexpr int kIsoRoundMs = 400;
-constexpr int kIsoExtraMs = 8000;
-constexpr int kReportMs = 8000;
+constexpr int kIsoExtraMs = 20000;
+constexpr int kReportMs = 15000;
 constexpr int kCopyMs = 5000;
 constexpr int kPaintMs = 150;
 
@@ -168,7 +168,7 @@ RichText readRichText(const QString &html)
 
 } // namespace
 
-VeltraDemo::VeltraDemo(QWidget *page, sim::SimulatedController *controller,
+VeltraDemo::VeltraDemo(QWidget *page, ControllerProbe *controller,
                        ModalAnswerer *answerer, Shooter shoot, QObject *parent)
     : QObject(parent)
     , m_page(page)
@@ -213,15 +213,34 @@ void VeltraDemo::setWorkFolder(const QString &folder)
     m_workFolder = folder;
 }
 
+void VeltraDemo::setRebootWait(int ms)
+{
+    m_rebootWaitMs = ms;
+}
+
+double VeltraDemo::accuracyBefore() const
+{
+    return m_accuracyBefore;
+}
+
+double VeltraDemo::accuracyAfter() const
+{
+    return m_accuracyAfter;
+}
+
 int VeltraDemo::run()
 {
     static const char *const names[StepCount] = {
         QT_TR_NOOP("information tab"),
         QT_TR_NOOP("calibration tab"),
         QT_TR_NOOP("parameter choice behind the lock"),
-        QT_TR_NOOP("calibration run"),
-        QT_TR_NOOP("apply and reboot"),
-        QT_TR_NOOP("ISO test"),
+        QT_TR_NOOP("first calibration run"),
+        QT_TR_NOOP("giving the first result up"),
+        QT_TR_NOOP("ISO test of the uncalibrated robot"),
+        QT_TR_NOOP("calibration with the default parameter choice"),
+        QT_TR_NOOP("automatic apply and reboot"),
+        QT_TR_NOOP("ISO test of the calibrated robot"),
+        QT_TR_NOOP("accuracy gain"),
     };
     int passed = 0;
     for (int i = 0; i < StepCount; ++i) {
@@ -253,11 +272,19 @@ bool VeltraDemo::runStep(int index, QString *detail)
     case 2:
         return chooseParameters(detail);
     case 3:
-        return runCalibration(detail);
+        return runCalibration(false, detail);
     case 4:
-        return applyResult(detail);
+        return giveUpResult(detail);
     case 5:
-        return runIsoTest(detail);
+        return runIsoTest(QStringLiteral("uncalibrated"), &m_accuracyBefore, detail);
+    case 6:
+        return runCalibration(true, detail);
+    case 7:
+        return applyResult(detail);
+    case 8:
+        return runIsoTest(QStringLiteral("calibrated"), &m_accuracyAfter, detail);
+    case 9:
+        return compareAccuracy(detail);
     default:
         *detail = tr("no step %1").arg(index + 1);
         return false;
@@ -310,7 +337,9 @@ bool VeltraDemo::showCalibrationTab(QString *detail)
 {
     if (!openTab(QStringLiteral("calibNavBtn"), 1, detail))
         return false;
+    eventwait::until([this] { return m_controller->axisCount() > 0; }, kTableMs);
     const int axes = m_controller->axisCount();
+    m_factoryDh = controllerDh();
     QWidget *result = card(QStringLiteral("dhparameterWidget"));
     const bool filled = eventwait::until(
         [this, result, axes] {
@@ -389,8 +418,10 @@ bool VeltraDemo::chooseParameters(QString *detail)
     return true;
 }
 
-bool VeltraDemo::runCalibration(QString *detail)
+bool VeltraDemo::runCalibration(bool autoApply, QString *detail)
 {
+    if (!openTab(QStringLiteral("calibNavBtn"), 1, detail))
+        return false;
     QWidget *setup = card(QStringLiteral("setupWidget"));
     QWidget *runCard = card(QStringLiteral("calibWidget"));
     QWidget *result = card(QStringLiteral("dhparameterWidget"));
@@ -405,9 +436,20 @@ bool VeltraDemo::runCalibration(QString *detail)
         result ? result->findChild<QLineEdit *>(QStringLiteral("averagePosErrorText")) : nullptr;
     auto *maximum =
         result ? result->findChild<QLineEdit *>(QStringLiteral("averagePoseErrorText")) : nullptr;
-    if (!serial || !start || !status || !progress || !average || !maximum) {
-        *detail = tr("the calibration tab lacks its serial number field, run card or result card");
+    auto *automatic =
+        setup ? setup->findChild<QAbstractButton *>(QStringLiteral("autoApplySwitch")) : nullptr;
+    if (!serial || !start || !status || !progress || !average || !maximum || !automatic) {
+        *detail = tr("the calibration tab lacks its serial number field, auto apply switch, run "
+                     "card or result card");
         return false;
+    }
+    if (automatic->isChecked() != autoApply) {
+        say(autoApply ? tr("switching auto apply on") : tr("switching auto apply off"));
+        automatic->click();
+        if (automatic->isChecked() != autoApply) {
+            *detail = tr("the auto apply switch does not turn");
+            return false;
+        }
     }
 
     say(tr("typing serial number %1").arg(m_serialNumber));
@@ -447,8 +489,12 @@ bool VeltraDemo::runCalibration(QString *detail)
         return false;
     bool lastJointLocked = false;
     const QString request = requestSummary(&lastJointLocked);
-    if (m_lastJointFreed && lastJointLocked) {
-        *detail = tr("the request file still keeps parameters of the last joint: %1").arg(request);
+    if (m_lastJointFreed == lastJointLocked) {
+        *detail = m_lastJointFreed
+                      ? tr("the request file still keeps parameters of the last joint: %1")
+                            .arg(request)
+                      : tr("the request file frees the last joint without being asked: %1")
+                            .arg(request);
         return false;
     }
     *detail = tr("%1 calibrated: optimised DH parameters of %2 joints, validation error average "
@@ -456,6 +502,46 @@ bool VeltraDemo::runCalibration(QString *detail)
                   .arg(m_serialNumber)
                   .arg(m_optimised.size() / kDHValues)
                   .arg(average->text(), maximum->text(), status->text(), request);
+    return true;
+}
+
+// The operator gives the first result up: the robot keeps its DH set, the setup page goes back
+// to the default choice, and the request file stays for the ISO settings.
+bool VeltraDemo::giveUpResult(QString *detail)
+{
+    QWidget *result = card(QStringLiteral("dhparameterWidget"));
+    auto *giveUp = result ? result->findChild<QPushButton *>(QStringLiteral("giveUpBtn")) : nullptr;
+    if (!giveUp || m_optimised.isEmpty()) {
+        *detail = tr("there is no result to give up");
+        return false;
+    }
+    if (!press(giveUp, detail))
+        return false;
+    const bool cleared = eventwait::until(
+        [this] { return !allFilled(optimisedValues()); }, kTableMs);
+    eventwait::settle(kPaintMs);
+    if (!shoot(QStringLiteral("veltra-calib-given-up"), detail))
+        return false;
+    if (!cleared) {
+        *detail = tr("the result card still shows the optimised parameters");
+        return false;
+    }
+    const QVector<double> now = controllerDh();
+    if (now.isEmpty() || now != m_factoryDh) {
+        *detail = tr("the controller's DH parameters changed although the result was given up");
+        return false;
+    }
+    bool found = false;
+    readWorkFile(QStringLiteral("calibInfo.json"), &found);
+    if (!found) {
+        *detail = tr("calibInfo.json is gone");
+        return false;
+    }
+    m_lastJointFreed = false;
+    m_optimised.clear();
+    *detail = tr("result given up: the controller keeps its %1 DH values, the setup page is back "
+                 "to the default choice, calibInfo.json stays")
+                  .arg(now.size());
     return true;
 }
 
@@ -471,8 +557,7 @@ bool VeltraDemo::applyResult(QString *detail)
         return false;
     }
 
-    const int callsBefore = m_controller->calls().size();
-    const int rebootsBefore = m_controller->rebootCount();
+    const int rebootsBefore = m_controller->reboots();
     QString way;
     if (confirm->isEnabled()) {
         way = ModalAnswerer::plainText(confirm->text());
@@ -487,27 +572,17 @@ bool VeltraDemo::applyResult(QString *detail)
     }
 
     const bool rebooted = eventwait::until(
-        [this, rebootsBefore] { return m_controller->rebootCount() > rebootsBefore; }, kApplyMs);
-    QStringList written;
-    const QList<sim::SimulatedController::Call> calls = m_controller->calls();
-    for (int i = callsBefore; i < calls.size(); ++i) {
-        const QString &name = calls.at(i).name;
-        if (name.startsWith(QLatin1String("factory.set_")) || name.startsWith(QLatin1String("ethercat."))
-            || name == QLatin1String("system.controller.reboot"))
-            written.append(name);
-    }
+        [this, rebootsBefore] { return m_controller->reboots() > rebootsBefore; }, kApplyMs);
     if (!rebooted) {
-        *detail = tr("the controller was not rebooted within %1 s (sent: %2)")
-                      .arg(kApplyMs / 1000)
-                      .arg(written.isEmpty() ? tr("nothing") : written.join(QStringLiteral(", ")));
+        *detail = tr("the controller was not rebooted within %1 s").arg(kApplyMs / 1000);
         return false;
     }
-    say(tr("controller received %1").arg(written.join(QStringLiteral(", "))));
+    say(tr("the controller reboots"));
     eventwait::settle(kPaintMs);
     if (!shoot(QStringLiteral("veltra-calib-applied"), detail))
         return false;
 
-    const bool back = eventwait::until(linkUp, m_controller->rebootDelay() + kLinkBackExtraMs);
+    const bool back = eventwait::until(linkUp, m_rebootWaitMs + kLinkBackExtraMs);
     // Alpha, a and d are the optimised ones now; theta stays the controller's own.
     const auto updated = [this] {
         const QStringList now = setupValues();
@@ -541,13 +616,18 @@ bool VeltraDemo::applyResult(QString *detail)
                           .arg(QLatin1String(names[k % 4]), m_before.value(k), after.at(k));
         }
     }
+    const QVector<double> held = controllerDh();
+    if (held.isEmpty() || held == m_factoryDh) {
+        *detail = tr("the controller does not hold the new DH parameters");
+        return false;
+    }
     *detail = tr("written by %1, controller rebooted and back; the setup page shows the new DH "
                  "parameters (%2)")
                   .arg(way, example);
     return !example.isEmpty();
 }
 
-bool VeltraDemo::runIsoTest(QString *detail)
+bool VeltraDemo::runIsoTest(const QString &name, double *accuracy, QString *detail)
 {
     if (!openTab(QStringLiteral("isoNavBtn"), 2, detail))
         return false;
@@ -575,10 +655,10 @@ bool VeltraDemo::runIsoTest(QString *detail)
         },
         kTableMs);
     if (!poses) {
-        *detail = tr("the default poses of %1 did not show").arg(m_controller->model().name);
+        *detail = tr("the default poses of %1 did not show").arg(m_controller->robotName());
         return false;
     }
-    say(tr("settings card shows the default poses of %1").arg(m_controller->model().name));
+    say(tr("settings card shows the default poses of %1").arg(m_controller->robotName()));
 
     if (m_samples > 0) {
         say(tr("typing %1 samples per point").arg(m_samples));
@@ -640,15 +720,23 @@ bool VeltraDemo::runIsoTest(QString *detail)
     const bool shown = eventwait::until(
         [&] { return reported() || (start->isEnabled() && !keep->isEnabled()); }, kReportMs);
     int points = 0;
-    const bool written = isoResultsWritten(&points);
+    double mean = -1.0;
+    const bool written = isoResultsWritten(&points, &mean);
     const QString firstAccuracy = cellText(display, QStringLiteral("gridLayout"), 1, 1);
-    if (!shoot(QStringLiteral("veltra-iso-report"), detail))
+    if (!shoot(QStringLiteral("veltra-iso-report-") + name, detail))
         return false;
     if (!shown || !reported() || !written) {
-        *detail = !written ? tr("optimized_dh.json holds no \"iso_results\"")
+        *detail = !written ? tr("optimized_dh.json holds no \"Accuracy\" of %1 poses in "
+                                "\"iso_results\"")
+                                 .arg(kIsoPoints)
                            : tr("the results table did not fill");
         return false;
     }
+    *accuracy = mean;
+    say(tr("ISO accuracy of the %1 robot: %2 mm (mean of the %3 poses)")
+            .arg(name)
+            .arg(mean, 0, 'f', 4)
+            .arg(points));
 
     const auto reports = [this] {
         return QDir(m_reportFolder).entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
@@ -665,20 +753,41 @@ bool VeltraDemo::runIsoTest(QString *detail)
         if (!before.contains(name))
             report = QDir(m_reportFolder).filePath(name);
     }
-    if (!shoot(QStringLiteral("veltra-iso-saved"), detail))
+    if (!shoot(QStringLiteral("veltra-iso-saved-") + name, detail))
         return false;
     if (!copied || report.isEmpty()
         || !QFileInfo::exists(QDir(report).filePath(QStringLiteral("optimized_dh.json")))) {
         *detail = tr("the report was not saved into %1").arg(QDir::toNativeSeparators(m_reportFolder));
         return false;
     }
-    *detail = tr("%1 rounds over %2 poses, report of %3 points shown (P1 accuracy %4), saved to "
-                 "%5")
+    *detail = tr("%1 rounds over %2 poses, report of %3 points shown (P1 accuracy %4, mean "
+                 "%5 mm), saved to %6")
                   .arg(rounds)
                   .arg(kIsoPoints)
                   .arg(points)
-                  .arg(firstAccuracy, QDir::toNativeSeparators(report));
+                  .arg(firstAccuracy)
+                  .arg(mean, 0, 'f', 4)
+                  .arg(QDir::toNativeSeparators(report));
     return true;
+}
+
+bool VeltraDemo::compareAccuracy(QString *detail)
+{
+    if (m_accuracyBefore < 0 || m_accuracyAfter < 0) {
+        *detail = tr("an ISO test gave no accuracy");
+        return false;
+    }
+    const double gain =
+        m_accuracyAfter > 0 ? m_accuracyBefore / m_accuracyAfter : RequiredGain + 1.0;
+    say(tr("ISO accuracy before calibration %1 mm, after %2 mm")
+            .arg(m_accuracyBefore, 0, 'f', 4)
+            .arg(m_accuracyAfter, 0, 'f', 4));
+    *detail = tr("%1 mm -> %2 mm, %3 times better (at least %4 needed)")
+                  .arg(m_accuracyBefore, 0, 'f', 4)
+                  .arg(m_accuracyAfter, 0, 'f', 4)
+                  .arg(gain, 0, 'f', 1)
+                  .arg(RequiredGain, 0, 'f', 0);
+    return gain >= RequiredGain;
 }
 
 bool VeltraDemo::openTab(const QString &button, int index, QString *detail)
@@ -706,15 +815,39 @@ QJsonObject VeltraDemo::readWorkFile(const QString &name, bool *found) const
     return *found ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
 }
 
-bool VeltraDemo::isoResultsWritten(int *points) const
+bool VeltraDemo::isoResultsWritten(int *points, double *meanAccuracy) const
 {
     bool found = false;
     const QJsonValue results =
         readWorkFile(QStringLiteral("optimized_dh.json"), &found).value(QStringLiteral("iso_results"));
-    if (!found)
+    const QJsonArray rows = results.toArray();
+    *points = rows.size();
+    if (!found || !results.isArray() || rows.size() != kIsoPoints)
         return false;
-    *points = results.toArray().size();
-    return results.isArray() && *points == kIsoPoints;
+    double sum = 0.0;
+    for (const QJsonValue &row : rows) {
+        const QJsonValue value = row.toObject().value(QStringLiteral("Accuracy"));
+        if (!value.isDouble() || !std::isfinite(value.toDouble()) || value.toDouble() < 0)
+            return false;
+        sum += value.toDouble();
+    }
+    *meanAccuracy = sum / rows.size();
+    return true;
+}
+
+// The controller's DH set, read through the link; empty when it does not answer.
+QVector<double> VeltraDemo::controllerDh()
+{
+    const QJsonArray values = m_controller->command(QStringLiteral("factory.get_DH_params_link"))
+                                  .toObject()
+                                  .value(QStringLiteral("data"))
+                                  .toObject()
+                                  .value(QStringLiteral("DH_PARAMS_LINK"))
+                                  .toArray();
+    QVector<double> dh;
+    for (const QJsonValue &v : values)
+        dh.append(v.toDouble());
+    return dh;
 }
 
 // What "calibInfo.json" asked of the optimiser: the serial number, the mode and, per joint (-1

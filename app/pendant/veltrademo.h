@@ -8,18 +8,17 @@
 
 #include <functional>
 
+class ControllerProbe;
 class ModalAnswerer;
 class QAbstractButton;
 class QLineEdit;
 class QWidget;
 
-namespace sim {
-class SimulatedController;
-}
-
 // The scripted demo of the calibration plug-in's page: it works the page as an operator would,
-// through its widgets found by object name and class, and runs one whole calibration and one
-// whole ISO test on the simulated controller with the stand-in external programs.
+// through its widgets found by object name and class, and tells the story of a calibration
+// cell: a first calibration given up, an ISO test of the uncalibrated robot, a calibration that
+// is applied by itself with a reboot, and the ISO test again. The robot's accuracy is the mean
+// of the "Accuracy" values of the ISO results; the second must be at least five times better.
 class VeltraDemo : public QObject
 {
     Q_OBJECT
@@ -27,10 +26,12 @@ class VeltraDemo : public QObject
 public:
     // Saves a screenshot named after `what`; false when none could be saved.
     using Shooter = std::function<bool(const QString &what)>;
-    static constexpr int StepCount = 6;
+    static constexpr int StepCount = 10;
+    // How much better the calibrated robot's ISO accuracy must be.
+    static constexpr double RequiredGain = 5.0;
 
     // `answerer` answers the boxes the page opens; it outlives the demo.
-    VeltraDemo(QWidget *page, sim::SimulatedController *controller, ModalAnswerer *answerer,
+    VeltraDemo(QWidget *page, ControllerProbe *controller, ModalAnswerer *answerer,
                Shooter shoot, QObject *parent = nullptr);
     ~VeltraDemo() override;
 
@@ -44,6 +45,12 @@ public:
     void setSampleCount(int samples);
     // The work folder the stand-in programs write into.
     void setWorkFolder(const QString &folder);
+    // How long the controller is expected to stay away for a reboot.
+    void setRebootWait(int ms);
+
+    // The mean ISO accuracy (mm) of the two tests; negative until measured.
+    double accuracyBefore() const;
+    double accuracyAfter() const;
 
     // Runs the steps in order, each to its end or its time-out; returns how many succeeded.
     int run();
@@ -56,14 +63,18 @@ private:
     bool showInformation(QString *detail);
     bool showCalibrationTab(QString *detail);
     bool chooseParameters(QString *detail);
-    bool runCalibration(QString *detail);
+    bool runCalibration(bool autoApply, QString *detail);
+    bool giveUpResult(QString *detail);
     bool applyResult(QString *detail);
-    bool runIsoTest(QString *detail);
+    bool runIsoTest(const QString &name, double *accuracy, QString *detail);
+    bool compareAccuracy(QString *detail);
 
     bool openTab(const QString &button, int index, QString *detail);
     // A JSON file of the work folder; *found is false when it cannot be read.
     QJsonObject readWorkFile(const QString &name, bool *found) const;
-    bool isoResultsWritten(int *points) const;
+    // The mean of the "Accuracy" values of the ISO results; false unless every pose has one.
+    bool isoResultsWritten(int *points, double *meanAccuracy) const;
+    QVector<double> controllerDh();
     // *lastJointLocked tells whether the file keeps a parameter of the last joint (index -1).
     QString requestSummary(bool *lastJointLocked) const;
     bool press(QAbstractButton *button, QString *detail);
@@ -75,13 +86,17 @@ private:
     void say(const QString &text);
 
     QPointer<QWidget> m_page;
-    sim::SimulatedController *m_controller;
+    ControllerProbe *m_controller;
     ModalAnswerer *m_answerer;
     Shooter m_shoot;
     QString m_serialNumber = QStringLiteral("SN-DEMO-001");
     QString m_reportFolder;
     QString m_workFolder;
     int m_samples = 5;
+    int m_rebootWaitMs = 1000;
+    double m_accuracyBefore = -1.0;
+    double m_accuracyAfter = -1.0;
+    QVector<double> m_factoryDh;
     // What the steps pass on: the controller's set before, the optimised set after the run.
     QStringList m_before;
     QStringList m_optimised;

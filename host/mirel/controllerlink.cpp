@@ -9,4 +9,9 @@ ControllerLink::ControllerLink(QObject *parent)
 
 ControllerLink::~ControllerLink() = default;
 
+bool ControllerLink::isRemote() const
+{
+    return false;
+}
+
 } // namespace mirel

@@ -31,6 +31,8 @@ public:
     virtual bool isUp() const = 0;
     virtual QString address() const = 0;
     virtual void send(const ControllerMessage &message) = 0;
+    // True for a controller outside the pendant's process, which cannot read its data tree.
+    virtual bool isRemote() const;
 
 signals:
     void up();

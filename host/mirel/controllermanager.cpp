@@ -133,6 +133,10 @@ quint64 ControllerManager::post(ControllerMessage::Kind kind, const QString &nam
 {
     if (!m_link || !m_link->isUp())
         return 0;
+    // Whoever keeps the controller's copy of pendant data brings it up to date first.
+    emit aboutToPost(name);
+    if (!m_link || !m_link->isUp())
+        return 0;
     ControllerMessage message;
     message.id = m_nextId++;
     message.kind = kind;

@@ -59,6 +59,8 @@ signals:
     void rcDisconnected(bool status);
     void responded(const QString &command);
     void valueChanged(const QString &key, const QJsonValue &value);
+    // Emitted before every message, from within post().
+    void aboutToPost(const QString &name);
 
 private:
     struct Waiter

@@ -2,6 +2,7 @@
 
 #include "controllermanager.h"
 #include "projectdata.h"
+#include "projectmirror.h"
 #include "projectoverview.h"
 #include "robotiodata.h"
 #include "settingmanager.h"
@@ -27,6 +28,7 @@ ManagerHelper::ManagerHelper()
     ProjectData::install(this);
     VariableData::install(this);
     ProjectOverview::install(this, m_controller);
+    m_projectMirror = new ProjectMirror(m_controller, this);
 }
 
 ManagerHelper::~ManagerHelper() = default;

@@ -8,6 +8,7 @@
 namespace mirel {
 
 class ControllerManager;
+class ProjectMirror;
 class RobotIoData;
 class SettingManager;
 class TaskNetworkManager;
@@ -52,6 +53,7 @@ private:
     // Before the tasks: it reads the robot's IO data before they run on a link-up.
     RobotIoData *m_robotIo;
     TaskNetworkManager *m_tasks;
+    ProjectMirror *m_projectMirror;
     QStringList m_aliases;
     QList<Message> m_messages;
 };

@@ -64,6 +64,11 @@ QString NetworkControllerLink::address() const
     return m_address;
 }
 
+bool NetworkControllerLink::isRemote() const
+{
+    return true;
+}
+
 void NetworkControllerLink::send(const ControllerMessage &message)
 {
     if (!m_up)

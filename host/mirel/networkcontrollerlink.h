@@ -31,6 +31,7 @@ public:
     bool isUp() const override;
     QString address() const override;
     void send(const ControllerMessage &message) override;
+    bool isRemote() const override;
 
 private:
     void connectNow();

@@ -308,7 +308,7 @@ QJsonObject MotionService::checkPath(const QJsonValue &payload) const
     const int axes = m_chain.axisCount();
     TeachPointTarget ends[2];
     for (int i = 0; i < 2; ++i) {
-        if (!TeachPointBook::find(names.at(i), axes, &ends[i]))
+        if (!TeachPointBook::find(names.at(i), axes, &ends[i], m_points))
             return answerError(MoveError::UnknownPoint,
                                QStringLiteral("no point \"%1\"").arg(names.at(i)));
         if (ends[i].isJoint && !m_limits.contains(ends[i].jointsDeg))
@@ -333,6 +333,11 @@ QJsonObject MotionService::checkPath(const QJsonValue &payload) const
     if (error != MoveError::None)
         return answerError(error, why);
     return answerOk();
+}
+
+void MotionService::setPoints(const QJsonArray &points)
+{
+    m_points = points;
 }
 
 QJsonObject MotionService::lastError() const

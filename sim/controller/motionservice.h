@@ -4,6 +4,7 @@
 
 #include <sim/kinematics/dhchain.h>
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QVector3D>
@@ -43,6 +44,8 @@ public:
     QJsonObject checkPath(const QJsonValue &payload) const;
 
     QJsonObject lastError() const;
+    // The teach points a pendant sent ("rovan.project.point._list").
+    void setPoints(const QJsonArray &points);
 
 signals:
     void lastErrorChanged();
@@ -59,6 +62,7 @@ private:
     QVector<double> m_target;
     QString m_command;
     QJsonObject m_lastError;
+    QJsonArray m_points;
 };
 
 } // namespace sim

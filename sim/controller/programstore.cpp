@@ -42,9 +42,8 @@ QJsonArray pendantVariables()
     return root->exportToJson(true).toArray();
 }
 
-QJsonObject pendantVariable(const QString &name)
+QJsonObject variableIn(const QJsonArray &vars, const QString &name)
 {
-    const QJsonArray vars = pendantVariables();
     for (const QJsonValue &var : vars) {
         if (var.toObject().value(QStringLiteral("name")).toString() == name)
             return var.toObject();
@@ -138,6 +137,37 @@ bool ProgramStore::takeSet(const QString &key, const QJsonValue &value)
     return true;
 }
 
+void ProgramStore::setVariables(const QJsonArray &variables)
+{
+    m_variables = variables;
+}
+
+// A pendant on another machine sends its variables; one in the same process is read directly.
+QJsonArray ProgramStore::variables() const
+{
+    return m_variables.isEmpty() ? pendantVariables() : m_variables;
+}
+
+void ProgramStore::setAutoloadPath(const QString &path)
+{
+    m_autoload = path;
+}
+
+void ProgramStore::setRegisteredPers(const QStringList &names)
+{
+    m_registered = names;
+}
+
+QHash<QString, QJsonValue> ProgramStore::modifiedPers() const
+{
+    return m_persValues;
+}
+
+void ProgramStore::setModifiedPers(const QHash<QString, QJsonValue> &values)
+{
+    m_persValues = values;
+}
+
 QStringList ProgramStore::projects() const
 {
     return m_projects;
@@ -163,7 +193,7 @@ QJsonValue ProgramStore::persValue(const QString &name) const
     const auto kept = m_persValues.constFind(name);
     if (kept != m_persValues.constEnd())
         return kept.value();
-    const QJsonObject var = pendantVariable(name);
+    const QJsonObject var = variableIn(variables(), name);
     if (!var.value(QStringLiteral("pers")).toBool())
         return QJsonValue(QJsonValue::Undefined);
     return var.value(QStringLiteral("value")).toObject().value(QStringLiteral("[0][0][0]"));
@@ -179,7 +209,7 @@ QJsonValue ProgramStore::removeVariables(const QJsonValue &payload)
         return refusal(BadRequest, QStringLiteral("expected {operator: remove, variables: [...]}"));
     QStringList unknown;
     for (const QString &name : doomed) {
-        if (pendantVariable(name).isEmpty())
+        if (variableIn(variables(), name).isEmpty())
             unknown.append(name);
     }
     if (!unknown.isEmpty()) {

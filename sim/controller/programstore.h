@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonValue>
 #include <QStringList>
 
@@ -30,10 +31,20 @@ public:
     // A write to "monitor.select" registers the names; false for any other key.
     bool takeSet(const QString &key, const QJsonValue &value);
 
+    // The current project's variables as the pendant last sent them ("rovan.project.var._list");
+    // while none were sent, those of a pendant in the same process.
+    void setVariables(const QJsonArray &variables);
+    QJsonArray variables() const;
+
     QStringList projects() const;
     void setProjects(const QStringList &names);
     QString autoloadPath() const;
+    void setAutoloadPath(const QString &path);
     QStringList registeredPers() const;
+    void setRegisteredPers(const QStringList &names);
+    // The PERS values written by "monitor.pers.modify", by name.
+    QHash<QString, QJsonValue> modifiedPers() const;
+    void setModifiedPers(const QHash<QString, QJsonValue> &values);
     // The value the controller holds; the project's initial value until it was modified.
     QJsonValue persValue(const QString &name) const;
 
@@ -48,6 +59,7 @@ private:
     QString m_autoload;
     QStringList m_registered;
     QHash<QString, QJsonValue> m_persValues;
+    QJsonArray m_variables;
 };
 
 } // namespace sim

@@ -39,6 +39,10 @@ const QString kMovePathCheck = QStringLiteral("move.path.check");
 // The simulator's own instruments, plainly apart from the controller's commands.
 const QString kTrackerMeasure = QStringLiteral("sim.tracker.measure");
 const QString kTrackerNoise = QStringLiteral("sim.tracker.set_noise");
+const QString kRobotPose = QStringLiteral("sim.robot.pose");
+const QString kSetJoints = QStringLiteral("sim.robot.set_joints");
+const QString kPointList = QStringLiteral("rovan.project.point._list");
+const QString kVariableList = QStringLiteral("rovan.project.var._list");
 
 // The controller closes the link a moment after it confirmed the reboot, so the answer gets out.
 constexpr int kRebootDropMs = 20;
@@ -247,11 +251,33 @@ struct SimulatedController::State
             return dhRows();
         if (key == kMoveLastError)
             return motion->lastError();
+        if (key == kRobotPose)
+            return robotPose();
         if (ProgramStore::servesValue(key))
             return programs.value(key);
         if (io.hasKey(key))
             return io.value(key);
         return QJsonValue();
+    }
+
+    // What a robot view draws: the joints, the base, each joint frame and the flange (mm).
+    QJsonObject robotPose() const
+    {
+        QJsonArray links;
+        for (const QVector3D &p : motion->linkPositions())
+            links.append(QJsonArray{double(p.x()), double(p.y()), double(p.z())});
+        return QJsonObject{{QStringLiteral("joints"), toArray(motion->joints())},
+                           {QStringLiteral("links"), links},
+                           {QStringLiteral("moving"), motion->motion()->isMoving()}};
+    }
+
+    // The project a pendant sent is what moves and variable commands refer to.
+    void takeProjectCopy(const QString &key, const QJsonValue &stored)
+    {
+        if (key == kPointList)
+            motion->setPoints(stored.toArray());
+        else if (key == kVariableList)
+            programs.setVariables(stored.toArray());
     }
 
     bool readDh(const QJsonValue &value, QVector<double> *out) const
@@ -268,11 +294,14 @@ SimulatedController::SimulatedController(QObject *parent)
     d->motion = new MotionService(this);
     connect(d->motion->motion(), &RobotMotion::jointsChanged, this,
             &SimulatedController::jointsChanged);
+    connect(this, &SimulatedController::jointsChanged, this, [this] { publish(kRobotPose); });
     connect(d->motion, &MotionService::lastErrorChanged, this, [this] {
-        if (!d->handling)
-            publish(kMoveLastError);
-        else if (!d->handling->publish.contains(kMoveLastError))
-            d->handling->publish.append(kMoveLastError);
+        for (const QString &key : {kMoveLastError, kRobotPose}) {
+            if (!d->handling)
+                publish(key);
+            else if (!d->handling->publish.contains(key))
+                d->handling->publish.append(key);
+        }
     });
     d->select(models().constFirst());
     robotChanged();
@@ -543,6 +572,7 @@ void SimulatedController::setValue(const QString &key, const QJsonValue &json)
         d->values.remove(key);
     else
         d->values.insert(key, json);
+    d->takeProjectCopy(key, json);
     publish(key);
 }
 
@@ -634,6 +664,7 @@ QJsonValue SimulatedController::handle(const mirel::ControllerMessage &message, 
             d->values.remove(message.name);
         else
             d->values.insert(message.name, stored);
+        d->takeProjectCopy(message.name, stored);
         outcome->publish.append(message.name);
         return success();
     }
@@ -726,6 +757,12 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
                                {QStringLiteral("msg"), QStringLiteral("bad request: noise_mm")}};
         d->tracker.setNoise(sigma.toDouble());
         return success();
+    }
+    if (command == kSetJoints) {
+        QVector<double> joints;
+        if (!readNumbers(args.value(QStringLiteral("joints_deg")), {d->model.axes}, &joints))
+            return verdict(false);
+        return verdict(setJointPositions(joints));
     }
     if (command == kMoveReset)
         return d->motion->reset();

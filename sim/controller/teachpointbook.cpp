@@ -47,22 +47,27 @@ bool readNumber(const QJsonValue &value, double *out)
 
 } // namespace
 
-bool TeachPointBook::find(const QString &name, int axes, TeachPointTarget *target)
+QJsonArray TeachPointBook::pendantPoints()
 {
     const nabu::ModuleObject *list = existing(
         {QStringLiteral("rovan"), QStringLiteral("project"), QStringLiteral("point"),
          QStringLiteral("_list")});
     if (!list)
-        return false;
+        return {};
     const QJsonValue exported = list->exportToJson();
+    if (exported.isArray())
+        return exported.toArray();
     QJsonArray points;
-    if (exported.isArray()) {
-        points = exported.toArray();
-    } else {
-        const QJsonObject byKey = exported.toObject();
-        for (const nabu::ModuleObject *child : list->cmobjs())
-            points.append(byKey.value(child->name()));
-    }
+    const QJsonObject byKey = exported.toObject();
+    for (const nabu::ModuleObject *child : list->cmobjs())
+        points.append(byKey.value(child->name()));
+    return points;
+}
+
+bool TeachPointBook::find(const QString &name, int axes, TeachPointTarget *target,
+                          const QJsonArray &sentPoints)
+{
+    const QJsonArray points = sentPoints.isEmpty() ? pendantPoints() : sentPoints;
     for (const QJsonValue &point : qAsConst(points)) {
         const QJsonObject object = point.toObject();
         if (object.value(QStringLiteral("name")).toString() != name)

@@ -2,6 +2,7 @@
 
 #include <sim/kinematics/cartesianpose.h>
 
+#include <QJsonArray>
 #include <QString>
 #include <QVector>
 
@@ -22,7 +23,11 @@ class TeachPointBook
 public:
     // The first point whose "name" equals `name` exactly; false when there is none or when its
     // position cannot be read. `axes` joint values are taken from a joint point.
-    static bool find(const QString &name, int axes, TeachPointTarget *target);
+    // `sentPoints` are the points a pendant elsewhere sent; while empty, those of a pendant in
+    // the same process are read.
+    static bool find(const QString &name, int axes, TeachPointTarget *target,
+                     const QJsonArray &sentPoints = QJsonArray());
+    static QJsonArray pendantPoints();
 };
 
 } // namespace sim

@@ -1,11 +1,15 @@
 #include "controllerstatefile.h"
 
+#include <sim/controller/programstore.h>
 #include <sim/controller/simulatedcontroller.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace sim {
 
@@ -17,8 +21,12 @@ const QString kProductDh = QStringLiteral("product_dh");
 const QString kZero = QStringLiteral("zero");
 const QString kProductZero = QStringLiteral("product_zero");
 const QString kValues = QStringLiteral("values");
-// A state file is a few kilobytes; anything much larger is not one.
-constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+const QString kProjects = QStringLiteral("projects");
+const QString kAutoload = QStringLiteral("autoload");
+const QString kPersNames = QStringLiteral("pers_registered");
+const QString kPersValues = QStringLiteral("pers_values");
+// A state file is a few kilobytes, or some megabytes with many teach points.
+constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
 // Ids of the restoring commands; nobody waits for their answers.
 constexpr quint64 kRestoreId = quint64(1) << 61;
 
@@ -28,6 +36,62 @@ QJsonArray toArray(const QVector<double> &numbers)
     for (double n : numbers)
         array.append(n);
     return array;
+}
+
+bool isNumbers(const QJsonValue &value, std::initializer_list<int> sizes)
+{
+    const QJsonArray array = value.toArray();
+    if (!value.isArray() || std::find(sizes.begin(), sizes.end(), array.size()) == sizes.end())
+        return false;
+    for (const QJsonValue &n : array) {
+        if (!n.isDouble())
+            return false;
+    }
+    return true;
+}
+
+bool isStrings(const QJsonValue &value)
+{
+    if (value.isUndefined())
+        return true;
+    if (!value.isArray())
+        return false;
+    const QJsonArray array = value.toArray();
+    for (const QJsonValue &s : array) {
+        if (!s.isString())
+            return false;
+    }
+    return true;
+}
+
+QStringList strings(const QJsonValue &value)
+{
+    QStringList list;
+    const QJsonArray array = value.toArray();
+    for (const QJsonValue &s : array)
+        list.append(s.toString());
+    return list;
+}
+
+// Everything the file holds must fit the robot, so that loading it is all or nothing.
+QString whatIsWrong(const QJsonObject &state, int axes)
+{
+    const std::initializer_list<int> dhSizes = {4 * axes, 4 * (axes + 1)};
+    if (!isNumbers(state.value(kDh), dhSizes) || !isNumbers(state.value(kProductDh), dhSizes))
+        return QStringLiteral("its DH parameters do not fit the robot");
+    if (!isNumbers(state.value(kZero), {axes}) || !isNumbers(state.value(kProductZero), {axes}))
+        return QStringLiteral("its zero offsets do not fit the robot");
+    const QJsonValue values = state.value(kValues);
+    if (!values.isUndefined() && !values.isObject())
+        return QStringLiteral("its values are no object");
+    if (!isStrings(state.value(kProjects)) || !isStrings(state.value(kPersNames)))
+        return QStringLiteral("its projects are no list of names");
+    const QJsonValue autoload = state.value(kAutoload);
+    const QJsonValue pers = state.value(kPersValues);
+    if ((!autoload.isUndefined() && !autoload.isString())
+        || (!pers.isUndefined() && !pers.isObject()))
+        return QStringLiteral("its start-up project or PERS values are malformed");
+    return QString();
 }
 
 void run(SimulatedController *controller, const QString &command, const QJsonObject &args)
@@ -47,24 +111,36 @@ ControllerStateFile::ControllerStateFile(const QString &path)
 {
 }
 
-bool ControllerStateFile::load(SimulatedController *controller, QString *error)
+ControllerStateFile::LoadResult ControllerStateFile::load(SimulatedController *controller,
+                                                          QString *error)
 {
     QFile file(m_path);
     if (!file.exists()) {
         *error = QStringLiteral("no state file %1 yet").arg(m_path);
-        return false;
+        return Missing;
     }
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes) {
-        *error = QStringLiteral("cannot read %1").arg(m_path);
-        return false;
+    if (file.size() > kMaxFileBytes)
+        return setAside(QStringLiteral("it is too large"), error);
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Not even readable: it cannot be judged, so it is neither moved nor written over.
+        m_writable = false;
+        *error = QStringLiteral("cannot read %1 (%2); the state will not be saved")
+                     .arg(m_path, file.errorString());
+        return Unusable;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parse);
+    file.close();
+    if (parse.error != QJsonParseError::NoError || !document.isObject())
+        return setAside(QStringLiteral("it is no JSON object"), error);
     const QJsonObject state = document.object();
-    if (state.value(kModel).toString() != controller->model().name) {
-        *error = QStringLiteral("%1 is not a state of a %2").arg(m_path, controller->model().name);
-        return false;
-    }
-    // The controller's own commands check the sizes, so a damaged file changes nothing.
+    if (state.value(kModel).toString() != controller->model().name)
+        return setAside(QStringLiteral("it is no state of a %1").arg(controller->model().name),
+                        error);
+    const QString wrong = whatIsWrong(state, controller->axisCount());
+    if (!wrong.isEmpty())
+        return setAside(wrong, error);
+
     run(controller, QStringLiteral("factory.set_DH_params_link"),
         QJsonObject{{QStringLiteral("DH_A"), state.value(kDh)},
                     {QStringLiteral("DH_L"), state.value(kProductDh)}});
@@ -76,13 +152,43 @@ bool ControllerStateFile::load(SimulatedController *controller, QString *error)
         controller->setValue(it.key(), it.value());
         m_keys.insert(it.key());
     }
+    ProgramStore *programs = controller->programs();
+    if (state.contains(kProjects))
+        programs->setProjects(strings(state.value(kProjects)));
+    programs->setAutoloadPath(state.value(kAutoload).toString());
+    programs->setRegisteredPers(strings(state.value(kPersNames)));
+    const QJsonObject pers = state.value(kPersValues).toObject();
+    QHash<QString, QJsonValue> persValues;
+    for (auto it = pers.constBegin(); it != pers.constEnd(); ++it)
+        persValues.insert(it.key(), it.value());
+    programs->setModifiedPers(persValues);
     controller->clearCalls();
     m_written = snapshot(controller);
-    return true;
+    return Loaded;
+}
+
+// A file that is not a state of this robot may be somebody's only copy: it is kept under
+// another name rather than written over.
+ControllerStateFile::LoadResult ControllerStateFile::setAside(const QString &why, QString *error)
+{
+    QString aside = m_path + QStringLiteral(".bad");
+    for (int n = 1; QFileInfo::exists(aside); ++n)
+        aside = m_path + QStringLiteral(".bad%1").arg(n);
+    if (!QFile::rename(m_path, aside)) {
+        m_writable = false;
+        *error = QStringLiteral("%1 is unusable (%2) and cannot be moved aside; the state will "
+                                "not be saved")
+                     .arg(m_path, why);
+        return Unusable;
+    }
+    *error = QStringLiteral("%1 is unusable (%2); kept as %3").arg(m_path, why, aside);
+    return Unusable;
 }
 
 bool ControllerStateFile::saveIfChanged(SimulatedController *controller, QString *error)
 {
+    if (!m_writable)
+        return true;
     const QJsonObject state = snapshot(controller);
     if (state == m_written)
         return true;
@@ -112,12 +218,21 @@ QJsonObject ControllerStateFile::snapshot(SimulatedController *controller)
         if (!value.isNull() && !value.isUndefined())
             values.insert(key, value);
     }
+    const ProgramStore *programs = controller->programs();
+    QJsonObject pers;
+    const QHash<QString, QJsonValue> persValues = programs->modifiedPers();
+    for (auto it = persValues.constBegin(); it != persValues.constEnd(); ++it)
+        pers.insert(it.key(), it.value());
     return QJsonObject{{kModel, controller->model().name},
                        {kDh, toArray(controller->dhParams())},
                        {kProductDh, toArray(controller->productDhParams())},
                        {kZero, toArray(controller->zeroOffsets())},
                        {kProductZero, toArray(controller->productZeroOffsets())},
-                       {kValues, values}};
+                       {kValues, values},
+                       {kProjects, QJsonArray::fromStringList(programs->projects())},
+                       {kAutoload, programs->autoloadPath()},
+                       {kPersNames, QJsonArray::fromStringList(programs->registeredPers())},
+                       {kPersValues, pers}};
 }
 
 } // namespace sim

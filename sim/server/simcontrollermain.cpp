@@ -54,7 +54,8 @@ int main(int argc, char *argv[])
         QStringLiteral("factor"), QStringLiteral("1"));
     const QCommandLineOption stateOption(
         QStringLiteral("state"),
-        QStringLiteral("File that keeps DH parameters, zero offsets and values across restarts."),
+        QStringLiteral("File that keeps DH parameters, zero offsets, points, variables, projects "
+                       "and values across restarts."),
         QStringLiteral("file"));
     parser.addOptions(
         {listenOption, remoteOption, robotOption, rebootOption, latencyOption, paceOption,
@@ -98,7 +99,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(stateOption)) {
         state = std::make_unique<sim::ControllerStateFile>(parser.value(stateOption));
         QString error;
-        if (!state->load(&controller, &error))
+        if (state->load(&controller, &error) != sim::ControllerStateFile::Loaded)
             std::fprintf(stderr, "simcontroller: %s; starting from the factory state\n",
                          qPrintable(error));
         // Saved after every answer, so that a killed controller loses nothing it confirmed.

@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -74,6 +76,7 @@ private slots:
     void sessionConnectsShowsMessagesAndSavesScreenshot();
     void executableRunsOffscreenAndExitsCleanly();
     void executableDemoShowsEveryPage();
+    void executableDemoRunsTheCalibrationPlugin_data();
     void executableDemoRunsTheCalibrationPlugin();
     void executableRefusesBadArguments();
     void workFolderInstallKeepsResultsAndRefreshesPrograms();
@@ -281,43 +284,83 @@ void tst_Pendant::executableDemoShowsEveryPage()
     QVERIFY(optimiser.isFile() && optimiser.isExecutable());
 }
 
-// README command 1 with the real calibration plug-in and the stand-in programs: one whole
-// calibration to the reboot and one whole ISO test to the saved report.
+void tst_Pendant::executableDemoRunsTheCalibrationPlugin_data()
+{
+    QTest::addColumn<bool>("separate");
+    QTest::newRow("embedded controller") << false;
+    QTest::newRow("separate simcontroller") << true;
+}
+
+// README command 1 with every plug-in and the measuring programs: the calibration story, a
+// result given up, ISO before and after an automatically applied calibration, on the embedded
+// controller and on a separate simcontroller process alike. The robot and the tracker are
+// seeded, so the figures are the same on every run.
 void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
 {
+    QFETCH(bool, separate);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString home = dir.filePath(QStringLiteral("home"));
     const QString demo = dir.filePath(QStringLiteral("demo"));
-    const RunResult run = runPendant({QStringLiteral("--home"), home,
-                                      QStringLiteral("--plugins"), QStringLiteral(VELTRA_PLUGIN_DIR),
-                                      QStringLiteral("--quit-after"), QStringLiteral("200"),
-                                      QStringLiteral("--reboot-delay"), QStringLiteral("300"),
-                                      QStringLiteral("--demo"), demo},
-                                     150000);
-    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 6 of 6 steps succeeded")),
+    QStringList arguments = {QStringLiteral("--home"), home,
+                             QStringLiteral("--plugins"), QStringLiteral(VELTRA_PLUGIN_DIR),
+                             QStringLiteral("--quit-after"), QStringLiteral("200"),
+                             QStringLiteral("--reboot-delay"), QStringLiteral("300"),
+                             QStringLiteral("--demo"), demo};
+    QProcess controller;
+    if (separate) {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+        probe.close();
+        controller.start(QStringLiteral(SIMCONTROLLER),
+                         {QStringLiteral("--listen"), address, QStringLiteral("--reboot-delay"),
+                          QStringLiteral("300"), QStringLiteral("--motion-pace"),
+                          QStringLiteral("100")});
+        QVERIFY(controller.waitForStarted(5000));
+        QVERIFY(controller.waitForReadyRead(5000));
+        QVERIFY(controller.readAllStandardOutput().contains("listening"));
+        arguments << QStringLiteral("--controller") << address;
+    }
+    const RunResult run = runPendant(arguments, 150000);
+    if (separate) {
+        controller.kill();
+        controller.waitForFinished(3000);
+    }
+    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 10 of 10 steps succeeded")),
              qPrintable(run.out.right(4000)));
+    QVERIFY(run.out.contains(QStringLiteral("Teach demo: 6 of 6 steps succeeded")));
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.contains(QStringLiteral("password typed -> 确定")));
     QVERIFY(run.out.contains(QStringLiteral("showing the program editor with WaitDI")));
     QVERIFY(run.out.contains(QStringLiteral("request file: SN SN-DEMO-001, mode normal, joint 0 "
                                             "keeps alpha a d")));
-    QVERIFY(run.out.contains(QStringLiteral("controller received factory.set_DH_params_all, "
-                                            "ethercat.set_precision_compensation_zero, "
-                                            "system.controller.reboot")));
+    QVERIFY(run.out.contains(QStringLiteral("result given up: the controller keeps its 28 DH")));
+
+    // Both figures are printed; the calibrated robot is at least five times more accurate.
+    static const QRegularExpression figures(
+        QStringLiteral("ISO accuracy before calibration ([0-9.]+) mm, after ([0-9.]+) mm"));
+    const QRegularExpressionMatch match = figures.match(run.out);
+    QVERIFY2(match.hasMatch(), qPrintable(run.out.right(2000)));
+    const double before = match.captured(1).toDouble();
+    const double after = match.captured(2).toDouble();
+    QVERIFY2(before > 0.3 && before < 3.0, qPrintable(match.captured(0)));
+    QVERIFY2(after > 0.0 && after < 0.1 && before >= 5 * after, qPrintable(match.captured(0)));
+
     // Shots are numbered in page order, and the plug-in folder holds other examples too.
-    for (const char *shot : {"veltra-info.png", "veltra-calib-unlocked.png",
-                             "veltra-calib-new-params.png", "veltra-iso-saved.png",
-                             "tessel_RlIo.png", "program-editor.png"}) {
+    for (const char *shot :
+         {"veltra-info.png", "veltra-calib-unlocked.png", "veltra-calib-given-up.png",
+          "veltra-calib-new-params.png", "veltra-iso-saved-uncalibrated.png",
+          "veltra-iso-saved-calibrated.png", "tessel_RlIo.png", "program-editor.png"}) {
         const QString pattern = QStringLiteral("[0-9][0-9]-") + QLatin1String(shot);
         const QStringList found = QDir(demo).entryList({pattern}, QDir::Files);
         QVERIFY2(found.size() == 1 && !QImage(QDir(demo).filePath(found.constFirst())).isNull(),
                  shot);
     }
-    // The saved report is a folder of its own below the chosen one.
+    // Each saved report is a folder of its own below the chosen one.
     const QStringList reports = QDir(home + QStringLiteral("/VeltraReport"))
                                     .entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
-    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.size(), 2);
 }
 
 void tst_Pendant::workFolderInstallKeepsResultsAndRefreshesPrograms()

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
 
@@ -64,6 +66,8 @@ private slots:
     void slowOrSilentControllerKeepsTimeouts();
     void pendantAndTwoClientsShareValues_data();
     void pendantAndTwoClientsShareValues();
+    void silentPeerCountsAsRefused_data();
+    void silentPeerCountsAsRefused();
 
 private:
     void plugNetwork();
@@ -225,6 +229,68 @@ void TestNetworkControllerLink::pendantAndTwoClientsShareValues()
                             2000, nullptr));
     QTRY_VERIFY(!secondSees.isEmpty());
     QCOMPARE(secondSees.constLast().at(1).value<QJsonValue>().toInt(), 7);
+}
+
+void TestNetworkControllerLink::silentPeerCountsAsRefused_data()
+{
+    QTest::addColumn<bool>("pendant");
+    QTest::newRow("pendant's link") << true;
+    QTest::newRow("program's client") << false;
+}
+
+// A peer that accepts the connection and never answers the WebSocket handshake: the connection
+// is given up after the handshake time-out, and no blocking call waits longer than its own.
+void TestNetworkControllerLink::silentPeerCountsAsRefused()
+{
+    QFETCH(bool, pendant);
+    QTcpServer mute;
+    QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
+    QList<QTcpSocket *> accepted;
+    connect(&mute, &QTcpServer::newConnection, this, [&] {
+        while (QTcpSocket *socket = mute.nextPendingConnection())
+            accepted.append(socket);
+    });
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(mute.serverPort());
+    const int handshakeMs = NetworkControllerLink::ConnectTimeoutMs;
+    const int callMs = 200;
+    QElapsedTimer clock;
+    clock.start();
+
+    if (pendant) {
+        m_link = new NetworkControllerLink(address);
+        m_manager->setLink(m_link);
+        QSignalSpy up(m_link, &NetworkControllerLink::up);
+        QVERIFY(m_link->open());
+        QTRY_COMPARE(accepted.size(), 1);
+        // Meanwhile the pendant's waits end at their own time-out, or at once with no link.
+        QElapsedTimer call;
+        call.start();
+        QVERIFY(!m_manager->wait(m_manager->post(ControllerMessage::Command, kGetParams, {}),
+                                 callMs, nullptr));
+        QVERIFY2(call.elapsed() < callMs + 200, qPrintable(QString::number(call.elapsed())));
+        // Given up after the handshake time-out, then tried again.
+        QTRY_VERIFY_WITH_TIMEOUT(accepted.first()->state() == QAbstractSocket::UnconnectedState,
+                                 handshakeMs + 1500);
+        QVERIFY2(clock.elapsed() >= handshakeMs / 2, qPrintable(QString::number(clock.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(accepted.size() >= 2, 1500);
+        QVERIFY(!m_link->isUp());
+        QCOMPARE(up.count(), 0);
+        m_link->close();
+    } else {
+        ControllerClient client;
+        QVERIFY(!client.connectTo(address, handshakeMs));
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took >= handshakeMs / 2 && took < handshakeMs + 1000,
+                 qPrintable(QString::number(took)));
+        QVERIFY(!client.isConnected());
+        QElapsedTimer call;
+        call.start();
+        QVERIFY(!client.call(ControllerClient::Kind::Command, kGetParams, {}, nullptr, callMs));
+        QVERIFY(client.command(kGetParams, {}, callMs).isNull());
+        QVERIFY2(call.elapsed() < 100, qPrintable(QString::number(call.elapsed())));
+        QTRY_VERIFY(accepted.first()->state() == QAbstractSocket::UnconnectedState);
+    }
+    qDeleteAll(accepted);
 }
 
 QTEST_MAIN(TestNetworkControllerLink)
