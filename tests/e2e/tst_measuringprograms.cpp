@@ -149,6 +149,7 @@ private slots:
     void calibrationMakesTheRobotAccurate_data();
     void calibrationMakesTheRobotAccurate();
     void isoResultsSavedAndDeleted();
+    void moveUnderWayEndsFirst();
     void refusedRun_data();
     void refusedRun();
 
@@ -206,7 +207,7 @@ bool tst_MeasuringPrograms::writeRequest(const QString &model, bool lockDefaultC
 Run tst_MeasuringPrograms::runIso()
 {
     const QStringList arguments{QStringLiteral("--path"), m_work};
-    const Run collect = runProgram(kIsoCollector, arguments);
+    Run collect = runProgram(kIsoCollector, arguments);
     if (collect.exitCode != 0
         || !collect.out.contains(QStringLiteral("[ROUND] %1/%1").arg(kIsoCycles)))
         return collect;
@@ -364,6 +365,26 @@ void tst_MeasuringPrograms::isoResultsSavedAndDeleted()
     QVERIFY(!QFile::exists(m_work + QStringLiteral("/results/iso_results/iso_report.xlsx")));
     // Saving needs a report: after the removal there is none.
     QVERIFY(runProgram(kCopyResults, arguments).exitCode != 0);
+}
+
+// The robot is still on a slow move of someone else's when the collector starts.
+void tst_MeasuringPrograms::moveUnderWayEndsFirst()
+{
+    QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
+    const QJsonObject slowMove{
+        {QStringLiteral("point"),
+         QJsonObject{{QStringLiteral("trans"), QJsonArray{0.42, 0.0, 0.51}},
+                     {QStringLiteral("rot"), QJsonArray{0.18, 0.0, 0.18}}}},
+        {QStringLiteral("traj.speed"), 0.0002}};
+    QCOMPARE(simtest::command(*m_controller, QStringLiteral("move.move_to.jc"), slowMove)
+                 .toObject()
+                 .value(QStringLiteral("success")),
+             QJsonValue(true));
+    simtest::command(*m_controller, QStringLiteral("move.opr.enough"));
+    QVERIFY(m_controller->isMoving());
+    const Run run = runProgram(kIsoCollector, {QStringLiteral("--path"), m_work});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY(!m_controller->isMoving());
 }
 
 void tst_MeasuringPrograms::refusedRun_data()

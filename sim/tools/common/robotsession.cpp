@@ -21,6 +21,7 @@ constexpr int kPollMs = 5;
 // A move of the slowest pace the programs expect; a robot still moving then is stuck.
 constexpr int kMoveTimeoutMs = 120000;
 constexpr int kUnknownCommand = -1;
+constexpr int kRobotBusy = -50007;
 
 const QString kJointMoveNew = QStringLiteral("move.move_to.jc");
 const QString kJointMoveOld = QStringLiteral("move.j");
@@ -53,10 +54,14 @@ bool readVector(const QJsonObject &xyz, Eigen::Vector3d *out)
     return true;
 }
 
+// The controller's answers and updates keep flowing meanwhile.
 void pause(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(ms);
     loop.exec();
 }
 
@@ -157,6 +162,11 @@ bool RobotSession::moveTo(const CartesianPose &pose, QString *error)
         if (!command(m_jointMove, request, &answer, error))
             return false;
     }
+    // A move someone else started runs to its end first.
+    if (isError(answer, &code, &message) && code == kRobotBusy) {
+        if (!waitForMoveEnd(false, error) || !command(m_jointMove, request, &answer, error))
+            return false;
+    }
     if (isError(answer, &code, &message)) {
         *error = QStringLiteral("the controller refuses the move (%1): %2").arg(code).arg(message);
         return false;
@@ -169,10 +179,10 @@ bool RobotSession::moveTo(const CartesianPose &pose, QString *error)
                      .arg(message);
         return false;
     }
-    return waitForMoveEnd(error);
+    return waitForMoveEnd(true, error);
 }
 
-bool RobotSession::waitForMoveEnd(QString *error)
+bool RobotSession::waitForMoveEnd(bool ownMove, QString *error)
 {
     QElapsedTimer clock;
     clock.start();
@@ -185,9 +195,10 @@ bool RobotSession::waitForMoveEnd(QString *error)
         }
         const QJsonObject move = value.toObject();
         const QString state = move.value(QStringLiteral("state")).toString();
-        if (state == QLatin1String("done"))
+        const bool running = state == QLatin1String("moving") || state == QLatin1String("ready");
+        if (state == QLatin1String("done") || (!ownMove && !running))
             return true;
-        if (state != QLatin1String("moving") && state != QLatin1String("ready")) {
+        if (!running) {
             *error = QStringLiteral("the move ended as \"%1\": %2")
                          .arg(state, move.value(QStringLiteral("msg")).toString());
             return false;

@@ -45,7 +45,8 @@ public:
 private:
     bool command(const QString &name, const QJsonValue &payload, QJsonValue *answer,
                  QString *error);
-    bool waitForMoveEnd(QString *error);
+    // Our own move must reach its target; another's only has to end.
+    bool waitForMoveEnd(bool ownMove, QString *error);
 
     ControllerClient *m_client = nullptr;
     int m_axes = 0;
