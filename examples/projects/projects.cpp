@@ -1,8 +1,8 @@
 #include "projects.h"
 
-#include "interface/interfacemanager.h"
-#include "plugin/pluginregister.h"
-#include "ui/pluginui.h"
+#include <tessel/interface/interfacemanager.h>
+#include <tessel/plugin/pluginregister.h>
+#include <tessel/ui/pluginui.h>
 
 #include <QCheckBox>
 #include <QComboBox>
