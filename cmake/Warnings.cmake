@@ -10,4 +10,6 @@ endif()
 # sanitizer runtimes are resolved from the executable, so that build cannot ask for it.)
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT TESSEL_SANITIZE)
     string(APPEND CMAKE_SHARED_LINKER_FLAGS " -Wl,--no-undefined")
+    # Plug-ins are module libraries and must resolve theirs too.
+    string(APPEND CMAKE_MODULE_LINKER_FLAGS " -Wl,--no-undefined")
 endif()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/pluginbase.h"
+#include <tessel/plugin/pluginbase.h>
 
 class QLabel;
 

@@ -1,9 +1,9 @@
 #include "projects.h"
 
-#include "interface/interfacemanager.h"
-#include "plugin/pluginregister.h"
-#include "ui/catalogtranslator.h"
-#include "ui/pluginui.h"
+#include <tessel/interface/interfacemanager.h>
+#include <tessel/plugin/pluginregister.h>
+#include <tessel/ui/catalogtranslator.h>
+#include <tessel/ui/pluginui.h>
 
 #include <QCheckBox>
 #include <QComboBox>

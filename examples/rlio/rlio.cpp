@@ -2,13 +2,13 @@
 
 #include "waitdieditor.h"
 
-#include "interface/interfacemanager.h"
-#include "log/logline.h"
-#include "log/qflog.h"
-#include "plugin/pluginregister.h"
-#include "ui/catalogtranslator.h"
-#include "rl/rlmanager.h"
-#include "ui/pluginui.h"
+#include <tessel/interface/interfacemanager.h>
+#include <tessel/log/logline.h>
+#include <tessel/log/qflog.h>
+#include <tessel/plugin/pluginregister.h>
+#include <tessel/rl/rlmanager.h>
+#include <tessel/ui/catalogtranslator.h>
+#include <tessel/ui/pluginui.h>
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "waitdieditor.h"
 
-#include "interface/interfacemanager.h"
+#include <tessel/interface/interfacemanager.h>
 
 #include <QComboBox>
 #include <QFormLayout>

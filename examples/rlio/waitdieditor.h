@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rl/rlcontentbase.h"
+#include <tessel/rl/rlcontentbase.h>
 
 class QComboBox;
 class QSpinBox;

@@ -1,11 +1,11 @@
 #include "teach.h"
 
-#include "interface/interfacemanager.h"
-#include "log/logline.h"
-#include "log/qflog.h"
-#include "plugin/pluginregister.h"
-#include "ui/catalogtranslator.h"
-#include "ui/pluginui.h"
+#include <tessel/interface/interfacemanager.h>
+#include <tessel/log/logline.h>
+#include <tessel/log/qflog.h>
+#include <tessel/plugin/pluginregister.h>
+#include <tessel/ui/catalogtranslator.h>
+#include <tessel/ui/pluginui.h>
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tessel_global.h"
-#include "log/flog.h"
-#include "log/qlog.h"
+#include <tessel/tessel_global.h>
+#include <tessel/log/flog.h>
+#include <tessel/log/qlog.h>
 
 #include <QString>
 #include <QVariant>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tessel_global.h"
+#include <tessel/tessel_global.h>
 
 #include <QObject>
 #include <QStringList>

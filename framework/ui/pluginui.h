@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tessel_global.h"
-#include "ui/physicalbutton.h"
+#include <tessel/tessel_global.h>
+#include <tessel/ui/physicalbutton.h>
 
 #include <QList>
 #include <QStringList>
