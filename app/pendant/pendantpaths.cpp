@@ -31,7 +31,7 @@ PendantPaths PendantPaths::ofApplication()
 QStringList PendantPaths::pluginDirCandidates() const
 {
     const QDir bin(m_binDir);
-    return {QDir::cleanPath(bin.filePath(QStringLiteral("../lib/tessel/plugins"))),
+    return {QDir::cleanPath(bin.filePath(QStringLiteral(PENDANT_INSTALLED_PLUGINS))),
             QDir::cleanPath(bin.filePath(QStringLiteral("../plugins")))};
 }
 
@@ -44,7 +44,7 @@ QString PendantPaths::workFolderTemplate() const
 {
     const QDir bin(m_binDir);
     const QString found =
-        firstFolder({QDir::cleanPath(bin.filePath(QStringLiteral("../share/tessel/workfolder"))),
+        firstFolder({QDir::cleanPath(bin.filePath(QStringLiteral(PENDANT_INSTALLED_WORKFOLDER))),
                      QDir::cleanPath(bin.filePath(QStringLiteral("../workfolder")))});
     return found.isEmpty() ? QStringLiteral(TESSEL_WORKFOLDER_TEMPLATE) : found;
 }
