@@ -134,13 +134,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("collectCalibPoses"));
 
     ToolArguments arguments;
-    QString error;
-    if (!arguments.parse(QCoreApplication::arguments(), &error))
-        return failTool(ExitBadArguments, error);
-    const WorkFolder folder(arguments.workFolder());
     CalibRequest request;
-    if (!request.read(folder.root(), &error))
-        return failTool(ExitBadRequest, error);
+    if (const int exit = readToolRequest(false, &arguments, &request))
+        return exit;
+    const WorkFolder folder(arguments.workFolder());
+    QString error;
     if (request.controllerAddress().isEmpty())
         return failTool(ExitBadRequest, QStringLiteral("the request names no controller"));
     const int identificationCount = arguments.number(QStringLiteral("poses"), 60, 10, 1000);

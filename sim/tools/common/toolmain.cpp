@@ -1,5 +1,8 @@
 #include "toolmain.h"
 
+#include "calibrequest.h"
+#include "toolarguments.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -24,6 +27,17 @@ void warnLine(const QString &line)
 {
     std::fprintf(stderr, "%s\n", line.toUtf8().constData());
     std::fflush(stderr);
+}
+
+int readToolRequest(bool withIsoSettings, ToolArguments *arguments, CalibRequest *request)
+{
+    QString error;
+    if (!arguments->parse(QCoreApplication::arguments(), &error))
+        return failTool(ExitBadArguments, error);
+    if (!request->read(arguments->workFolder(), &error)
+        || (withIsoSettings && !request->readIsoConfig(&error)))
+        return failTool(ExitBadRequest, error);
+    return ExitOk;
 }
 
 } // namespace sim

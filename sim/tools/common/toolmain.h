@@ -4,6 +4,9 @@
 
 namespace sim {
 
+class CalibRequest;
+class ToolArguments;
+
 // Exit codes of the measuring programs, and the one way they say why they stop.
 enum ToolExit {
     ExitOk = 0,
@@ -21,5 +24,10 @@ int failTool(ToolExit code, const QString &message);
 void printLine(const QString &line);
 // A note on standard error that does not stop the program.
 void warnLine(const QString &line);
+
+// The start the programs that read the request share: the command line and the request file in
+// its work folder, with the ISO settings when `withIsoSettings`. ExitOk, or the reason said on
+// standard error and the exit code to return.
+int readToolRequest(bool withIsoSettings, ToolArguments *arguments, CalibRequest *request);
 
 } // namespace sim

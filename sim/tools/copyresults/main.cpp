@@ -21,13 +21,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("copyResults"));
 
     ToolArguments arguments;
-    QString error;
-    if (!arguments.parse(QCoreApplication::arguments(), &error))
-        return failTool(ExitBadArguments, error);
-    const WorkFolder folder(arguments.workFolder());
     CalibRequest request;
-    if (!request.read(folder.root(), &error) || !request.readIsoConfig(&error))
-        return failTool(ExitBadRequest, error);
+    if (const int exit = readToolRequest(true, &arguments, &request))
+        return exit;
+    const WorkFolder folder(arguments.workFolder());
     if (request.isoSavePath().trimmed().isEmpty())
         return failTool(ExitBadRequest, QStringLiteral("the ISO settings name no report folder"));
     if (!QFileInfo::exists(folder.isoReportFile()))
