@@ -8,8 +8,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 "$root/scripts/build.sh" "$build"
 
-# The demo numbers its pictures in the order it takes them; they are chosen by what they show.
-chosen=(veltra-info veltra-calib-result veltra-iso-report tessel_Teach)
+# The demo numbers its pictures in the order it takes them; they are chosen by what they show
+# (the demo's name, then the name in docs/). Of two pictures of one name the later is taken: the
+# calibration that is applied, not the one given up.
+chosen=(veltra-info:veltra-info veltra-calib-result:veltra-calib-result
+        veltra-iso-report-calibrated:veltra-iso-report tessel_Teach:tessel_Teach)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -26,13 +29,14 @@ for lang in en zh; do
     out=$root/docs/screenshots/$lang
     rm -rf "$out"
     mkdir -p "$out"
-    for name in "${chosen[@]}"; do
+    for pair in "${chosen[@]}"; do
+        name=${pair%%:*}
         found=("$shots"/[0-9][0-9]-"$name".png)
-        if [ ! -f "${found[0]}" ]; then
+        if [ ! -f "${found[-1]}" ]; then
             echo "screenshots: the $lang demo saved no picture of $name" >&2
             exit 1
         fi
-        cp "${found[0]}" "$out/$name.png"
+        cp "${found[-1]}" "$out/${pair#*:}.png"
     done
     if command -v mogrify >/dev/null 2>&1; then
         mogrify -resize '1280x>' -colors 256 "$out"/*.png

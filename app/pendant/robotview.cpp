@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QtMath>
 
+#include <algorithm>
+
 namespace {
 
 // Seen from front left and a little above; the largest arm's reach fills the drawing area.
@@ -22,7 +24,8 @@ RobotView::RobotView(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("robotView"));
-    setMinimumSize(260, 320);
+    // Narrower than the side panel beside a pendant-sized page, so that it is never cut.
+    setMinimumSize(200, 320);
 }
 
 RobotView::~RobotView() = default;
@@ -112,10 +115,21 @@ void RobotView::paintEvent(QPaintEvent *)
         painter.drawText(8, y, tr("J%1  %2°").arg(i + 1).arg(m_joints.at(i), 8, 'f', 2));
     if (!m_links.isEmpty()) {
         const QVector3D tcp = m_links.constLast();
-        painter.drawText(8, y + lineHeight / 2,
-                         tr("TCP %1, %2, %3 mm")
-                             .arg(double(tcp.x()), 0, 'f', 1)
-                             .arg(double(tcp.y()), 0, 'f', 1)
-                             .arg(double(tcp.z()), 0, 'f', 1));
+        const QString text = tr("TCP %1, %2, %3 mm")
+                                 .arg(double(tcp.x()), 0, 'f', 1)
+                                 .arg(double(tcp.y()), 0, 'f', 1)
+                                 .arg(double(tcp.z()), 0, 'f', 1);
+        // A narrow view keeps every digit: the line shrinks rather than being cut.
+        const int room = width() - 16;
+        const int wide = painter.fontMetrics().horizontalAdvance(text);
+        if (wide > room && room > 0) {
+            QFont font = painter.font();
+            if (font.pointSizeF() > 0)
+                font.setPointSizeF(font.pointSizeF() * room / wide);
+            else
+                font.setPixelSize(std::max(1, font.pixelSize() * room / wide));
+            painter.setFont(font);
+        }
+        painter.drawText(8, y + lineHeight / 2, text);
     }
 }

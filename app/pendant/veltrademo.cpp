@@ -23,6 +23,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -82,6 +83,16 @@ QString cellText(const QWidget *card, const QString &layout, int row, int column
     if (auto *edit = qobject_cast<QLineEdit *>(widget))
         return edit->text();
     return QString();
+}
+
+// The pendant's centre and the plug-in's cards scroll: brings `widget` into view of every area
+// it lies in, so that a picture shows it.
+void bringIntoView(QWidget *widget)
+{
+    for (QWidget *w = widget ? widget->parentWidget() : nullptr; w; w = w->parentWidget()) {
+        if (auto *area = qobject_cast<QScrollArea *>(w))
+            area->ensureWidgetVisible(widget);
+    }
 }
 
 // The check boxes of one joint row of the setup page, alpha to theta; null where one is missing.
@@ -485,6 +496,7 @@ bool VeltraDemo::runCalibration(bool autoApply, QString *detail)
         shoot(QStringLiteral("veltra-calib-result"), detail);
         return false;
     }
+    bringIntoView(average);
     if (!shoot(QStringLiteral("veltra-calib-result"), detail))
         return false;
     bool lastJointLocked = false;
@@ -723,6 +735,9 @@ bool VeltraDemo::runIsoTest(const QString &name, double *accuracy, QString *deta
     double mean = -1.0;
     const bool written = isoResultsWritten(&points, &mean);
     const QString firstAccuracy = cellText(display, QStringLiteral("gridLayout"), 1, 1);
+    // The whole table of figures: its last cell, then its first.
+    bringIntoView(cellWidget(display, QStringLiteral("gridLayout"), kIsoPoints, kIsoFigures));
+    bringIntoView(cellWidget(display, QStringLiteral("gridLayout"), 0, 0));
     if (!shoot(QStringLiteral("veltra-iso-report-") + name, detail))
         return false;
     if (!shown || !reported() || !written) {

@@ -69,6 +69,8 @@ private:
     // Controls that cannot be brought into the window, and texts cut by their room.
     QStringList unreachable(PendantWindow *window) const;
     QStringList clipped(PendantWindow *window) const;
+    // Widgets outside the scrolled page that stick out of their parent: cut off for good.
+    QStringList cutOff(PendantWindow *window) const;
 };
 
 QStringList tst_PendantWindow::unreachable(PendantWindow *window) const
@@ -107,6 +109,32 @@ QStringList tst_PendantWindow::unreachable(PendantWindow *window) const
                                             .arg(place.y())
                                             .arg(place.width())
                                             .arg(place.height());
+    }
+    return found;
+}
+
+QStringList tst_PendantWindow::cutOff(PendantWindow *window) const
+{
+    QStringList found;
+    const QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    for (QWidget *widget : widgets) {
+        QWidget *parent = widget->parentWidget();
+        if (!widget->isVisible() || !parent || widget->isWindow()
+            || insideInnerView(widget, window, nullptr))
+            continue;
+        // A splitter moves a part folded to nothing out of sight; it is opened by its handle.
+        const auto *splitter = qobject_cast<const QSplitter *>(parent);
+        if (splitter && splitter->sizes().value(splitter->indexOf(widget)) == 0)
+            continue;
+        if (!parent->rect().contains(widget->geometry()))
+            found << describe(widget) + QStringLiteral(" %1x%2 at %3,%4 in %5 of %6x%7")
+                                            .arg(widget->width())
+                                            .arg(widget->height())
+                                            .arg(widget->x())
+                                            .arg(widget->y())
+                                            .arg(describe(parent))
+                                            .arg(parent->width())
+                                            .arg(parent->height());
     }
     return found;
 }
@@ -165,6 +193,8 @@ void tst_PendantWindow::everyControlIsReachableAtPendantSizes()
                 problems << where + QStringLiteral(": unreachable ") + problem;
             for (const QString &problem : clipped(window))
                 problems << where + QStringLiteral(": clipped ") + problem;
+            for (const QString &problem : cutOff(window))
+                problems << where + QStringLiteral(": cut off ") + problem;
         };
         const auto visitTabs = [&](QWidget *within, const QString &where) {
             // Tabs as tab widgets, or as stacks switched by buttons.
