@@ -16,11 +16,18 @@ chosen=(veltra-info:veltra-info veltra-calib-result:veltra-calib-result
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export QT_QPA_PLATFORM=offscreen
+# A virtual X display of a pendant's size shows the pages with the fonts a person sees; without
+# Xvfb the offscreen platform draws them with its own.
+run=()
+if command -v xvfb-run >/dev/null 2>&1; then
+    run=(xvfb-run -a -s "-screen 0 1280x800x24")
+else
+    export QT_QPA_PLATFORM=offscreen
+fi
 for lang in en zh; do
     home=$work/home-$lang
     shots=$work/shots-$lang
-    if ! "$build/bin/pendant" --home "$home" --plugins "$build/plugins" --lang "$lang" \
+    if ! "${run[@]}" "$build/bin/pendant" --home "$home" --plugins "$build/plugins" --lang "$lang" \
             --demo "$shots" --quit-after 1500 >"$work/demo-$lang.log" 2>&1; then
         tail -n 30 "$work/demo-$lang.log" >&2
         echo "screenshots: the $lang demo failed" >&2

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -85,13 +86,16 @@ QString cellText(const QWidget *card, const QString &layout, int row, int column
     return QString();
 }
 
-// The pendant's centre and the plug-in's cards scroll: brings `widget` into view of every area
-// it lies in, so that a picture shows it.
+// The pendant's centre and the plug-in's cards scroll: brings the rows of `widget` into view of
+// every area it lies in, so that a picture shows them, from the page's left edge where labels
+// start.
 void bringIntoView(QWidget *widget)
 {
     for (QWidget *w = widget ? widget->parentWidget() : nullptr; w; w = w->parentWidget()) {
-        if (auto *area = qobject_cast<QScrollArea *>(w))
+        if (auto *area = qobject_cast<QScrollArea *>(w)) {
             area->ensureWidgetVisible(widget);
+            area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->minimum());
+        }
     }
 }
 
@@ -735,8 +739,8 @@ bool VeltraDemo::runIsoTest(const QString &name, double *accuracy, QString *deta
     double mean = -1.0;
     const bool written = isoResultsWritten(&points, &mean);
     const QString firstAccuracy = cellText(display, QStringLiteral("gridLayout"), 1, 1);
-    // The whole table of figures: its last cell, then its first.
-    bringIntoView(cellWidget(display, QStringLiteral("gridLayout"), kIsoPoints, kIsoFigures));
+    // The whole table of figures: its last row, then its first.
+    bringIntoView(cellWidget(display, QStringLiteral("gridLayout"), kIsoPoints, 0));
     bringIntoView(cellWidget(display, QStringLiteral("gridLayout"), 0, 0));
     if (!shoot(QStringLiteral("veltra-iso-report-") + name, detail))
         return false;
