@@ -20,7 +20,7 @@ QString fromProgramFolder(const QString &relative)
     QDir up(QCoreApplication::applicationDirPath());
     if (!up.cdUp() || !up.cdUp())
         return QString();
-    const QString candidate = QDir::cleanPath(up.absolutePath());
+    QString candidate = QDir::cleanPath(up.absolutePath());
     const QString wanted = QDir::cleanPath(relative);
     if (candidate.endsWith(QLatin1Char('/') + wanted) && QFileInfo(candidate).isDir())
         return candidate;
