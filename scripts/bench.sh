@@ -15,7 +15,7 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target bench_log bench_export bench_runcard floodcollector \
-    pendant Veltra
+    bench_identification pendant Veltra
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -29,6 +29,8 @@ echo "running the export benchmark..." >&2
 echo "running the run-card flood..." >&2
 "$dir/bin/bench_runcard" --benchmark_repetitions=$(((reps + 1) / 2)) \
     --benchmark_format=json >"$out/runcard.json"
+echo "running the identification..." >&2
+"$dir/bin/bench_identification" --benchmark_filter=identify "${common[@]}" >"$out/identification.json"
 echo "running the start-up..." >&2
 bash "$root/bench/startup.sh" "$dir/bin/pendant" "$dir/plugins" "$reps" >"$out/startup.txt"
 
@@ -60,6 +62,7 @@ def failed(runs):
 context, log = load("log.json")
 _, export = load("export.json")
 _, runcard = load("runcard.json")
+_, identification = load("identification.json")
 startup = dict(line.split() for line in open(os.path.join(out, "startup.txt")))
 
 def name(case, threads):
@@ -130,6 +133,10 @@ tree = median(export, "export/moduleobject_exporttojson", "real_time")
 row("10,000 teach points: QJsonDocument built directly", "%.1f" % direct, "ms", "1.00", "itself")
 row("10,000 teach points: exportToJson", "%.1f" % tree, "ms", "%.2f" % (tree / direct), "direct",
     "<= 2", tree / direct <= 2)
+
+identify = median(identification, "BM_Identifier_identify/100", "real_time")
+row("identification, 7 axes, every parameter, 100 poses", "%.1f" % identify, "ms", "", "",
+    "< 1000", identify < 1000)
 
 model = ""
 try:
