@@ -88,8 +88,9 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
                                         tr("Save a PNG of the window before quitting."),
                                         QStringLiteral("file"));
     const QCommandLineOption demo(QStringLiteral("demo"),
-                                  tr("Show every navigation page in turn and save a PNG of each "
-                                     "into this folder, then quit."),
+                                  tr("Run the scripted demo (every page, then the Teach and "
+                                     "Veltra steps), save its screenshots into this folder, "
+                                     "then quit."),
                                   QStringLiteral("dir"));
     const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
                                        tr("Quit this many milliseconds after start."),
