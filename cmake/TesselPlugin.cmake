@@ -7,6 +7,11 @@
 include_guard(GLOBAL)
 include(GNUInstallDirs)
 
+# The one folder the plug-ins are written into; a project may choose another before this file.
+if(NOT DEFINED TESSEL_PLUGIN_OUTPUT_DIRECTORY)
+    set(TESSEL_PLUGIN_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/plugins)
+endif()
+
 function(tessel_add_plugin target)
     cmake_parse_arguments(PARSE_ARGV 1 P "INSTALL" "" "SOURCES;LIBS")
     if(P_UNPARSED_ARGUMENTS)
@@ -29,7 +34,7 @@ function(tessel_add_plugin target)
         AUTORCC ON
         CXX_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON
-        LIBRARY_OUTPUT_DIRECTORY "$<1:${CMAKE_BINARY_DIR}/plugins>")
+        LIBRARY_OUTPUT_DIRECTORY "$<1:${TESSEL_PLUGIN_OUTPUT_DIRECTORY}>")
 
     if(P_INSTALL)
         if(APPLE)

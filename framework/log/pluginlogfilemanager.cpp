@@ -118,7 +118,8 @@ public:
         bool hasIndex;
     };
 
-    // Held for the bookkeeping only, never across a file's system calls. A standard mutex rather
+    // Held for the bookkeeping and the folder work (making the folder, picking the file, clean-up),
+    // never across a statement's open, write and close. A standard mutex rather
     // than QMutex: the thread sanitizer sees its hand-overs, not those inside Qt's uninstrumented
     // code.
     std::mutex mutex;

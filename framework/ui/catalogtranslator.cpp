@@ -49,11 +49,17 @@ QByteArray readCatalogue(const QString &catalog, const QLocale &locale)
     return {};
 }
 
+struct Installed
+{
+    QPointer<QTranslator> translator;
+    QString locale;
+};
+
 // One translator per catalogue, so that a second plug-in instance or a language change does
 // not stack translators. Used on the GUI thread only: installing one sends events.
-QHash<QString, QPointer<QTranslator>> &installed()
+QHash<QString, Installed> &installed()
 {
-    static QHash<QString, QPointer<QTranslator>> translators;
+    static QHash<QString, Installed> translators;
     return translators;
 }
 
@@ -61,6 +67,11 @@ QHash<QString, QPointer<QTranslator>> &installed()
 
 bool CatalogTranslator::install(const QString &catalog, const QLocale &locale)
 {
+    // Every module a plug-in makes asks again; the same language is already there, and installing
+    // anew would send every widget a language change.
+    const Installed current = installed().value(catalog);
+    if (current.translator && current.locale == locale.name())
+        return true;
     remove(catalog);
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || catalog.isEmpty())
@@ -74,13 +85,13 @@ bool CatalogTranslator::install(const QString &catalog, const QLocale &locale)
         return false;
     }
     QCoreApplication::installTranslator(translator);
-    installed().insert(catalog, translator);
+    installed().insert(catalog, {translator, locale.name()});
     return true;
 }
 
 void CatalogTranslator::remove(const QString &catalog)
 {
-    const QPointer<QTranslator> translator = installed().take(catalog);
+    const QPointer<QTranslator> translator = installed().take(catalog).translator;
     if (!translator)
         return;
     QCoreApplication::removeTranslator(translator);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sim/cell/seededrandom.h>
+
 #include <QVector>
 
 #include <cstdint>
@@ -18,10 +20,8 @@ public:
     QVector<double> next();
 
 private:
-    double uniform();
-
     int m_axes;
-    std::uint64_t m_state;
+    SeededRandom m_random;
 };
 
 } // namespace sim
