@@ -24,22 +24,43 @@ src=${src:-$root}
 # Generated moc and resource files stay out.
 folders='framework|calibration|host|sim|app|examples|fuzz'
 src_re=$(printf '%s' "$src" | sed 's/[][\.*^$+?(){}|]/\\&/g')
-mapfile -t files < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$db" | sort -u |
-    grep -E "^$src_re/($folders)/" | grep -vE '/(moc_[^/]*|qrc_[^/]*|mocs_compilation[^/]*)$')
+
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+# clang-tidy reads a database of its own: one entry per source, as it analyses every entry of a
+# file (a source compiled into a library and again into a test or a fuzz driver would be read
+# twice), and without the precompiled Qt headers (cmake/Precompile.cmake), which clang cannot
+# read from GCC: here the sources must include what they use.
+awk '
+    /^\{/ { entry = ""; file = "" }
+    /^ *"file": / { file = $0 }
+    /^ *"command": / {
+        gsub(/ -Winvalid-pch/, "")
+        gsub(/ -include [^ ]*\/cmake_pch\.hxx/, "")
+    }
+    { entry = entry $0 "\n" }
+    /^\},?$/ {
+        if (!(file in seen)) {
+            seen[file] = 1
+            sub(/\},?\n$/, "}", entry)
+            printf "%s%s", (n++ ? ",\n" : "[\n"), entry
+        }
+    }
+    END { print "\n]" }' "$db" >"$logs/compile_commands.json"
+mapfile -t files < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$logs/compile_commands.json" |
+    sort -u | grep -E "^$src_re/($folders)/" |
+    grep -vE '/(moc_[^/]*|qrc_[^/]*|mocs_compilation[^/]*)$')
 if [ ${#files[@]} -eq 0 ]; then
     echo "tidy: no sources of $src in $db" >&2
     exit 2
 fi
-
-logs=$(mktemp -d)
-trap 'rm -rf "$logs"' EXIT
 start=$SECONDS
 echo "tidy: ${#files[@]} files with $("$tidy" --version | sed -n 's/.*LLVM version //p')"
 # One log per file, printed whole afterwards, so the two parallel runs do not interleave.
 status=0
 for i in "${!files[@]}"; do printf '%05d\0%s\0' "$i" "${files[$i]}"; done |
     xargs -0 -n 2 -P 2 bash -c '"$0" -p "$1" --quiet --header-filter="$2" "$5" >"$3/$4.log" 2>&1' \
-        "$tidy" "$build" "^$src_re/($folders)/" "$logs" || status=$?
+        "$tidy" "$logs" "^$src_re/($folders)/" "$logs" || status=$?
 
 # The analyzer reports some paths through our code at their end inside Qt's inline code
 # (QTimer::singleShot handing its slot object to Qt, QPointer's reference count), where it
