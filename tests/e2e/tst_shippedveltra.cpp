@@ -2,7 +2,7 @@
 #include <pendantoptions.h>
 #include <pendantsession.h>
 #include <pendantwindow.h>
-#include <pluginloader.h>
+#include <nabuSkald/pluginloader.h>
 #include <veltrademo.h>
 
 #include <nabuCore/moduleobject.h>
