@@ -100,6 +100,7 @@ grep -q "100% tests passed, 0 tests failed out of 1" "$work/hello-test.log" || {
     cat "$work/hello-test.log" >&2
     fail "ctest ran no Hello test"
 }
+step "$(grep -m1 'Test *#1: tst_hello' "$work/hello-test.log" | sed 's/  */ /g')"
 
 # run <name> <plug-in folder> <plug-in>...: each plug-in must start and log its init line.
 run() {

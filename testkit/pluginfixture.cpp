@@ -49,6 +49,9 @@ public:
     int rebootDelayMs = 300;
     QString error;
     QString plugin;
+    QString chosenHome;
+    QString homePath;
+    QString previousDir; // set while a chosen home is current
 
     // Declared in set-up order; destroyed the other way round.
     std::unique_ptr<support::TemporaryCurrentDir> home;
@@ -67,6 +70,8 @@ public:
         dialogs.reset();
         host.reset();
         home.reset();
+        if (!previousDir.isEmpty())
+            QDir::setCurrent(previousDir);
     }
 };
 
@@ -92,6 +97,11 @@ void PluginFixture::setRebootDelay(int ms)
     d->rebootDelayMs = ms;
 }
 
+void PluginFixture::setHome(const QString &folder)
+{
+    d->chosenHome = folder;
+}
+
 bool PluginFixture::setUp(const QString &libraryPath, int timeoutMs)
 {
     if (d->loader)
@@ -104,12 +114,21 @@ bool PluginFixture::setUp(const QString &libraryPath, int timeoutMs)
     }
     d->error.clear();
 
-    d->home = std::make_unique<support::TemporaryCurrentDir>();
-    if (!d->home->isValid())
-        return fail(QStringLiteral("cannot make a temporary home folder"));
+    if (d->chosenHome.isEmpty()) {
+        d->home = std::make_unique<support::TemporaryCurrentDir>();
+        if (!d->home->isValid())
+            return fail(QStringLiteral("cannot make a temporary home folder"));
+        d->homePath = d->home->path();
+    } else {
+        const QString previous = QDir::currentPath();
+        if (!QDir().mkpath(d->chosenHome) || !QDir::setCurrent(d->chosenHome))
+            return fail(QStringLiteral("cannot use %1 as home folder").arg(d->chosenHome));
+        d->previousDir = previous;
+        d->homePath = QDir::currentPath();
+    }
     // Robot projects live in the home, as in the emulator.
     mirel::ManagerHelper::instance()->settingManager()->setStr(
-        QStringLiteral("workspace"), d->home->filePath(QStringLiteral("workspace")));
+        QStringLiteral("workspace"), QDir(d->homePath).filePath(QStringLiteral("workspace")));
 
     d->host = std::make_unique<support::SimHost>();
     sim::SimulatedController *controller = d->host->controller();
@@ -165,7 +184,7 @@ QString PluginFixture::pluginName() const
 
 QString PluginFixture::homePath() const
 {
-    return d->home ? d->home->path() : QString();
+    return d->homePath;
 }
 
 QWidget *PluginFixture::page() const
@@ -345,10 +364,10 @@ bool PluginFixture::pressPhysicalButton(const QString &text)
 QStringList PluginFixture::logLines() const
 {
     QStringList lines;
-    if (!d->home || d->plugin.isEmpty())
+    if (d->homePath.isEmpty() || d->plugin.isEmpty())
         return lines;
     // Per day "<name>_<date>.log", then "<name>_<date>_<n>.log": name order is write order.
-    const QDir folder(d->home->filePath(QStringLiteral("log/tessel/") + d->plugin));
+    const QDir folder(QDir(d->homePath).filePath(QStringLiteral("log/tessel/") + d->plugin));
     const QStringList files =
         folder.entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
     for (const QString &name : files) {

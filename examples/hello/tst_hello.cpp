@@ -1,23 +1,8 @@
-// Hello in the host stand-in, on the simulated controller, as its author tests it in CI.
-#include <tessel/testing/pluginfixture.h>
+#include "tst_hello.h"
 
 #include <QJsonArray>
 #include <QLabel>
 #include <QtTest>
-
-class tst_Hello : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void pageFollowsTheLink();
-    void subscriptionShowsNewValues();
-    void physicalButtonCountsPresses();
-
-private:
-    tessel::testing::PluginFixture m_fixture;
-};
 
 void tst_Hello::initTestCase()
 {
@@ -73,4 +58,3 @@ void tst_Hello::physicalButtonCountsPresses()
 }
 
 QTEST_MAIN(tst_Hello)
-#include "tst_hello.moc"

@@ -60,6 +60,10 @@ public:
     /// milliseconds; set before setUp().
     void setRebootDelay(int ms);
 
+    /// Uses `folder` (made when missing, kept afterwards) as the home instead of a temporary
+    /// folder, for files the plug-in reads as it starts; set before setUp().
+    void setHome(const QString &folder);
+
     /// Starts the host stand-in and runs the plug-in in `libraryPath`; blocks (spinning the
     /// event loop) until the controller link is up or `timeoutMs` has passed. Returns false,
     /// with the loader's reason in errorString(), when the library does not load, registers no
@@ -71,7 +75,7 @@ public:
     QString errorString() const;
     /// The name the plug-in registered (the first one, if the library registers several).
     QString pluginName() const;
-    /// The temporary home folder, current while the fixture is set up.
+    /// The home folder, current while the fixture is set up; empty before setUp().
     QString homePath() const;
 
     /// The page the plug-in placed into the host's centre area; null before setUp().
