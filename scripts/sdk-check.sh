@@ -57,6 +57,12 @@ if command -v readelf >/dev/null 2>&1; then
         -o -name '*.so*' \) -print0)
 fi
 
+# The separate controller starts from the prefix (its libraries found there).
+"$prefix/bin/simcontroller" --help >"$work/simcontroller.log" 2>&1 || {
+    cat "$work/simcontroller.log" >&2
+    fail "the installed simcontroller does not start"
+}
+
 step "compiling every installed header against the package"
 mkdir "$work/headers"
 {
