@@ -47,3 +47,39 @@ function(tessel_add_plugin target)
                 LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tessel/plugins COMPONENT Runtime)
     endif()
 endfunction()
+
+# tessel_add_plugin_test(<name> SOURCES <file>... PLUGIN <plug-in target> [LIBS <library>...]
+#                        [TIMEOUT <seconds>])
+#
+# Builds a Qt Test program that links tessel::testkit and registers it with CTest, run
+# offscreen. The program gets the plug-in library's path as TESSEL_PLUGIN_PATH, for
+# tessel::testing::PluginFixture::setUp(); the plug-in is built before it. Call enable_testing()
+# (or include(CTest)) first. Entries of the list TESSEL_PLUGIN_TEST_ENVIRONMENT, when set, are
+# added to the test's environment.
+function(tessel_add_plugin_test name)
+    cmake_parse_arguments(PARSE_ARGV 1 T "" "PLUGIN;TIMEOUT" "SOURCES;LIBS")
+    if(T_UNPARSED_ARGUMENTS)
+        message(FATAL_ERROR
+                "tessel_add_plugin_test(${name}): unknown arguments: ${T_UNPARSED_ARGUMENTS}")
+    endif()
+    if(NOT T_SOURCES OR NOT T_PLUGIN)
+        message(FATAL_ERROR "tessel_add_plugin_test(${name}): SOURCES and PLUGIN are required")
+    endif()
+    if(NOT TARGET ${T_PLUGIN})
+        message(FATAL_ERROR "tessel_add_plugin_test(${name}): no target ${T_PLUGIN}")
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 60)
+    endif()
+
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE tessel::testkit tessel::tessel Qt5::Test ${T_LIBS})
+    target_compile_definitions(${name} PRIVATE TESSEL_PLUGIN_PATH="$<TARGET_FILE:${T_PLUGIN}>")
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    add_dependencies(${name} ${T_PLUGIN})
+    add_test(NAME ${name} COMMAND ${name})
+    set(_env QT_QPA_PLATFORM=offscreen ${TESSEL_PLUGIN_TEST_ENVIRONMENT})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "${_env}"
+        TIMEOUT ${T_TIMEOUT})
+endfunction()

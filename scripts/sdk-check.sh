@@ -2,8 +2,9 @@
 # The SDK as a plug-in author meets it: installs a finished build (default build/) into a
 # temporary prefix and moves the prefix elsewhere (nothing may point back at the build or the
 # first prefix), compiles every installed header with only Qt and tessel, builds a copy of
-# examples/hello outside the tree with find_package(tessel), and runs the installed emulator
-# headless on the shipped plug-ins and on that Hello. Exits non-zero at the first failure.
+# examples/hello and its test outside the tree with find_package(tessel), runs that test with
+# ctest (the test kit, offscreen), and runs the installed emulator headless on the shipped
+# plug-ins and on that Hello. Exits non-zero at the first failure.
 #
 #   scripts/sdk-check.sh [build-dir]
 set -euo pipefail
@@ -34,10 +35,17 @@ cmake --install "$build" --prefix "$work/stage" >"$work/install.log" || {
 prefix=$work/sdk
 mv "$work/stage" "$prefix"
 
-for f in "$prefix/bin/pendant" "$prefix/include/tessel/plugin/pluginbase.h" \
-    "$prefix/include/tessel/tesselversion.h" "$prefix/lib/cmake/tessel/tesselConfig.cmake"; do
+for f in "$prefix/bin/pendant" "$prefix/bin/simcontroller" \
+    "$prefix/include/tessel/plugin/pluginbase.h" "$prefix/include/tessel/ui/catalogtranslator.h" \
+    "$prefix/include/tessel/testing/pluginfixture.h" "$prefix/include/tessel/tesselversion.h" \
+    "$prefix/lib/cmake/tessel/tesselConfig.cmake" "$prefix/share/doc/tessel/controller-protocol.md" \
+    "$prefix/share/doc/tessel/sdk-keys.md"; do
     [ -f "$f" ] || fail "not installed: ${f#"$prefix"/}"
 done
+# The reference is installed when it was built (the `docs` target; CI builds it first).
+if [ -f "$build/docs/html/index.html" ]; then
+    [ -f "$prefix/share/doc/tessel/html/index.html" ] || fail "not installed: the HTML reference"
+fi
 # A run path into the build tree would hide a library missing from the prefix.
 if command -v readelf >/dev/null 2>&1; then
     while IFS= read -r -d '' f; do
@@ -45,8 +53,15 @@ if command -v readelf >/dev/null 2>&1; then
         case "$paths" in
             *"$build"* | *"$work/stage"*) fail "${f#"$prefix"/} runs from $paths" ;;
         esac
-    done < <(find "$prefix/bin" "$prefix/lib" -type f \( -name pendant -o -name '*.so*' \) -print0)
+    done < <(find "$prefix/bin" "$prefix/lib" -type f \( -name pendant -o -name simcontroller \
+        -o -name '*.so*' \) -print0)
 fi
+
+# The separate controller starts from the prefix (its libraries found there).
+"$prefix/bin/simcontroller" --help >"$work/simcontroller.log" 2>&1 || {
+    cat "$work/simcontroller.log" >&2
+    fail "the installed simcontroller does not start"
+}
 
 step "compiling every installed header against the package"
 mkdir "$work/headers"
@@ -81,6 +96,17 @@ cmake -S "$work/hello" -B "$work/hello/build" "${generator[@]}" -DCMAKE_BUILD_TY
     fail "examples/hello does not build against the installed package"
 }
 ls "$work/hello/build/plugins/"*Hello* >/dev/null 2>&1 || fail "no Hello library in <build>/plugins"
+
+step "running the Hello test (tessel::testkit) with ctest"
+(cd "$work/hello/build" && timeout 120 ctest --output-on-failure) >"$work/hello-test.log" 2>&1 || {
+    cat "$work/hello-test.log" >&2
+    fail "the Hello test failed against the installed package"
+}
+grep -q "100% tests passed, 0 tests failed out of 1" "$work/hello-test.log" || {
+    cat "$work/hello-test.log" >&2
+    fail "ctest ran no Hello test"
+}
+step "$(grep -m1 'Test *#1: tst_hello' "$work/hello-test.log" | sed 's/  */ /g')"
 
 # run <name> <plug-in folder> <plug-in>...: each plug-in must start and log its init line.
 run() {

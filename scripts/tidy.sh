@@ -22,7 +22,7 @@ src=${src:-$root}
 # outside data). Not tests/: there the analyzer reads every QVERIFY's early return as a leak of
 # the widgets handed to their owners a line later, and they would double the time in CI.
 # Generated moc and resource files stay out.
-folders='framework|calibration|host|sim|app|examples|fuzz'
+folders='framework|calibration|host|sim|app|examples|fuzz|testkit'
 src_re=$(printf '%s' "$src" | sed 's/[][\.*^$+?(){}|]/\\&/g')
 
 logs=$(mktemp -d)

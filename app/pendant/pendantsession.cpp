@@ -5,7 +5,7 @@
 #include "modalanswerer.h"
 #include "pendanthome.h"
 #include "pendantwindow.h"
-#include "pluginloader.h"
+#include <nabuSkald/pluginloader.h>
 #include "programeditor.h"
 #include "robotview.h"
 #include "teachdemo.h"
@@ -109,8 +109,8 @@ bool PendantSession::start()
                 say(expected ? tr("controller link down (reboot)") : tr("controller link lost"));
             });
 
-    m_loader = new PluginLoader(nullptr);
-    connect(m_loader, &PluginLoader::message, this, &PendantSession::say);
+    m_loader = new skald::PluginLoader(nullptr);
+    connect(m_loader, &skald::PluginLoader::message, this, &PendantSession::say);
     m_loader->loadFolder(pluginDir);
     m_loader->startModules();
     say(tr("%n plug-in module(s) running", nullptr, m_loader->moduleNames().size()));
@@ -131,7 +131,7 @@ PendantWindow *PendantSession::window() const
     return m_window.get();
 }
 
-PluginLoader *PendantSession::loader() const
+skald::PluginLoader *PendantSession::loader() const
 {
     return m_loader;
 }

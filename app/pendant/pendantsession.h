@@ -8,11 +8,14 @@
 
 class ControllerProbe;
 class PendantWindow;
-class PluginLoader;
 
 namespace mirel {
 class ControllerLink;
 class NetworkControllerLink;
+}
+
+namespace skald {
+class PluginLoader;
 }
 
 namespace sim {
@@ -34,7 +37,7 @@ public:
     bool start();
 
     PendantWindow *window() const;
-    PluginLoader *loader() const;
+    skald::PluginLoader *loader() const;
     // The embedded controller; null when the pendant uses a separate one (--controller).
     sim::SimulatedController *controller() const;
     // Where external programs reach the controller ("HOST:PORT").
@@ -56,7 +59,7 @@ private:
 
     PendantOptions m_options;
     std::unique_ptr<PendantWindow> m_window;
-    PluginLoader *m_loader = nullptr;
+    skald::PluginLoader *m_loader = nullptr;
     void startEmbeddedController();
     void requestReboot();
 

@@ -9,21 +9,30 @@
 
 namespace tessel {
 
-// The file part of a log statement: one line appended to the file that PluginLogFileManager
-// chooses, written when the statement is destroyed. A file that cannot be opened makes every
-// operation a no-op.
+/// The file part of a log statement: one line appended to the file that PluginLogFileManager
+/// chooses, written when the statement is destroyed. A file that cannot be opened makes every
+/// operation a no-op. A statement belongs to one thread; statements on several threads may
+/// append to one file at once, each line whole.
 class TESSEL_EXPORT FLog
 {
 public:
+    /// Opens the day's file below `base` with extension `ext` for appending (making its folder)
+    /// and starts the line with `tag` and `location`.
     FLog(const QString &tag, const QString &location, const QString &base, const QString &ext);
+    /// Appends the line and its end to the file and closes it.
     ~FLog();
 
+    /// Appends `text`, unquoted.
     FLog &operator<<(const QString &text);
+    /// Appends `text`, unquoted.
     FLog &operator<<(QLatin1String text);
-    FLog &operator<<(const char *text); // UTF-8
+    /// Appends `text`, read as UTF-8.
+    FLog &operator<<(const char *text);
+    /// Appends `value` as the debug stream prints it.
     FLog &operator<<(const QVariant &value);
+    /// Appends the pointer's address.
     FLog &operator<<(const void *pointer);
-    // Anything else the debug stream prints (numbers, JSON values, ...).
+    /// Appends anything else the debug stream prints (numbers, JSON values, ...).
     template <typename T>
     FLog &operator<<(const T &value)
     {
@@ -32,7 +41,7 @@ public:
         return *this;
     }
 
-    // Automatic spaces for the rest of the statement.
+    /// Separates the rest of the statement's parts by spaces.
     FLog &space();
 
 private:

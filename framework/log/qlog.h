@@ -10,22 +10,31 @@
 
 namespace tessel {
 
-// The console part of a log statement: one debug message, emitted when the last copy goes.
-// Copies share the stream.
+/// The console part of a log statement: one debug message, emitted when the last copy goes.
+/// Copies share the stream; a statement and its copies belong to one thread.
 class TESSEL_EXPORT QLog
 {
 public:
+    /// Starts a message with the terminal `colour`, the `tag` and the `location` (logline.h).
     QLog(const QString &colour, const QString &tag, const QString &location);
+    /// Shares `other`'s message.
     QLog(const QLog &other);
+    /// Shares `other`'s message; the one held before is emitted if this was its last copy.
     QLog &operator=(const QLog &other);
+    /// Emits the message to the debug output when this is its last copy.
     ~QLog();
 
+    /// Appends `text`, unquoted.
     QLog &operator<<(const QString &text);
+    /// Appends `text`, unquoted.
     QLog &operator<<(QLatin1String text);
-    QLog &operator<<(const char *text); // UTF-8
+    /// Appends `text`, read as UTF-8.
+    QLog &operator<<(const char *text);
+    /// Appends `value` as the debug stream prints it.
     QLog &operator<<(const QVariant &value);
+    /// Appends the pointer's address.
     QLog &operator<<(const void *pointer);
-    // Anything else the debug stream prints (string literals, numbers, JSON values, ...).
+    /// Appends anything else the debug stream prints (numbers, JSON values, ...).
     template <typename T>
     QLog &operator<<(const T &value)
     {
@@ -34,7 +43,7 @@ public:
         return *this;
     }
 
-    // Automatic spaces for the rest of the statement.
+    /// Separates the rest of the statement's parts by spaces.
     QLog &space();
 
 private:

@@ -1,6 +1,6 @@
 #include "throwlog.h"
 
-#include "ui/pluginmodule_p.h"
+#include "pluginmodule_p.h"
 
 #include "tessellog_p.h"
 

@@ -4,7 +4,7 @@
 #include "pluginbase.h"
 #include "pluginregister.h"
 #include "pluginsettingpage_p.h"
-#include "ui/catalogtranslator.h"
+#include "catalogtranslator.h"
 
 #include <mirel/managerhelper.h>
 #include <nabuCore/modulemanager.h>

@@ -1,22 +1,5 @@
 #pragma once
 
-#include <tessel/tessel_global.h>
-
-#include <QLocale>
-#include <QString>
-
-namespace tessel {
-
-// Installs the translations a library embeds as ":/i18n/<catalog>_<language>.qm" (for example
-// ":/i18n/veltra_en.qm") for the language the host has chosen, which is QLocale().
-class TESSEL_EXPORT CatalogTranslator
-{
-public:
-    // Replaces the catalogue's translator by one for `locale`. False when the library has no
-    // catalogue for that language: its source texts stay, which is right for its source language.
-    static bool install(const QString &catalog, const QLocale &locale = QLocale());
-    // Removes the catalogue's translator, if one is installed.
-    static void remove(const QString &catalog);
-};
-
-} // namespace tessel
+// The catalogue translator belongs to the plug-in base since the host module installs the
+// framework's own catalogue; plug-ins written against this path keep compiling.
+#include <tessel/plugin/catalogtranslator.h>

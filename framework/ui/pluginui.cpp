@@ -3,7 +3,7 @@
 #include "log/tessellog_p.h"
 #include "plugin/pluginsettingpage_p.h"
 #include "plugin/tessel_p.h"
-#include "ui/pluginmodule_p.h"
+#include "log/pluginmodule_p.h"
 
 #include <mirel/physicalbutton.h>
 #include <nabuCore/modulemanager.h>

@@ -2,7 +2,7 @@
 #include "pendantoptions.h"
 #include "pendantsession.h"
 #include "pendantwindow.h"
-#include "pluginloader.h"
+#include <nabuSkald/pluginloader.h>
 
 #include <mirel/controllermanager.h>
 #include <mirel/managerhelper.h>
@@ -138,8 +138,8 @@ void tst_Pendant::loaderReportsWhatItCannotLoad()
     broken.write("not a library");
     broken.close();
 
-    PluginLoader loader;
-    QSignalSpy messages(&loader, &PluginLoader::message);
+    skald::PluginLoader loader;
+    QSignalSpy messages(&loader, &skald::PluginLoader::message);
     QCOMPARE(loader.loadFolder(dir.path()), 0);
     QCOMPARE(messages.count(), 1);
     QVERIFY(messages.at(0).at(0).toString().startsWith(QLatin1String("cannot load")));
@@ -153,7 +153,7 @@ void tst_Pendant::loaderCreatesModulesAndDrivesTheirLifecycle()
 {
     PendantWindow window;
     window.show();
-    auto *loader = new PluginLoader;
+    auto *loader = new skald::PluginLoader;
     QCOMPARE(loader->loadFolder(QStringLiteral(SAMPLE_PLUGIN_DIR)), 1);
     QCOMPARE(loader->startModules(), QStringList{QStringLiteral("Sample")});
     // A second start creates nothing new.
@@ -192,8 +192,8 @@ void tst_Pendant::loaderNamesALibraryWhosePluginNameIsTaken()
     const QString copy = dir.filePath(QStringLiteral("libsamplecopy.so"));
     QVERIFY(QFile::copy(originals.constFirst().absoluteFilePath(), copy));
 
-    PluginLoader loader;
-    QSignalSpy messages(&loader, &PluginLoader::message);
+    skald::PluginLoader loader;
+    QSignalSpy messages(&loader, &skald::PluginLoader::message);
     QVERIFY(loader.loadLibrary(originals.constFirst().absoluteFilePath()));
     QVERIFY(loader.loadLibrary(copy));
     QVERIFY2(messages.last().at(0).toString().startsWith(

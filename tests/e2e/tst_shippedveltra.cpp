@@ -2,7 +2,7 @@
 #include <pendantoptions.h>
 #include <pendantsession.h>
 #include <pendantwindow.h>
-#include <pluginloader.h>
+#include <nabuSkald/pluginloader.h>
 #include <veltrademo.h>
 
 #include <nabuCore/moduleobject.h>
@@ -11,6 +11,8 @@
 #include <sim/controller/simulatedcontroller.h>
 #include <support/guitestmain.h>
 #include <support/modaldialogwatcher.h>
+
+#include "pagereading.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -38,38 +40,6 @@ const QString kReboot = QStringLiteral("system.controller.reboot");
 bool linkUp()
 {
     return sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false);
-}
-
-QJsonObject readJson(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-// The label shown in a grid cell: the newest visible one placed there, or the one inside the
-// cell's widget.
-QLabel *cellLabel(QWidget *card, const char *layout, int row, int column)
-{
-    auto *grid = card ? card->findChild<QGridLayout *>(QLatin1String(layout)) : nullptr;
-    for (int i = grid ? grid->count() - 1 : -1; i >= 0; --i) {
-        int r = 0, c = 0, rs = 0, cs = 0;
-        grid->getItemPosition(i, &r, &c, &rs, &cs);
-        QWidget *widget = grid->itemAt(i)->widget();
-        if (r != row || c != column || !widget || widget->isHidden())
-            continue;
-        if (auto *label = qobject_cast<QLabel *>(widget))
-            return label;
-        return widget->findChild<QLabel *>();
-    }
-    return nullptr;
-}
-
-QString cellText(QWidget *card, const char *layout, int row, int column)
-{
-    QLabel *label = cellLabel(card, layout, row, column);
-    return label ? label->text() : QStringLiteral("<no label>");
 }
 
 // Every visible text of a card's table that its label cannot show whole once scrolled into
@@ -113,22 +83,16 @@ private slots:
     void initTestCase();
     void informationShowsEveryStep();
     void wholeCalibrationWithAutomaticApply();
-    void wholeIsoTest();
     void cleanupTestCase();
 
 private:
-    QWidget *card(const char *name) const { return m_page->findChild<QWidget *>(name); }
+    QWidget *card(const char *name) const { return pageCard(m_page, name); }
     template <typename T>
     T *find(const char *card, const char *name) const
     {
-        QWidget *in = this->card(card);
-        return in ? in->findChild<T *>(QLatin1String(name)) : nullptr;
+        return cardChild<T>(m_page, card, name);
     }
     void openTab(const char *button, int index);
-    QString workFile(const QString &name) const
-    {
-        return QDir::current().absoluteFilePath(PendantHome::workFolder() + '/' + name);
-    }
 
     QTemporaryDir m_home;
     QString m_previousDir;
@@ -271,61 +235,6 @@ void tst_ShippedVeltra::wholeCalibrationWithAutomaticApply()
                                                    .arg(clipped.join(QStringLiteral(", ")))));
     }
     m_session->window()->setFixedSize(initial);
-}
-
-void tst_ShippedVeltra::wholeIsoTest()
-{
-    openTab("isoNavBtn", 2);
-    QWidget *settings = card("setupisowidget");
-    QWidget *display = card("displayisowidget");
-    QVERIFY(settings && display);
-    // The stand-in pose file's first pose of the SR6-900.
-    QTRY_COMPARE(cellText(settings, "defaultLayout", 1, 1), QStringLiteral("520"));
-    auto *start = find<QPushButton>("displayisowidget", "startISO");
-    auto *keep = find<QPushButton>("displayisowidget", "saveReport");
-    QVERIFY(!start->isEnabled());
-
-    support::ModalDialogWatcher watcher;
-    const QString reports = m_home.filePath(QStringLiteral("reports"));
-    QVERIFY(QDir().mkpath(reports));
-    watcher.addAnswer(support::DialogAnswer::type(reports));
-    QTest::mouseClick(find<QPushButton>("setupisowidget", "selectPathBtn"), Qt::LeftButton);
-    QCOMPARE(watcher.count(), 1);
-    auto *samples = find<QLineEdit>("setupisowidget", "collectLineEdit");
-    samples->selectAll();
-    QTest::keyClicks(samples, "2");
-    QTest::mouseClick(find<QPushButton>("setupisowidget", "saveBtn"), Qt::LeftButton);
-    const QJsonObject config =
-        readJson(workFile(QStringLiteral("calibInfo.json")))["iso_config"].toObject();
-    QCOMPARE(config["sample_times"].toInt(), 2);
-    QCOMPARE(config["save_path"].toString(), reports);
-    QCOMPARE(config["iso_poses"].toObject()["point5"].toArray().first().toDouble(), 420.0);
-    QVERIFY(start->isEnabled());
-
-    QTest::mouseClick(start, Qt::LeftButton);
-    QVERIFY(watcher.waitForDialogs(2, 10000));
-    QCOMPARE(watcher.last().text, QStringLiteral("ISO校准完成"));
-    QCOMPARE(find<QLabel>("displayisowidget", "label_2")->text(), QStringLiteral("2 / 2"));
-    QCOMPARE(start->text(), QStringLiteral("生成报告"));
-
-    QTest::mouseClick(start, Qt::LeftButton);
-    QVERIFY(watcher.waitForDialogs(3, 10000));
-    QCOMPARE(watcher.last().text, QStringLiteral("报告已生成"));
-    QTRY_COMPARE(cellText(display, "gridLayout", 1, 1), QStringLiteral("0.182341"));
-    QCOMPARE(cellText(display, "gridLayout", 5, 4), QStringLiteral("0.009718"));
-    QVERIFY(keep->isEnabled());
-
-    QTest::mouseClick(keep, Qt::LeftButton);
-    QVERIFY(watcher.waitForDialogs(4, 10000));
-    QCOMPARE(watcher.last().text, QStringLiteral("报告已保存"));
-    const QStringList saved =
-        QDir(reports).entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
-    QCOMPARE(saved.size(), 1);
-    const QJsonObject copied =
-        readJson(QDir(reports).filePath(saved.first() + QStringLiteral("/optimized_dh.json")));
-    QCOMPARE(copied["iso_results"].toArray().size(), 5);
-    QTRY_COMPARE(cellText(display, "gridLayout", 1, 1), QString());
-    QCOMPARE(watcher.count(), 4);
 }
 
 void tst_ShippedVeltra::cleanupTestCase()

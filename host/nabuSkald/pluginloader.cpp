@@ -1,11 +1,13 @@
 #include "pluginloader.h"
 
-#include <nabuSkald/bmodule.h>
-#include <nabuSkald/modulelifecycle.h>
+#include "bmodule.h"
+#include "modulelifecycle.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
+
+namespace skald {
 
 PluginLoader::PluginLoader(QObject *parent)
     : QObject(parent)
@@ -37,53 +39,74 @@ int PluginLoader::loadFolder(const QString &folder)
 
 bool PluginLoader::loadLibrary(const QString &path)
 {
+    m_lastRegistered.clear();
+    m_error.clear();
     auto library = std::make_unique<QLibrary>(path);
     // A plug-in registers itself while its library loads: what is new afterwards is its own.
-    const QStringList before = skald::bfactory().keys();
+    const QStringList before = bfactory().keys();
     if (!library->load()) {
-        emit message(tr("cannot load %1: %2").arg(path, library->errorString()));
+        m_error = tr("cannot load %1: %2").arg(path, library->errorString());
+        emit message(m_error);
         return false;
     }
     emit message(tr("loaded plug-in library %1").arg(QDir::toNativeSeparators(path)));
-    QStringList added = skald::bfactory().keys();
+    QStringList added = bfactory().keys();
     for (const QString &name : before)
         added.removeAll(name);
     if (added.isEmpty()) {
         // Also what a library sees whose plug-in name another library has taken already.
-        emit message(tr("%1 registers no new plug-in: none, or only names already taken (%2)")
-                         .arg(QFileInfo(path).fileName(), before.join(QStringLiteral(", "))));
+        m_error = tr("%1 registers no new plug-in: none, or only names already taken (%2)")
+                      .arg(QFileInfo(path).fileName(), before.join(QStringLiteral(", ")));
+        emit message(m_error);
     }
+    m_lastRegistered = added;
     m_libraries.push_back(std::move(library));
     return true;
+}
+
+QStringList PluginLoader::lastRegistered() const
+{
+    return m_lastRegistered;
+}
+
+QString PluginLoader::errorString() const
+{
+    return m_error;
 }
 
 QStringList PluginLoader::startModules()
 {
     QStringList made;
-    const QStringList names = skald::bfactory().keys();
+    const QStringList names = bfactory().keys();
     for (const QString &name : names) {
-        if (m_moduleNames.contains(name))
-            continue;
-        skald::BModule *created = skald::lifecycle::create(name, this);
-        if (!created) {
-            emit message(tr("module %1 could not be created").arg(name));
-            continue;
-        }
-        m_moduleNames.append(name);
-        m_modules.append(created);
-        made.append(name);
-        emit message(tr("created module %1").arg(name));
-        skald::lifecycle::start(created);
+        if (!m_moduleNames.contains(name) && startModule(name))
+            made.append(name);
     }
     return made;
+}
+
+BModule *PluginLoader::startModule(const QString &name)
+{
+    if (m_moduleNames.contains(name))
+        return nullptr;
+    BModule *created = lifecycle::create(name, this);
+    if (!created) {
+        emit message(tr("module %1 could not be created").arg(name));
+        return nullptr;
+    }
+    m_moduleNames.append(name);
+    m_modules.append(created);
+    emit message(tr("created module %1").arg(name));
+    lifecycle::start(created);
+    return created;
 }
 
 void PluginLoader::stopModules()
 {
     while (!m_modules.isEmpty()) {
-        skald::BModule *module = m_modules.takeLast();
+        BModule *module = m_modules.takeLast();
         const QString name = m_moduleNames.takeLast();
-        skald::lifecycle::stop(module);
+        lifecycle::stop(module);
         delete module;
         emit message(tr("module %1 stopped").arg(name));
     }
@@ -102,8 +125,10 @@ QStringList PluginLoader::moduleNames() const
     return m_moduleNames;
 }
 
-skald::BModule *PluginLoader::module(const QString &name) const
+BModule *PluginLoader::module(const QString &name) const
 {
     const int i = m_moduleNames.indexOf(name);
     return i >= 0 ? m_modules.at(i) : nullptr;
 }
+
+} // namespace skald

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "nabuskald_global.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -9,12 +11,12 @@
 class QLibrary;
 
 namespace skald {
+
 class BModule;
-}
 
 // Loads plug-in libraries, creates every module they announce in the host's module factory and
 // drives the modules' lifecycle, as the pendant host does.
-class PluginLoader : public QObject
+class NABUSKALD_EXPORT PluginLoader : public QObject
 {
     Q_OBJECT
 
@@ -25,15 +27,23 @@ public:
 
     // Loads every library in `folder`; returns how many loaded. Failures are reported.
     int loadFolder(const QString &folder);
+    // False when the library does not load. A library that loads but registers no new plug-in
+    // (none, or only names taken already) counts as loaded; lastRegistered() is then empty.
     bool loadLibrary(const QString &path);
+    // The plug-in names the last loadLibrary() added to the module factory.
+    QStringList lastRegistered() const;
+    // Why the last loadLibrary() failed or registered nothing; empty otherwise.
+    QString errorString() const;
 
     // Creates and starts each announced module not made yet; returns the names made.
     QStringList startModules();
+    // Creates and starts the module announced under `name`; null when it cannot be made.
+    BModule *startModule(const QString &name);
     void stopModules();
 
     QStringList loadedLibraries() const;
     QStringList moduleNames() const;
-    skald::BModule *module(const QString &name) const;
+    BModule *module(const QString &name) const;
 
 signals:
     void message(const QString &text);
@@ -41,6 +51,9 @@ signals:
 private:
     std::vector<std::unique_ptr<QLibrary>> m_libraries;
     QStringList m_moduleNames;
-    QList<skald::BModule *> m_modules;
-    bool m_started = false;
+    QList<BModule *> m_modules;
+    QStringList m_lastRegistered;
+    QString m_error;
 };
+
+} // namespace skald

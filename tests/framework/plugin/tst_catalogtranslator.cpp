@@ -1,4 +1,4 @@
-#include "ui/catalogtranslator.h"
+#include "plugin/catalogtranslator.h"
 
 #include <QCoreApplication>
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "pluginmodule_p.h"
 
-#include "log/logline.h"
+#include "logline.h"
 
 #include <nabuCore/modulemanager.h>
 #include <nabuCore/qflog.h>
