@@ -244,6 +244,12 @@ void PendantWindow::showText(const QString &text)
     emit message(text);
 }
 
+void PendantWindow::setControllerAddress(const QString &address)
+{
+    m_controllerAddress = address;
+    refreshLinkState();
+}
+
 void PendantWindow::scheduleNavigationRefresh()
 {
     // Entries are filled in after they are registered; read them once the caller is done.
@@ -309,8 +315,20 @@ void PendantWindow::refreshButtons()
 void PendantWindow::refreshLinkState()
 {
     const bool up = sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false);
-    if (m_linkLabel)
-        m_linkLabel->setText(up ? tr("Controller connected") : tr("Controller disconnected"));
+    m_everUp = m_everUp || up;
+    if (m_linkLabel) {
+        if (up)
+            m_linkLabel->setText(tr("Controller connected"));
+        else if (!m_controllerAddress.isEmpty())
+            m_linkLabel->setText(m_everUp ? tr("Controller lost, retrying %1")
+                                                .arg(m_controllerAddress)
+                                          : tr("Controller not reached at %1")
+                                                .arg(m_controllerAddress));
+        else
+            m_linkLabel->setText(tr("Controller disconnected"));
+    }
+    // What the view shows is where the arm was when the link went.
+    m_robotView->setStale(!up);
     if (m_robotLabel) {
         const QString robot =
             mirel::ManagerHelper::instance()->settingManager()->getStr(QStringLiteral("robot"));

@@ -43,6 +43,9 @@ public:
     QList<QPair<QString, QString>> navigationEntries() const;
     bool showNavigation(const QString &nav);
     void showText(const QString &text);
+    // Where a separate controller is looked for; the status bar names it while it is not
+    // reached. Empty for the embedded one.
+    void setControllerAddress(const QString &address);
 
 signals:
     void message(const QString &text);
@@ -66,5 +69,7 @@ private:
     QLabel *m_robotLabel;
     QVBoxLayout *m_leftButtons;
     QVBoxLayout *m_rightButtons;
+    QString m_controllerAddress;
+    bool m_everUp = false;
     bool m_refreshPending = false;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -32,6 +33,9 @@ public:
     void stopModules();
 
     QStringList loadedLibraries() const;
+    // What went wrong while loading, one line per library, each naming it: a library that does
+    // not load, or one that adds no plug-in (none, or only names another library took first).
+    QStringList problems() const;
     QStringList moduleNames() const;
     skald::BModule *module(const QString &name) const;
 
@@ -40,6 +44,8 @@ signals:
 
 private:
     std::vector<std::unique_ptr<QLibrary>> m_libraries;
+    QStringList m_problems;
+    QHash<QString, QString> m_registeredBy; // plug-in name -> library file name
     QStringList m_moduleNames;
     QList<skald::BModule *> m_modules;
     bool m_started = false;
