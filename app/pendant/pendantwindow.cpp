@@ -232,6 +232,9 @@ bool PendantWindow::showNavigation(const QString &nav)
     for (int i = 0; i < m_navigation->count(); ++i) {
         if (m_navigation->item(i)->data(kNavRole).toString() == nav) {
             m_navigation->setCurrentRow(i);
+            // The row may be current already while another page shows: the list was refilled
+            // with its signals blocked after a later plug-in added its page.
+            m_center->showPage(nav);
             return m_center->currentKey() == nav;
         }
     }

@@ -7,6 +7,7 @@ void applyActionButtonSizing(QWidget *button)
     button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     button->setMinimumHeight(25);
     button->setMaximumHeight(75);
-    button->setMinimumWidth(200);
+    // As narrow as its text allows: two buttons side by side fit a card on a pendant's screen.
+    button->setMinimumWidth(0);
     button->setMaximumWidth(300);
 }

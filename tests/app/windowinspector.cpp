@@ -112,7 +112,10 @@ QStringList sidewaysScrolling(PendantWindow *window)
             continue;
         const QScrollBar *bar = area->horizontalScrollBar();
         if (bar->isVisibleTo(window) && bar->maximum() > 0)
-            found << describe(area) + QStringLiteral(" by %1 px").arg(bar->maximum());
+            found << describe(area) + QStringLiteral(" by %1 px (%2 px of content in %3 px)")
+                                          .arg(bar->maximum())
+                                          .arg(bar->maximum() + area->viewport()->width())
+                                          .arg(area->viewport()->width());
     }
     return found;
 }
@@ -205,8 +208,12 @@ QString clipping(const QWidget *widget)
                     .arg(label->heightForWidth(label->width()))
                     .arg(label->height());
             const QStringList words = text.split(QRegularExpression(QStringLiteral("\\s+")));
+            // Chinese breaks between any two characters; only a word of other letters is whole.
+            static const QRegularExpression breaksAnywhere(
+                QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
             for (const QString &word : words) {
-                if (metrics.horizontalAdvance(word) > room.width())
+                if (!word.contains(breaksAnywhere)
+                    && metrics.horizontalAdvance(word) > room.width())
                     return QStringLiteral("the word \"%1\" is wider than %2 px")
                         .arg(word)
                         .arg(room.width());
@@ -219,7 +226,9 @@ QString clipping(const QWidget *widget)
                 return QStringLiteral("%1 px of text in %2 px")
                     .arg(metrics.horizontalAdvance(line))
                     .arg(room.width());
-            if (lines.size() * metrics.height() > room.height() + metrics.leading() + 1)
+            // The last line's descent may touch the border; a cut baseline may not.
+            if (lines.size() * metrics.lineSpacing() - metrics.leading() - metrics.descent()
+                > room.height() + 1)
                 return QStringLiteral("%1 lines in %2 px").arg(lines.size()).arg(room.height());
         }
         return {};
