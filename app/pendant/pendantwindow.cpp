@@ -1,5 +1,6 @@
 #include "pendantwindow.h"
 
+#include "pagehost.h"
 #include "programeditor.h"
 #include "robotview.h"
 
@@ -80,7 +81,8 @@ PendantWindow::PendantWindow(const QSize &size, QWidget *parent)
     m_centerScroll->setFrameShape(QFrame::NoFrame);
     m_centerScroll->setWidgetResizable(true);
     m_center = new skald::CenterWidget(m_centerScroll);
-    m_centerScroll->setWidget(m_center);
+    m_pageHost = new PageHost(m_center, m_centerScroll);
+    m_centerScroll->setWidget(m_pageHost);
     // The plug-in's page comes first; the robot view and program editor beside it give way
     // (drag the handle), and start folded away on screens narrower than a pendant's.
     auto *sides = new QSplitter(Qt::Horizontal, body);
@@ -354,4 +356,5 @@ void PendantWindow::fitCenterToPage()
                                 : QSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored));
     }
     m_center->updateGeometry();
+    m_pageHost->followCurrentPage();
 }

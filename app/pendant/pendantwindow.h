@@ -8,6 +8,7 @@ class QPlainTextEdit;
 class QScrollArea;
 class QTabWidget;
 class QVBoxLayout;
+class PageHost;
 class ProgramEditor;
 class RobotView;
 
@@ -59,6 +60,7 @@ private:
 
     skald::CenterWidget *m_center;
     QScrollArea *m_centerScroll;
+    PageHost *m_pageHost;
     skald::StatusBar *m_status;
     QListWidget *m_navigation;
     QPlainTextEdit *m_messages;

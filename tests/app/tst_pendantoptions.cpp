@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QTcpServer>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +23,7 @@ private slots:
     void relativePathsMeanTheCurrentFolder();
     void checkAndDemoExitCodes_data();
     void checkAndDemoExitCodes();
+    void saysWhenTheControllerIsNotReached();
 };
 
 void tst_PendantOptions::parse_data()
@@ -263,6 +265,34 @@ void tst_PendantOptions::checkAndDemoExitCodes()
         QVERIFY2(err.contains(named), qPrintable(err));
     if (!libraries.isEmpty())
         QVERIFY2(out.contains(QStringLiteral("showing page")), qPrintable(out));
+}
+
+void tst_PendantOptions::saysWhenTheControllerIsNotReached()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("plugins")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("tools")));
+    QVERIFY(QFile::copy(QStringLiteral(HELLO_PLUGIN), dir.filePath(QStringLiteral("plugins/libHello.so"))));
+    // A port nobody listens on: taken, then given back.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+    QProcess pendant;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    pendant.setProcessEnvironment(env);
+    pendant.start(QStringLiteral(PENDANT_EXECUTABLE),
+                  {QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
+                   QStringLiteral("--plugins"), dir.filePath(QStringLiteral("plugins")),
+                   QStringLiteral("--tools"), dir.filePath(QStringLiteral("tools")),
+                   QStringLiteral("--controller"), address, QStringLiteral("--check")});
+    QVERIFY(pendant.waitForFinished(30000));
+    const QString out = QString::fromLocal8Bit(pendant.readAllStandardOutput());
+    // Said once, early; the plug-in still loads and shows its page without a controller.
+    QCOMPARE(out.count(QStringLiteral("cannot reach %1, retrying").arg(address)), 1);
+    QCOMPARE(pendant.exitCode(), 0);
 }
 
 QTEST_MAIN(tst_PendantOptions)

@@ -94,6 +94,8 @@ QStringList problems(PendantWindow *window)
     QStringList found;
     for (const QString &problem : sidewaysScrolling(window))
         found << QStringLiteral("scrolls sideways: ") + problem;
+    for (const QString &problem : needlessScrolling(window))
+        found << QStringLiteral("scrolls needlessly: ") + problem;
     for (const QString &problem : unreachable(window))
         found << QStringLiteral("unreachable: ") + problem;
     for (const QString &problem : cutOff(window))
@@ -118,6 +120,24 @@ QStringList sidewaysScrolling(PendantWindow *window)
                                           .arg(area->viewport()->width());
     }
     return found;
+}
+
+QStringList needlessScrolling(PendantWindow *window)
+{
+    // Another page's height must not make the one on show scroll.
+    const QWidget *page = window->centerArea()->currentWidget();
+    const QScrollArea *scroll = window->centerScroll();
+    if (!page || scroll->verticalScrollBar()->maximum() == 0)
+        return {};
+    const int width = scroll->viewport()->width();
+    const int needed = qMax(page->minimumSizeHint().height(),
+                            page->hasHeightForWidth() ? page->heightForWidth(width) : 0);
+    if (needed >= scroll->viewport()->height())
+        return {};
+    return {describe(page) + QStringLiteral(" needs %1 px of %2 px, scrolls by %3 px")
+                                 .arg(needed)
+                                 .arg(scroll->viewport()->height())
+                                 .arg(scroll->verticalScrollBar()->maximum())};
 }
 
 QStringList unreachable(PendantWindow *window)

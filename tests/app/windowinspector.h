@@ -15,6 +15,8 @@ namespace WindowInspector {
 QStringList problems(PendantWindow *window);
 
 QStringList sidewaysScrolling(PendantWindow *window);
+// The page on show scrolls down although it fits.
+QStringList needlessScrolling(PendantWindow *window);
 QStringList unreachable(PendantWindow *window);
 QStringList cutOff(PendantWindow *window);
 QStringList clippedTexts(QWidget *window);
