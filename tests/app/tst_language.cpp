@@ -48,14 +48,6 @@ QString describe(const QWidget *widget, const QString &text)
         .arg(QString::fromLatin1(widget->metaObject()->className()), widget->objectName(), text);
 }
 
-QString plainText(const QString &text)
-{
-    if (!Qt::mightBeRichText(text))
-        return text;
-    QTextDocument document;
-    document.setHtml(text);
-    return document.toPlainText();
-}
 
 // Every text a widget shows by itself.
 QStringList textsOf(const QWidget *widget)
@@ -127,7 +119,7 @@ void inspect(QWidget *window, const QString &where, QSet<QString> *faults)
             const QString text = textsOf(widget).value(1).isEmpty() ? textsOf(widget).value(0)
                                                                     : textsOf(widget).value(1);
             faults->insert(QStringLiteral("%1: clipped %2: %3")
-                               .arg(where, describe(widget, plainText(text)), clipped));
+                               .arg(where, describe(widget, WindowInspector::plainText(text)), clipped));
         }
     }
 }

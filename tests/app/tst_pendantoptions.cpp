@@ -8,6 +8,37 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The emulator as a process of its own, offscreen; exit code -1 when it did not end by itself.
+Run runPendant(const QStringList &arguments)
+{
+    QProcess pendant;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    pendant.setProcessEnvironment(env);
+    pendant.start(QStringLiteral(PENDANT_EXECUTABLE), arguments);
+    Run run;
+    if (!pendant.waitForFinished(60000)) {
+        pendant.kill();
+        pendant.waitForFinished(3000);
+        return run;
+    }
+    run.exitCode = pendant.exitStatus() == QProcess::NormalExit ? pendant.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(pendant.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(pendant.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
 // The emulator's command line: what it accepts, refuses and takes by default, and that help and
 // errors need no display.
 class tst_PendantOptions : public QObject
@@ -250,21 +281,14 @@ void tst_PendantOptions::checkAndDemoExitCodes()
                           QStringLiteral("100"), mode};
     if (mode == QLatin1String("--demo"))
         arguments << dir.filePath(QStringLiteral("shots"));
-    QProcess pendant;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    pendant.setProcessEnvironment(env);
-    pendant.start(QStringLiteral(PENDANT_EXECUTABLE), arguments);
-    QVERIFY2(pendant.waitForFinished(60000), "the emulator did not quit by itself");
-    const QString err = QString::fromLocal8Bit(pendant.readAllStandardError());
-    const QString out = QString::fromLocal8Bit(pendant.readAllStandardOutput());
-    QCOMPARE(pendant.exitStatus(), QProcess::NormalExit);
-    QVERIFY2((pendant.exitCode() == 0) == succeeds,
-             qPrintable(QStringLiteral("exit %1\n%2\n%3").arg(pendant.exitCode()).arg(err, out)));
+    const Run run = runPendant(arguments);
+    QVERIFY2(run.exitCode >= 0, "the emulator did not quit by itself");
+    QVERIFY2((run.exitCode == 0) == succeeds,
+             qPrintable(QStringLiteral("exit %1\n%2\n%3").arg(run.exitCode).arg(run.err, run.out)));
     if (!succeeds)
-        QVERIFY2(err.contains(named), qPrintable(err));
+        QVERIFY2(run.err.contains(named), qPrintable(run.err));
     if (!libraries.isEmpty())
-        QVERIFY2(out.contains(QStringLiteral("showing page")), qPrintable(out));
+        QVERIFY2(run.out.contains(QStringLiteral("showing page")), qPrintable(run.out));
 }
 
 void tst_PendantOptions::saysWhenTheControllerIsNotReached()
@@ -279,20 +303,14 @@ void tst_PendantOptions::saysWhenTheControllerIsNotReached()
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
     const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
     probe.close();
-    QProcess pendant;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    pendant.setProcessEnvironment(env);
-    pendant.start(QStringLiteral(PENDANT_EXECUTABLE),
-                  {QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
-                   QStringLiteral("--plugins"), dir.filePath(QStringLiteral("plugins")),
-                   QStringLiteral("--tools"), dir.filePath(QStringLiteral("tools")),
-                   QStringLiteral("--controller"), address, QStringLiteral("--check")});
-    QVERIFY(pendant.waitForFinished(30000));
-    const QString out = QString::fromLocal8Bit(pendant.readAllStandardOutput());
+    const Run run = runPendant(
+        {QStringLiteral("--home"), dir.filePath(QStringLiteral("home")), QStringLiteral("--plugins"),
+         dir.filePath(QStringLiteral("plugins")), QStringLiteral("--tools"),
+         dir.filePath(QStringLiteral("tools")), QStringLiteral("--controller"), address,
+         QStringLiteral("--check")});
     // Said once, early; the plug-in still loads and shows its page without a controller.
-    QCOMPARE(out.count(QStringLiteral("cannot reach %1, retrying").arg(address)), 1);
-    QCOMPARE(pendant.exitCode(), 0);
+    QCOMPARE(run.out.count(QStringLiteral("cannot reach %1, retrying").arg(address)), 1);
+    QCOMPARE(run.exitCode, 0);
 }
 
 QTEST_MAIN(tst_PendantOptions)

@@ -69,6 +69,8 @@ bool onScreen(const QWidget *widget, const QWidget *window)
     return true;
 }
 
+} // namespace
+
 QString plainText(const QString &text)
 {
     if (!Qt::mightBeRichText(text))
@@ -77,8 +79,6 @@ QString plainText(const QString &text)
     document.setHtml(text);
     return document.toPlainText();
 }
-
-} // namespace
 
 QString describe(const QWidget *widget)
 {

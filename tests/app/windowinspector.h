@@ -25,5 +25,7 @@ QStringList clippedTexts(QWidget *window);
 // label that elides on purpose (a long path).
 QString clipping(const QWidget *widget);
 QString describe(const QWidget *widget);
+// A label's text as shown: rich text without its markup.
+QString plainText(const QString &text);
 
 } // namespace WindowInspector
