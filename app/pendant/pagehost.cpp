@@ -36,8 +36,9 @@ int PageHost::heightForWidth(int width) const
 void PageHost::followCurrentPage()
 {
     // The scroll area asks the size policy whether the height follows the width.
+    const QWidget *page = m_pages->currentWidget();
     QSizePolicy policy = sizePolicy();
-    policy.setHeightForWidth(hasHeightForWidth());
+    policy.setHeightForWidth(page && page->hasHeightForWidth());
     setSizePolicy(policy);
     updateGeometry();
 }
