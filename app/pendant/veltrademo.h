@@ -75,6 +75,7 @@ private:
     // The mean of the "Accuracy" values of the ISO results; false unless every pose has one.
     bool isoResultsWritten(int *points, double *meanAccuracy) const;
     QVector<double> controllerDh();
+    QString calibratedBefore() const;
     // *lastJointLocked tells whether the file keeps a parameter of the last joint (index -1).
     QString requestSummary(bool *lastJointLocked) const;
     bool press(QAbstractButton *button, QString *detail);

@@ -59,6 +59,7 @@ private:
     QLabel *addCell(const QString &text, int row, int column);
 
     void applyButtonRule();
+    void bringActionsIntoView();
     void clearErrorFields();
     bool applyResult();
     void setApplying(bool running);

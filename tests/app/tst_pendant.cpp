@@ -306,7 +306,8 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
                              QStringLiteral("--plugins"), QStringLiteral(VELTRA_PLUGIN_DIR),
                              QStringLiteral("--quit-after"), QStringLiteral("200"),
                              QStringLiteral("--reboot-delay"), QStringLiteral("300"),
-                             QStringLiteral("--demo"), demo};
+                             QStringLiteral("--demo"), demo, QStringLiteral("--lang"),
+                             QStringLiteral("zh")};
     QProcess controller;
     if (separate) {
         QTcpServer probe;
