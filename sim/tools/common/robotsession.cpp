@@ -210,7 +210,8 @@ bool RobotSession::waitForMoveEnd(bool ownMove, QString *error)
 }
 
 bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm,
-                                QString *error)
+                                QString *error, Eigen::Quaterniond *flangeRotation,
+                                bool *rotationRead)
 {
     QJsonValue answer;
     if (!command(QStringLiteral("rl_program.get_rob_pos"), QJsonObject(), &answer, error))
@@ -235,6 +236,25 @@ bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *com
     if (!finite || !readVector(pos, commandedMm)) {
         *error = QStringLiteral("the controller reports no usable robot position");
         return false;
+    }
+    if (flangeRotation && rotationRead) {
+        const QJsonObject quaternion = position.value(QStringLiteral("cartesian"))
+                                           .toObject()
+                                           .value(QStringLiteral("pose"))
+                                           .toObject()
+                                           .value(QStringLiteral("frame"))
+                                           .toObject()
+                                           .value(QStringLiteral("ori"))
+                                           .toObject()
+                                           .value(QStringLiteral("quaternion"))
+                                           .toObject();
+        const Eigen::Quaterniond q(quaternion.value(QStringLiteral("q1")).toDouble(std::nan("")),
+                                   quaternion.value(QStringLiteral("q2")).toDouble(std::nan("")),
+                                   quaternion.value(QStringLiteral("q3")).toDouble(std::nan("")),
+                                   quaternion.value(QStringLiteral("q4")).toDouble(std::nan("")));
+        *rotationRead = q.coeffs().allFinite() && std::abs(q.norm() - 1.0) < 1e-6;
+        if (*rotationRead)
+            *flangeRotation = q;
     }
     return true;
 }
