@@ -115,8 +115,10 @@ void recordWidget::setupUi()
     recordTable->setSelectionMode(QAbstractItemView::SingleSelection);
     recordTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     recordTable->verticalHeader()->hide();
-    recordTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    verticalLayout->addWidget(recordTable, 2);
+    // Whole figures and times: the table scrolls sideways rather than eliding them.
+    recordTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    recordTable->horizontalHeader()->setStretchLastSection(true);
+    verticalLayout->addWidget(recordTable, 1);
 
     recordSummaryLabel = new QLabel(this);
     recordSummaryLabel->setObjectName(QStringLiteral("recordSummaryLabel"));
