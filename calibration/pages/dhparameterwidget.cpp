@@ -582,10 +582,11 @@ bool dhparameterWidget::runWriteSequence(const QString &dhKey, const QJsonObject
     }
     const bool zeroWritten = applyCommand(QStringLiteral("ZERO_WRITE"), kSetZero, zero);
     const bool ok = zeroWritten && requestReboot();
-    if (!zeroWritten)
+    if (!zeroWritten) {
         record.failedStep = QStringLiteral("ZERO_WRITE");
-    else if (!ok)
+    } else if (!ok) {
         record.failedStep = QStringLiteral("REBOOT");
+    }
     emit calibrationWritten(record);
     if (!ok) {
         reportWriteFailure();

@@ -40,7 +40,8 @@ bool readNumbers(const QJsonValue &value, QVector<double> *out)
         return true;
     if (!value.isArray())
         return false;
-    for (const QJsonValue &item : value.toArray()) {
+    const QJsonArray items = value.toArray();
+    for (const QJsonValue &item : items) {
         double n = kUnknown;
         if (!readNumber(item, &n))
             return false;
@@ -146,8 +147,8 @@ bool CalibrationRecord::fromJson(const QJsonObject &object, CalibrationRecord *r
         object.value(QStringLiteral("outcome")).toString() == QLatin1String("partial");
     if (partial && r.failedStep.isEmpty())
         r.failedStep = QStringLiteral("?");
-    const QJsonValue held = object.value(QStringLiteral("held_parameters"));
-    for (const QJsonValue &label : held.toArray())
+    const QJsonArray held = object.value(QStringLiteral("held_parameters")).toArray();
+    for (const QJsonValue &label : held)
         r.heldParameters.append(label.toString());
     const bool numbersRead =
         readNumbers(object.value(QStringLiteral("dh_before")), &r.dhBefore)

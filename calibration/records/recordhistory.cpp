@@ -111,7 +111,8 @@ bool RecordHistory::load(QString *detail)
     }
     const QJsonObject root = doc.object();
     bool whole = root.value(QStringLiteral("records")).isArray();
-    for (const QJsonValue &value : root.value(QStringLiteral("records")).toArray()) {
+    const QJsonArray records = root.value(QStringLiteral("records")).toArray();
+    for (const QJsonValue &value : records) {
         CalibrationRecord record;
         QString error;
         if (value.isObject() && CalibrationRecord::fromJson(value.toObject(), &record, &error)) {
@@ -122,7 +123,8 @@ bool RecordHistory::load(QString *detail)
                       + (error.isEmpty() ? QStringLiteral("a record is not an object") : error);
         }
     }
-    for (const QJsonValue &value : root.value(QStringLiteral("iso_reports")).toArray()) {
+    const QJsonArray reports = root.value(QStringLiteral("iso_reports")).toArray();
+    for (const QJsonValue &value : reports) {
         const QJsonObject report = value.toObject();
         const QDateTime time = QDateTime::fromString(
             report.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
@@ -173,7 +175,8 @@ bool RecordHistory::archive(const QVector<CalibrationRecord> &records, QString *
             *detail = path + QStringLiteral(": not an archive, left alone");
             return false;
         }
-        for (const QJsonValue &value : list.toArray()) {
+        const QJsonArray listed = list.toArray();
+        for (const QJsonValue &value : listed) {
             CalibrationRecord record;
             QString error;
             if (!CalibrationRecord::fromJson(value.toObject(), &record, &error)) {

@@ -31,11 +31,13 @@ ResultFacts ResultFacts::read(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return facts;
     const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-    for (const QJsonValue &zero : root.value(QStringLiteral("zero_points_before")).toArray())
+    const QJsonArray zeros = root.value(QStringLiteral("zero_points_before")).toArray();
+    for (const QJsonValue &zero : zeros)
         facts.zeroBefore.append(numberOr(zero));
     facts.avgError = numberOr(root.value(QStringLiteral("avg_valid_position_error")));
     facts.maxError = numberOr(root.value(QStringLiteral("max_valid_position_error")));
-    for (const QJsonValue &label : root.value(QStringLiteral("held_parameters")).toArray()) {
+    const QJsonArray held = root.value(QStringLiteral("held_parameters")).toArray();
+    for (const QJsonValue &label : held) {
         if (label.isString())
             facts.heldParameters.append(label.toString());
     }

@@ -219,14 +219,13 @@ bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *com
     const QJsonObject position = answer.toObject();
     const QJsonArray inner =
         position.value(QStringLiteral("joint")).toObject().value(QStringLiteral("inner_pos")).toArray();
-    const QJsonObject pos = position.value(QStringLiteral("cartesian"))
-                                .toObject()
-                                .value(QStringLiteral("pose"))
-                                .toObject()
-                                .value(QStringLiteral("frame"))
-                                .toObject()
-                                .value(QStringLiteral("pos"))
-                                .toObject();
+    const QJsonObject frame = position.value(QStringLiteral("cartesian"))
+                                  .toObject()
+                                  .value(QStringLiteral("pose"))
+                                  .toObject()
+                                  .value(QStringLiteral("frame"))
+                                  .toObject();
+    const QJsonObject pos = frame.value(QStringLiteral("pos")).toObject();
     jointsDeg->clear();
     for (int k = 0; k < m_axes && k < inner.size(); ++k)
         jointsDeg->append(inner.at(k).toDouble(std::nan("")));
@@ -238,13 +237,7 @@ bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *com
         return false;
     }
     if (flangeRotation && rotationRead) {
-        const QJsonObject quaternion = position.value(QStringLiteral("cartesian"))
-                                           .toObject()
-                                           .value(QStringLiteral("pose"))
-                                           .toObject()
-                                           .value(QStringLiteral("frame"))
-                                           .toObject()
-                                           .value(QStringLiteral("ori"))
+        const QJsonObject quaternion = frame.value(QStringLiteral("ori"))
                                            .toObject()
                                            .value(QStringLiteral("quaternion"))
                                            .toObject();
