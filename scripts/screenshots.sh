@@ -12,7 +12,8 @@ build=${1:-$root/build}
 # (the demo's name, then the name in docs/). Of two pictures of one name the later is taken: the
 # calibration that is applied, not the one given up.
 chosen=(veltra-info:veltra-info veltra-calib-result:veltra-calib-result
-        veltra-iso-report-calibrated:veltra-iso-report tessel_Teach:tessel_Teach)
+        veltra-iso-report-calibrated:veltra-iso-report veltra-records:veltra-records
+        tessel_Teach:tessel_Teach)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

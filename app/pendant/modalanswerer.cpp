@@ -94,6 +94,11 @@ void ModalAnswerer::setFolderChoice(const QString &folder)
     m_folder = folder;
 }
 
+void ModalAnswerer::pressNext(QMessageBox::StandardButton button)
+{
+    m_next = button;
+}
+
 void ModalAnswerer::setPassword(const QString &password)
 {
     m_password = password;
@@ -160,7 +165,11 @@ void ModalAnswerer::answer(const QPointer<QWidget> &dialog)
         }
     } else if (auto *box = qobject_cast<QMessageBox *>(dialog.data())) {
         record.text = box->text();
-        QAbstractButton *button = buttonFor(box);
+        QAbstractButton *button = box->button(m_next);
+        if (button)
+            m_next = QMessageBox::NoButton;
+        else
+            button = buttonFor(box);
         record.answer = button ? plainText(button->text()) : tr("close");
         m_records.append(record);
         emit message(tr("box \"%1\": %2 -> %3")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -34,6 +35,8 @@ public:
     void setFolderChoice(const QString &folder);
     // Typed into a dialog's password field before its button is pressed; empty types nothing.
     void setPassword(const QString &password);
+    // The next message box that offers `button` gets it instead of its default button.
+    void pressNext(QMessageBox::StandardButton button);
     QList<Record> records() const;
     // Whether a box with exactly this text was seen since the records were last cleared.
     bool hasSeen(const QString &text) const;
@@ -50,6 +53,7 @@ private:
     QTimer *m_timer;
     QString m_folder;
     QString m_password;
+    QMessageBox::StandardButton m_next = QMessageBox::NoButton;
     QList<Record> m_records;
     // Dialogs whose answer is queued or still running (a button that opened another dialog).
     QList<QPointer<QWidget>> m_busy;

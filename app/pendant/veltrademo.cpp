@@ -28,6 +28,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -258,6 +259,10 @@ int VeltraDemo::run()
         QT_TR_NOOP("automatic apply and reboot"),
         QT_TR_NOOP("ISO test of the calibrated robot"),
         QT_TR_NOOP("accuracy gain"),
+        QT_TR_NOOP("records of the applied calibrations"),
+        QT_TR_NOOP("restore of the applied calibration"),
+        QT_TR_NOOP("ISO test of the restored robot"),
+        QT_TR_NOOP("restored accuracy as uncalibrated"),
     };
     int passed = 0;
     for (int i = 0; i < StepCount; ++i) {
@@ -292,8 +297,11 @@ bool VeltraDemo::runStep(int index, QString *detail)
         return runCalibration(false, detail);
     case 4:
         return giveUpResult(detail);
-    case 5:
-        return runIsoTest(QStringLiteral("uncalibrated"), &m_accuracyBefore, detail);
+    case 5: {
+        const bool ok = runIsoTest(QStringLiteral("uncalibrated"), &m_accuracyBefore, detail);
+        m_repeatabilityBefore = isoMean(QStringLiteral("Repeatability"));
+        return ok;
+    }
     case 6:
         return runCalibration(true, detail);
     case 7:
@@ -302,6 +310,14 @@ bool VeltraDemo::runStep(int index, QString *detail)
         return runIsoTest(QStringLiteral("calibrated"), &m_accuracyAfter, detail);
     case 9:
         return compareAccuracy(detail);
+    case 10:
+        return showRecords(detail);
+    case 11:
+        return restoreCalibration(detail);
+    case 12:
+        return runIsoTest(QStringLiteral("restored"), &m_accuracyRestored, detail);
+    case 13:
+        return compareRestored(detail);
     default:
         *detail = tr("no step %1").arg(index + 1);
         return false;
@@ -849,6 +865,114 @@ bool VeltraDemo::compareAccuracy(QString *detail)
                   .arg(gain, 0, 'f', 1)
                   .arg(RequiredGain, 0, 'f', 0);
     return gain >= RequiredGain;
+}
+
+bool VeltraDemo::showRecords(QString *detail)
+{
+    if (!openTab(QStringLiteral("recordNavBtn"), 3, detail))
+        return false;
+    auto *table = m_page->findChild<QTableView *>(QStringLiteral("recordTable"));
+    auto *restore = m_page->findChild<QPushButton *>(QStringLiteral("restoreBtn"));
+    if (!table || !restore) {
+        *detail = tr("the records page lacks its list or its restore button");
+        return false;
+    }
+    const bool listed = eventwait::until([table] { return table->model()->rowCount() > 0; },
+                                         kTableMs);
+    bringIntoView(table);
+    eventwait::settle(kPaintMs);
+    if (!shoot(QStringLiteral("veltra-records"), detail))
+        return false;
+    if (!listed) {
+        *detail = tr("the records page lists nothing");
+        return false;
+    }
+    const auto cell = [table](int column) {
+        return table->model()->index(0, column).data().toString();
+    };
+    *detail = tr("%1 record(s); the newest: %2, %3, %4, ISO AP %5 -> %6 mm")
+                  .arg(table->model()->rowCount())
+                  .arg(cell(0), cell(2), cell(3), cell(6), cell(7));
+    if (!restore->isEnabled()) {
+        *detail += tr("; it cannot be restored");
+        return false;
+    }
+    return true;
+}
+
+bool VeltraDemo::restoreCalibration(QString *detail)
+{
+    auto *restore = m_page->findChild<QPushButton *>(QStringLiteral("restoreBtn"));
+    auto *table = m_page->findChild<QTableView *>(QStringLiteral("recordTable"));
+    if (!restore || !table || !restore->isEnabled()) {
+        *detail = tr("there is no record to restore");
+        return false;
+    }
+    const int rows = table->model()->rowCount();
+    const int rebootsBefore = m_controller->reboots();
+    // The confirmation offers "No" first; the operator means it.
+    m_answerer->pressNext(QMessageBox::Yes);
+    if (!press(restore, detail))
+        return false;
+    const bool rebooted = eventwait::until(
+        [this, rebootsBefore] { return m_controller->reboots() > rebootsBefore; }, kApplyMs);
+    const bool back = rebooted && eventwait::until(linkUp, m_rebootWaitMs + kLinkBackExtraMs);
+    const bool listed =
+        eventwait::until([table, rows] { return table->model()->rowCount() > rows; }, kTableMs);
+    eventwait::settle(kPaintMs);
+    if (!shoot(QStringLiteral("veltra-records-restored"), detail))
+        return false;
+    if (!rebooted || !back) {
+        *detail = tr("the controller was not rebooted and back after the restore");
+        return false;
+    }
+    const QVector<double> held = controllerDh();
+    if (held != m_factoryDh) {
+        *detail = tr("the controller does not hold the DH parameters from before the calibration");
+        return false;
+    }
+    if (!listed) {
+        *detail = tr("the restore left no record");
+        return false;
+    }
+    *detail = tr("the controller holds its DH parameters from before the calibration again; "
+                 "the restore is record %1")
+                  .arg(table->model()->rowCount());
+    return true;
+}
+
+bool VeltraDemo::compareRestored(QString *detail)
+{
+    if (m_accuracyBefore < 0 || m_accuracyRestored < 0 || m_repeatabilityBefore < 0) {
+        *detail = tr("an ISO test gave no accuracy or repeatability");
+        return false;
+    }
+    const double difference = std::abs(m_accuracyRestored - m_accuracyBefore);
+    *detail = tr("uncalibrated %1 mm, restored %2 mm: %3 mm apart, within the repeatability "
+                 "%4 mm: %5")
+                  .arg(m_accuracyBefore, 0, 'f', 4)
+                  .arg(m_accuracyRestored, 0, 'f', 4)
+                  .arg(difference, 0, 'f', 4)
+                  .arg(m_repeatabilityBefore, 0, 'f', 4)
+                  .arg(difference <= m_repeatabilityBefore ? tr("yes") : tr("no"));
+    return difference <= m_repeatabilityBefore;
+}
+
+double VeltraDemo::isoMean(const QString &figure) const
+{
+    bool found = false;
+    const QJsonArray rows =
+        readWorkFile(QStringLiteral("optimized_dh.json"), &found).value(QStringLiteral("iso_results")).toArray();
+    if (!found || rows.size() != kIsoPoints)
+        return -1.0;
+    double sum = 0.0;
+    for (const QJsonValue &row : rows) {
+        const QJsonValue value = row.toObject().value(figure);
+        if (!value.isDouble() || !std::isfinite(value.toDouble()))
+            return -1.0;
+        sum += value.toDouble();
+    }
+    return sum / rows.size();
 }
 
 bool VeltraDemo::openTab(const QString &button, int index, QString *detail)

@@ -19,6 +19,8 @@ class QWidget;
 // cell: a first calibration given up, an ISO test of the uncalibrated robot, a calibration that
 // is applied by itself with a reboot, and the ISO test again. The robot's accuracy is the mean
 // of the "Accuracy" values of the ISO results; the second must be at least five times better.
+// Then the records page, a restore of the applied calibration, and a third ISO test that must
+// match the first within the robot's repeatability.
 class VeltraDemo : public QObject
 {
     Q_OBJECT
@@ -26,7 +28,7 @@ class VeltraDemo : public QObject
 public:
     // Saves a screenshot named after `what`; false when none could be saved.
     using Shooter = std::function<bool(const QString &what)>;
-    static constexpr int StepCount = 10;
+    static constexpr int StepCount = 14;
     // How much better the calibrated robot's ISO accuracy must be.
     static constexpr double RequiredGain = 5.0;
 
@@ -68,12 +70,17 @@ private:
     bool applyResult(QString *detail);
     bool runIsoTest(const QString &name, double *accuracy, QString *detail);
     bool compareAccuracy(QString *detail);
+    bool showRecords(QString *detail);
+    bool restoreCalibration(QString *detail);
+    bool compareRestored(QString *detail);
 
     bool openTab(const QString &button, int index, QString *detail);
     // A JSON file of the work folder; *found is false when it cannot be read.
     QJsonObject readWorkFile(const QString &name, bool *found) const;
     // The mean of the "Accuracy" values of the ISO results; false unless every pose has one.
     bool isoResultsWritten(int *points, double *meanAccuracy) const;
+    // The mean of one figure ("Repeatability", ...) of the ISO results; negative without one.
+    double isoMean(const QString &figure) const;
     QVector<double> controllerDh();
     QString calibratedBefore() const;
     // *lastJointLocked tells whether the file keeps a parameter of the last joint (index -1).
@@ -97,6 +104,8 @@ private:
     int m_rebootWaitMs = 1000;
     double m_accuracyBefore = -1.0;
     double m_accuracyAfter = -1.0;
+    double m_accuracyRestored = -1.0;
+    double m_repeatabilityBefore = -1.0;
     QVector<double> m_factoryDh;
     // What the steps pass on: the controller's set before, the optimised set after the run.
     QStringList m_before;

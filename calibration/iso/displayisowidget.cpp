@@ -349,6 +349,13 @@ void displayisowidget::onReportFinished(int exitCode)
     fillValueCells(texts);
     saveReportBtn->setEnabled(true);
     giveupBtn->setEnabled(true);
+    constexpr size_t kPoses = 5;
+    if (results.size() >= kPoses) {
+        double sum = 0;
+        for (size_t i = 0; i < kPoses; ++i)
+            sum += results[i].accuracy;
+        emit reportGenerated(sum / double(kPoses));
+    }
 }
 
 void displayisowidget::saveReport()

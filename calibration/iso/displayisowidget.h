@@ -21,6 +21,10 @@ public:
     static displayisowidget *instance(QWidget *parent = nullptr);
     ~displayisowidget() override;
 
+signals:
+    // A report of the five poses was made: the mean of their "Accuracy" values (mm).
+    void reportGenerated(double meanAccuracy);
+
 public slots:
     void startBtnEnable();
     void btnsDisable();

@@ -529,6 +529,11 @@ void calibWidget::setRunButtonEnabled(bool enabled)
     runCalibrationBtn->setEnabled(enabled && !applyRunning);
 }
 
+bool calibWidget::isRunning() const
+{
+    return running;
+}
+
 void calibWidget::onApplyRunning(bool running)
 {
     applyRunning = running;

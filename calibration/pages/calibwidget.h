@@ -21,6 +21,9 @@ public:
     static calibWidget *instance(QWidget *parent = nullptr);
     ~calibWidget() override;
 
+    // A calibration run is moving the robot or optimising.
+    bool isRunning() const;
+
 signals:
     void isAllOptionsSelect(bool &isSelected);
     void isSNEmpty();

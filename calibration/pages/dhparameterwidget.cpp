@@ -6,9 +6,11 @@
 #include "pages/cardframe.h"
 #include "plugin/pageinstance.h"
 #include "plugin/pluginlog.h"
+#include "records/resultfacts.h"
 
 #include "interface/interfacemanager.h"
 
+#include <QDateTime>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -36,6 +38,7 @@ constexpr int kRebootTimeout = 4800;
 const QString kHeaderStyle =
     QStringLiteral("QLabel { color: black; font-weight: bold; font-size: 11pt; }");
 const QString kRed = QStringLiteral("color: red;");
+const QString kSetZero = QStringLiteral("ethercat.set_precision_compensation_zero");
 
 // The controller's answer to a write: a missing answer fails; an object speaks through
 // "success" first, then a numeric "code"; any other answer that arrived counts as done.
@@ -74,6 +77,15 @@ QJsonArray toArray(const std::vector<double> &values)
     for (double value : values)
         array.append(value);
     return array;
+}
+
+QVector<double> toVector(const QJsonArray &array)
+{
+    QVector<double> values;
+    values.reserve(array.size());
+    for (const QJsonValue &value : array)
+        values.append(value.toDouble());
+    return values;
 }
 
 QString figure(double value)
@@ -425,7 +437,7 @@ void dhparameterWidget::reportWriteFailure()
     showAutoCloseMessageBox(this, QMessageBox::Warning, tr("错误"), tr("写入控制器失败"), kBoxMs);
 }
 
-bool dhparameterWidget::applyResult()
+bool dhparameterWidget::applyResult(CalibrationRecord::Method method)
 {
     // The controller commands wait in a nested event loop, where a second press, the automatic
     // apply or a give-up would run into the sequence under way.
@@ -434,8 +446,22 @@ bool dhparameterWidget::applyResult()
         return false;
     }
     setApplying(true);
-    const bool ok = writeToController();
+    const bool ok = writeToController(method);
     setApplying(false);
+    return ok;
+}
+
+bool dhparameterWidget::restore(const CalibrationRecord &record)
+{
+    pluginLog() << "enter restore";
+    if (applying) {
+        pluginLog() << "skip restore: a write to the controller is in progress";
+        return false;
+    }
+    setApplying(true);
+    const bool ok = writeBack(record);
+    setApplying(false);
+    pluginLog() << (ok ? "leave restore" : "leave restore with failure");
     return ok;
 }
 
@@ -446,7 +472,7 @@ void dhparameterWidget::setApplying(bool running)
     emit applyRunning(running);
 }
 
-bool dhparameterWidget::writeToController()
+bool dhparameterWidget::writeToController(CalibrationRecord::Method method)
 {
     const int axes = common::axisNum;
     const int complete = common::originalDHParamsVec.size() - 4;
@@ -465,52 +491,132 @@ bool dhparameterWidget::writeToController()
             refuse(tr("未找到标定结果"));
             return false;
         }
+        const QJsonArray payload = buildDHPayload(common::optimizedDHParamsVec, axes);
         const QJsonObject dh{
-            {QStringLiteral("DH_A"), buildDHPayload(common::optimizedDHParamsVec, axes)},
+            {QStringLiteral("DH_A"), payload},
             {QStringLiteral("DH_L"), buildDHPayload(common::productDHParamsVec, axes)}};
-        if (!applyCommand(QStringLiteral("DH_WRITE"), QStringLiteral("factory.set_DH_params_link"),
-                          dh)) {
-            reportWriteFailure();
-            return false;
-        }
-        const QJsonArray zeroA = toArray(common::zeroPointsVec);
-        const QJsonArray zeroL = toArray(common::productZeroPointsVec);
-        pluginLog() << "zeroArrayA:" << zeroA;
-        pluginLog() << "zeroArrayL:" << zeroL;
-        const QJsonObject zero{{QStringLiteral("joint_angle_A"), zeroA},
-                               {QStringLiteral("joint_angle_L"), zeroL}};
-        if (!applyCommand(QStringLiteral("ZERO_WRITE"),
-                          QStringLiteral("ethercat.set_precision_compensation_zero"), zero)) {
-            reportWriteFailure();
-            return false;
-        }
-        return reboot(true);
+        const QJsonObject zero{{QStringLiteral("joint_angle_A"), toArray(common::zeroPointsVec)},
+                               {QStringLiteral("joint_angle_L"),
+                                toArray(common::productZeroPointsVec)}};
+        return runWriteSequence(QStringLiteral("factory.set_DH_params_link"), dh, zero, true,
+                                draftRecord(method, payload));
     }
 
     if (!isComplete(common::optimizedDHParamsVec)) {
         refuse(tr("未找到标定结果"));
         return false;
     }
-    const QJsonObject dh{
-        {QStringLiteral("DH_params_all"), buildDHPayload(common::optimizedDHParamsVec, axes)}};
-    if (!applyCommand(QStringLiteral("DH_WRITE"), QStringLiteral("factory.set_DH_params_all"),
-                      dh)) {
-        reportWriteFailure();
-        return false;
-    }
-    const QJsonArray dataArray = toArray(common::zeroPointsVec);
-    pluginLog() << "dataArray:" << dataArray;
-    const QJsonObject zero{{QStringLiteral("joint_angle_A"), dataArray}};
-    pluginLog() << "jsonObject : " << zero;
-    if (!applyCommand(QStringLiteral("ZERO_WRITE"),
-                      QStringLiteral("ethercat.set_precision_compensation_zero"), zero)) {
-        reportWriteFailure();
-        return false;
-    }
-    return reboot(false);
+    const QJsonArray payload = buildDHPayload(common::optimizedDHParamsVec, axes);
+    const QJsonObject dh{{QStringLiteral("DH_params_all"), payload}};
+    const QJsonObject zero{{QStringLiteral("joint_angle_A"), toArray(common::zeroPointsVec)}};
+    return runWriteSequence(QStringLiteral("factory.set_DH_params_all"), dh, zero, false,
+                            draftRecord(method, payload));
 }
 
-bool dhparameterWidget::reboot(bool production)
+// What the record of a write keeps before the first command goes out: the controller's set as
+// read at link-up, what the payload puts in its place, and what the result file tells.
+CalibrationRecord dhparameterWidget::draftRecord(CalibrationRecord::Method method,
+                                                 const QJsonArray &payload) const
+{
+    CalibrationRecord record;
+    record.time = QDateTime::currentDateTime();
+    record.serialNumber = common::serialNumber;
+    record.robotModel = common::robotType;
+    record.robotId = tessel::tesselInterface().getRobotID();
+    record.mode = common::calibMode == QLatin1String("product") ? QStringLiteral("product")
+                                                                : QStringLiteral("normal");
+    record.method = method;
+    record.dhBefore = common::originalDHParamsVec;
+    // A payload shorter than the set leaves the controller's remaining groups as they were.
+    record.dhAfter = common::originalDHParamsVec;
+    const QVector<double> written = toVector(payload);
+    for (int i = 0; i < written.size() && i < record.dhAfter.size(); ++i)
+        record.dhAfter[i] = written.at(i);
+    if (method != CalibrationRecord::Method::Restore) {
+        const ResultFacts facts = ResultFacts::read(common::workFolder + QLatin1Char('/')
+                                                    + common::optimizedDHFileName);
+        record.zeroBefore = facts.zeroBefore;
+        record.avgError = facts.avgError;
+        record.maxError = facts.maxError;
+        record.heldParameters = facts.heldParameters;
+        record.zeroAfter = QVector<double>(common::zeroPointsVec.begin(),
+                                           common::zeroPointsVec.end());
+    }
+    return record;
+}
+
+// The values come from a record of this robot: its whole set as it was, theta included, and
+// on a 7-axis controller its extra link group, as the apply sends it.
+bool dhparameterWidget::writeBack(const CalibrationRecord &record)
+{
+    if (record.restoreBlock() != CalibrationRecord::RestoreBlock::None) {
+        refuse(tr("该记录不能恢复"));
+        return false;
+    }
+    const int axes = record.dhBefore.size() / 4 - 1;
+    const bool sameRobot = record.dhBefore.size() == common::originalDHParamsVec.size()
+                           && axes == common::axisNum && record.zeroBefore.size() == axes
+                           && record.robotModel == common::robotType
+                           && record.robotId == tessel::tesselInterface().getRobotID();
+    if (!sameRobot) {
+        refuse(tr("该记录不属于当前连接的机器人"));
+        return false;
+    }
+    QJsonArray payload;
+    for (int j = 0; j < 4 * axes; ++j)
+        payload.append(record.dhBefore.at(j));
+    if (axes == 7) {
+        for (int j = record.dhBefore.size() - 4; j < record.dhBefore.size(); ++j)
+            payload.append(record.dhBefore.at(j));
+    }
+    QJsonArray zeros;
+    for (double zero : record.zeroBefore)
+        zeros.append(zero);
+    CalibrationRecord restored = draftRecord(CalibrationRecord::Method::Restore, payload);
+    restored.serialNumber = record.serialNumber;
+    restored.mode = QStringLiteral("normal");
+    restored.zeroAfter = record.zeroBefore;
+    restored.restoredFrom = record.time;
+    const QJsonObject dh{{QStringLiteral("DH_params_all"), payload}};
+    const QJsonObject zero{{QStringLiteral("joint_angle_A"), zeros}};
+    return runWriteSequence(QStringLiteral("factory.set_DH_params_all"), dh, zero, false,
+                            restored);
+}
+
+// There is no rollback: once the DH write went through, a later failure leaves the new set in
+// the controller, and the record says which step failed.
+bool dhparameterWidget::runWriteSequence(const QString &dhKey, const QJsonObject &dh,
+                                         const QJsonObject &zero, bool production,
+                                         CalibrationRecord record)
+{
+    if (!applyCommand(QStringLiteral("DH_WRITE"), dhKey, dh)) {
+        reportWriteFailure();
+        return false;
+    }
+    if (production) {
+        pluginLog() << "zeroArrayA:" << zero.value(QStringLiteral("joint_angle_A")).toArray();
+        pluginLog() << "zeroArrayL:" << zero.value(QStringLiteral("joint_angle_L")).toArray();
+    } else {
+        pluginLog() << "dataArray:" << zero.value(QStringLiteral("joint_angle_A")).toArray();
+        pluginLog() << "jsonObject : " << zero;
+    }
+    const bool zeroWritten = applyCommand(QStringLiteral("ZERO_WRITE"), kSetZero, zero);
+    const bool ok = zeroWritten && requestReboot();
+    if (!zeroWritten) {
+        record.failedStep = QStringLiteral("ZERO_WRITE");
+    } else if (!ok) {
+        record.failedStep = QStringLiteral("REBOOT");
+    }
+    emit calibrationWritten(record);
+    if (!ok) {
+        reportWriteFailure();
+        return false;
+    }
+    finishWrite(production);
+    return true;
+}
+
+bool dhparameterWidget::requestReboot()
 {
     pluginLog() << "[APPLY][REBOOT] start";
     const bool ok = tessel::tesselInterface().rcRequestFullCommand(
@@ -519,10 +625,11 @@ bool dhparameterWidget::reboot(bool production)
                        + (ok ? QStringLiteral("SUCCESS") : QStringLiteral("FAILED"))
                        + QStringLiteral(", response = ")
                 << ok;
-    if (!ok) {
-        reportWriteFailure();
-        return false;
-    }
+    return ok;
+}
+
+void dhparameterWidget::finishWrite(bool production)
+{
     hasPendingResult = false;
     applyButtonRule();
     emit confirmBtnSingals();
@@ -531,13 +638,12 @@ bool dhparameterWidget::reboot(bool production)
         common::productDHParamsVec.clear();
         common::productZeroPointsVec.clear();
     }
-    return true;
 }
 
 void dhparameterWidget::confirmBtnClicked()
 {
     pluginLog() << "enter confirmBtnClicked";
-    if (!applyResult()) {
+    if (!applyResult(CalibrationRecord::Method::Manual)) {
         pluginLog() << "leave confirmBtnClicked with failure";
         return;
     }
@@ -557,7 +663,7 @@ void dhparameterWidget::autoApply()
         pluginLog() << "skip autoApply: no pending calibration result";
         return;
     }
-    if (applyResult())
+    if (applyResult(CalibrationRecord::Method::Automatic))
         pluginLog() << "leave autoApply";
     else
         pluginLog() << "leave autoApply with failure";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/qualitygateresult.h"
+#include "records/calibrationrecord.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -30,12 +31,16 @@ public:
     bool isAutoApplyEnabled() const;
     // The run card's delayed write: only with the switch on and a result pending.
     void autoApply();
+    // Writes a record's before-values back through the same guarded sequence as an apply.
+    bool restore(const CalibrationRecord &record);
 
 signals:
     void giveupBtnSignals();
     void confirmBtnSingals();
     // A write sequence starts (true) or has ended (false); the other cards hold still meanwhile.
     void applyRunning(bool running);
+    // A write sequence whose DH write went through, complete or not.
+    void calibrationWritten(const CalibrationRecord &record);
 
 public slots:
     void initTableWithData();
@@ -61,11 +66,17 @@ private:
     void applyButtonRule();
     void bringActionsIntoView();
     void clearErrorFields();
-    bool applyResult();
+    bool applyResult(CalibrationRecord::Method method);
     void setApplying(bool running);
-    bool writeToController();
+    bool writeToController(CalibrationRecord::Method method);
+    bool writeBack(const CalibrationRecord &record);
+    bool runWriteSequence(const QString &dhKey, const QJsonObject &dh, const QJsonObject &zero,
+                          bool production, CalibrationRecord record);
+    CalibrationRecord draftRecord(CalibrationRecord::Method method,
+                                  const QJsonArray &payload) const;
     bool applyCommand(const QString &tag, const QString &key, const QJsonObject &payload);
-    bool reboot(bool production);
+    bool requestReboot();
+    void finishWrite(bool production);
     void refuse(const QString &text);
     void reportWriteFailure();
     QJsonArray buildDHPayload(const QVector<double> &parameters, int axisNum) const;

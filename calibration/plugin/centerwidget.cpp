@@ -9,6 +9,7 @@
 #include "pages/dhparameterwidget.h"
 #include "pages/infowidget.h"
 #include "pages/setupwidget.h"
+#include "records/recordwidget.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
@@ -26,7 +27,7 @@ const QString kCheckedStyle = QStringLiteral(
     "    border-radius: 8px;    padding: 0 18px;}"
     "QPushButton:hover {    background-color: #356899;}");
 
-enum Tab { InfoTab = 0, CalibTab = 1, IsoTab = 2 };
+enum Tab { InfoTab = 0, CalibTab = 1, IsoTab = 2, RecordTab = 3 };
 
 } // namespace
 
@@ -41,7 +42,9 @@ centerWidget::centerWidget(QWidget *parent)
     navGroup->addButton(ui->infoNavBtn, InfoTab);
     navGroup->addButton(ui->calibNavBtn, CalibTab);
     navGroup->addButton(ui->isoNavBtn, IsoTab);
-    for (QPushButton *button : {ui->infoNavBtn, ui->calibNavBtn, ui->isoNavBtn}) {
+    navGroup->addButton(ui->recordNavBtn, RecordTab);
+    for (QPushButton *button :
+         {ui->infoNavBtn, ui->calibNavBtn, ui->isoNavBtn, ui->recordNavBtn}) {
         button->setMinimumSize(92, 40);
         button->setMaximumHeight(40);
         button->setCursor(Qt::PointingHandCursor);
@@ -99,6 +102,8 @@ void centerWidget::placePages()
     ui->tab2RightFrameLayout->addWidget(displayisowidget::instance(ui->tab2RightFrame));
     ui->tab2_main_layout->setStretch(0, 1);
     ui->tab2_main_layout->setStretch(1, 1);
+
+    ui->recordPageLayout->addWidget(recordWidget::instance(ui->recordPage));
 }
 
 void centerWidget::wireCalibrationTab()
@@ -116,7 +121,8 @@ void centerWidget::wireCalibrationTab()
 
 void centerWidget::applyNavStyles()
 {
-    for (QPushButton *button : {ui->infoNavBtn, ui->calibNavBtn, ui->isoNavBtn})
+    for (QPushButton *button :
+         {ui->infoNavBtn, ui->calibNavBtn, ui->isoNavBtn, ui->recordNavBtn})
         button->setStyleSheet(button->isChecked() ? kCheckedStyle : kUncheckedStyle);
 }
 

@@ -20,6 +20,7 @@ public:
     QPushButton *infoNavBtn = nullptr;
     QPushButton *calibNavBtn = nullptr;
     QPushButton *isoNavBtn = nullptr;
+    QPushButton *recordNavBtn = nullptr;
     QSpacerItem *horizontalSpacer = nullptr;
     QStackedWidget *stackedWidget = nullptr;
     QWidget *infoPage = nullptr;
@@ -35,6 +36,8 @@ public:
     QVBoxLayout *tab2LeftFrameLayout = nullptr;
     QFrame *tab2RightFrame = nullptr;
     QVBoxLayout *tab2RightFrameLayout = nullptr;
+    QWidget *recordPage = nullptr;
+    QVBoxLayout *recordPageLayout = nullptr;
 
     void setupUi(QWidget *page)
     {
@@ -54,6 +57,7 @@ public:
         infoNavBtn = makeNavButton(page, QStringLiteral("infoNavBtn"));
         calibNavBtn = makeNavButton(page, QStringLiteral("calibNavBtn"));
         isoNavBtn = makeNavButton(page, QStringLiteral("isoNavBtn"));
+        recordNavBtn = makeNavButton(page, QStringLiteral("recordNavBtn"));
         horizontalSpacer = new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
         navLayout->addItem(horizontalSpacer);
         mainLayout->addLayout(navLayout);
@@ -106,6 +110,13 @@ public:
         tab2_main_layout->addWidget(tab2RightFrame);
         stackedWidget->addWidget(tab2);
 
+        recordPage = new QWidget();
+        recordPage->setObjectName(QStringLiteral("recordPage"));
+        recordPageLayout = new QVBoxLayout(recordPage);
+        recordPageLayout->setObjectName(QStringLiteral("recordPageLayout"));
+        recordPageLayout->setContentsMargins(0, 0, 0, 0);
+        stackedWidget->addWidget(recordPage);
+
         mainLayout->addWidget(stackedWidget);
         retranslateUi(page);
         stackedWidget->setCurrentIndex(0);
@@ -117,6 +128,7 @@ public:
         infoNavBtn->setText(QCoreApplication::translate("centerWidget", "Info"));
         calibNavBtn->setText(QCoreApplication::translate("centerWidget", "Calib"));
         isoNavBtn->setText(QCoreApplication::translate("centerWidget", "Iso"));
+        recordNavBtn->setText(QCoreApplication::translate("centerWidget", "记录"));
     }
 
 private:

@@ -2,6 +2,61 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>RecordListModel</name>
+    <message>
+        <source>手动应用</source>
+        <translation>Manual apply</translation>
+    </message>
+    <message>
+        <source>自动应用</source>
+        <translation>Automatic apply</translation>
+    </message>
+    <message>
+        <source>恢复</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>完整</source>
+        <translation>Complete</translation>
+    </message>
+    <message>
+        <source>部分（%1失败）</source>
+        <translation>Partial (%1 failed)</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>SN号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>方式</source>
+        <translation>Applied by</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>平均误差(mm)</source>
+        <translation>Mean error (mm)</translation>
+    </message>
+    <message>
+        <source>最大误差(mm)</source>
+        <translation>Max error (mm)</translation>
+    </message>
+    <message>
+        <source>ISO AP前(mm)</source>
+        <translation>ISO AP before (mm)</translation>
+    </message>
+    <message>
+        <source>ISO AP后(mm)</source>
+        <translation>ISO AP after (mm)</translation>
+    </message>
+</context>
+<context>
     <name>calibWidget</name>
     <message>
         <source>Form</source>
@@ -155,6 +210,10 @@
         <source>Iso</source>
         <translation>ISO test</translation>
     </message>
+    <message>
+        <source>记录</source>
+        <translation>Records</translation>
+    </message>
 </context>
 <context>
     <name>common</name>
@@ -232,6 +291,14 @@
     <message>
         <source>未找到标定结果</source>
         <translation>No calibration result found.</translation>
+    </message>
+    <message>
+        <source>该记录不能恢复</source>
+        <translation>This record cannot be restored.</translation>
+    </message>
+    <message>
+        <source>该记录不属于当前连接的机器人</source>
+        <translation>This record belongs to another robot than the one connected.</translation>
     </message>
 </context>
 <context>
@@ -448,6 +515,129 @@ Auto mode: no manual review; the plug-in checks whether the result meets the req
     <message>
         <source>未找到程序，Veltra可能无法运行</source>
         <translation>Program not found; Veltra may not work.</translation>
+    </message>
+</context>
+<context>
+    <name>recordWidget</name>
+    <message>
+        <source>参数</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>应用前</source>
+        <translation>Before</translation>
+    </message>
+    <message>
+        <source>应用后</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <source>变化</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>恢复</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>导出记录</source>
+        <translation>Export record</translation>
+    </message>
+    <message>
+        <source>导出全部</source>
+        <translation>Export all</translation>
+    </message>
+    <message>
+        <source>记录文件已损坏，已另存并新建：%1</source>
+        <translation>The record file was damaged; it was set aside and a new one begun: %1</translation>
+    </message>
+    <message>
+        <source>记录文件无法使用，新记录不会写入：%1</source>
+        <translation>The record file cannot be used; new records are not written: %1</translation>
+    </message>
+    <message>
+        <source>%1条记录未能保存，已写入日志：%2</source>
+        <translation>%1 record(s) could not be saved and were written to the log: %2</translation>
+    </message>
+    <message>
+        <source>没有记录文件夹，记录只保存在内存中</source>
+        <translation>No record folder: the records are kept in memory only.</translation>
+    </message>
+    <message>
+        <source>生产模式的记录只供查看：它写入了两套参数，不能恢复</source>
+        <translation>A production-mode record is for viewing only: it wrote two parameter sets and cannot be restored.</translation>
+    </message>
+    <message>
+        <source>应用前的零点未全部测出：只写回DH参数会使机器人既不是应用前也不是应用后的状态，不能恢复</source>
+        <translation>Not every zero offset from before the apply was measured: writing the DH set back alone would leave the robot in neither state, so the record cannot be restored.</translation>
+    </message>
+    <message>
+        <source>记录中没有应用前的数值，不能恢复</source>
+        <translation>The record holds no values from before the apply; it cannot be restored.</translation>
+    </message>
+    <message>
+        <source>机器人：%1  ID：%2  模式：%3</source>
+        <translation>Robot: %1  ID: %2  Mode: %3</translation>
+    </message>
+    <message>
+        <source>生产模式</source>
+        <translation>Production mode</translation>
+    </message>
+    <message>
+        <source>普通模式</source>
+        <translation>Normal mode</translation>
+    </message>
+    <message>
+        <source>%1失败：新的DH参数已留在控制器中</source>
+        <translation>%1 failed: the new DH set stays in the controller</translation>
+    </message>
+    <message>
+        <source>恢复自 %1 的记录</source>
+        <translation>Restored from the record of %1</translation>
+    </message>
+    <message>
+        <source>保持的参数：%1</source>
+        <translation>Held parameters: %1</translation>
+    </message>
+    <message>
+        <source>%1 零点</source>
+        <translation>%1 zero offset</translation>
+    </message>
+    <message>
+        <source>末端连杆</source>
+        <translation>End link</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>标定记录保存失败</source>
+        <translation>The calibration record could not be saved.</translation>
+    </message>
+    <message>
+        <source>标定运行中，不能恢复</source>
+        <translation>A calibration is running; nothing can be restored now.</translation>
+    </message>
+    <message>
+        <source>将 %1 的记录（SN：%2）中应用前的DH参数和零点写回控制器，控制器随后重启。是否继续？</source>
+        <translation>Write the DH set and zero offsets from before the record of %1 (serial number %2) back to the controller, which then restarts. Continue?</translation>
+    </message>
+    <message>
+        <source>选择导出文件夹</source>
+        <translation>Choose the export folder</translation>
+    </message>
+    <message>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>已导出：%1</source>
+        <translation>Exported: %1</translation>
     </message>
 </context>
 <context>

@@ -328,7 +328,7 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
         controller.kill();
         controller.waitForFinished(3000);
     }
-    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 10 of 10 steps succeeded")),
+    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 14 of 14 steps succeeded")),
              qPrintable(run.out.right(4000)));
     QVERIFY(run.out.contains(QStringLiteral("Teach demo: 6 of 6 steps succeeded")));
     QCOMPARE(run.exitCode, 0);
@@ -352,16 +352,22 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
     for (const char *shot :
          {"veltra-info.png", "veltra-calib-unlocked.png", "veltra-calib-given-up.png",
           "veltra-calib-new-params.png", "veltra-iso-saved-uncalibrated.png",
-          "veltra-iso-saved-calibrated.png", "tessel_RlIo.png", "program-editor.png"}) {
+          "veltra-iso-saved-calibrated.png", "veltra-records.png", "veltra-records-restored.png",
+          "veltra-iso-saved-restored.png", "tessel_RlIo.png", "program-editor.png"}) {
         const QString pattern = QStringLiteral("[0-9][0-9]-") + QLatin1String(shot);
         const QStringList found = QDir(demo).entryList({pattern}, QDir::Files);
         QVERIFY2(found.size() == 1 && !QImage(QDir(demo).filePath(found.constFirst())).isNull(),
                  shot);
     }
+    // The restore brings the controller back, and the robot is as accurate as before.
+    QVERIFY(run.out.contains(
+        QStringLiteral("the controller holds its DH parameters from before the calibration again")));
+    QVERIFY(run.out.contains(QStringLiteral("1 record(s); the newest: ")));
+    QVERIFY(run.out.contains(QStringLiteral("mm apart, within the repeatability")));
     // Each saved report is a folder of its own below the chosen one.
     const QStringList reports = QDir(home + QStringLiteral("/VeltraReport"))
                                     .entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
-    QCOMPARE(reports.size(), 2);
+    QCOMPARE(reports.size(), 3);
 }
 
 void tst_Pendant::workFolderInstallKeepsResultsAndRefreshesPrograms()

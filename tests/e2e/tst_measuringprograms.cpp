@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -148,6 +149,7 @@ private slots:
     void init();
     void calibrationMakesTheRobotAccurate_data();
     void calibrationMakesTheRobotAccurate();
+    void zeroOffsetsBeforeAreFound();
     void isoResultsSavedAndDeleted();
     void moveUnderWayEndsFirst();
     void refusedRun_data();
@@ -331,6 +333,43 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
         QVERIFY2(row.accuracy < 0.1, qPrintable(figures));
     // The ISO report keeps the calibration's members.
     QVERIFY(common::readCalibStatus(resultPath));
+}
+
+// The controller's zero offsets, which it offers no read of, come back in the result as they
+// were: those that move the flange from its positions, the last one from its orientation, and
+// the last one, which the identification holds, is written back unchanged.
+void tst_MeasuringPrograms::zeroOffsetsBeforeAreFound()
+{
+    const int axes = m_controller->axisCount();
+    QJsonArray set;
+    for (int k = 0; k < axes; ++k)
+        set.append(0.05 * (k + 1) * (k % 2 ? -1 : 1));
+    QCOMPARE(simtest::command(*m_controller,
+                              QStringLiteral("ethercat.set_precision_compensation_zero"),
+                              QJsonObject{{QStringLiteral("joint_angle_A"), set}})
+                 .toObject()
+                 .value(QStringLiteral("success")),
+             QJsonValue(true));
+    QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
+    const Run run = runProgram(kCalibCollector, {QStringLiteral("--path"), m_work,
+                                                 QStringLiteral("--poses"), QStringLiteral("24"),
+                                                 QStringLiteral("--validation-poses"),
+                                                 QStringLiteral("4")});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    const QJsonObject result = readJson(m_work + QStringLiteral("/optimized_dh.json"));
+    const QJsonArray before = result.value(QStringLiteral("zero_points_before")).toArray();
+    const QVector<double> held = m_controller->zeroOffsets();
+    QCOMPARE(before.size(), axes);
+    for (int k = 0; k < axes; ++k) {
+        QVERIFY2(before.at(k).isDouble(), qPrintable(QString::number(k)));
+        QVERIFY2(std::abs(before.at(k).toDouble() - held.at(k)) < 1e-4,
+                 qPrintable(QStringLiteral("joint %1: %2 for %3")
+                                .arg(k + 1)
+                                .arg(before.at(k).toDouble())
+                                .arg(held.at(k))));
+    }
+    const QJsonArray written = result.value(QStringLiteral("zero_points")).toArray();
+    QVERIFY(std::abs(written.at(axes - 1).toDouble() - held.at(axes - 1)) < 1e-4);
 }
 
 void tst_MeasuringPrograms::isoResultsSavedAndDeleted()

@@ -40,7 +40,8 @@ bool collect(RobotSession *robot, CalibPosePlanner *planner, const DhChain &mode
             }
             continue;
         }
-        if (!robot->readPosition(&pose.jointsDeg, &pose.commandedMm, error)
+        if (!robot->readPosition(&pose.jointsDeg, &pose.commandedMm, error,
+                                 &pose.flangeRotation, &pose.rotationKnown)
             || !robot->measure(&pose.measuredMm, error))
             return false;
         poses->append(pose);

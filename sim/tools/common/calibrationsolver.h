@@ -3,6 +3,8 @@
 #include <sim/metrology/identificationproblem.h>
 #include <sim/metrology/identificationresult.h>
 
+#include <Eigen/Geometry>
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QVector>
@@ -16,6 +18,9 @@ struct CalibPose
     QVector<double> jointsDeg;
     Eigen::Vector3d commandedMm = Eigen::Vector3d::Zero();
     Eigen::Vector3d measuredMm = Eigen::Vector3d::Zero();
+    // The flange's orientation as the controller reports it, when it does.
+    Eigen::Quaterniond flangeRotation = Eigen::Quaterniond::Identity();
+    bool rotationKnown = false;
 };
 
 // Identifies a robot's DH set and joint zero offsets from calibration poses and puts the outcome
@@ -48,18 +53,26 @@ public:
     QVector<double> errorsBefore(const QVector<CalibPose> &poses) const;
     QVector<double> errorsAfter(const QVector<CalibPose> &poses) const;
 
+    // The controller's zero offsets before the run, NaN where the poses cannot tell them.
+    QVector<double> zeroPointsBeforeDeg() const;
+
     // The result file's members: "status", "dh_parameters", "zero_points", the validation
-    // errors and "threshold"; "product_result" too when asked.
+    // errors and "threshold", "zero_points_before" (null where unknown); "product_result" too
+    // when asked.
     QJsonObject resultJson(const QVector<CalibPose> &validation, bool production) const;
 
 private:
-    QVector<double> configuredZeroOffsets(const QVector<CalibPose> &poses) const;
+    QVector<double> configuredZeroOffsets(const QVector<CalibPose> &poses,
+                                          QVector<double> *known) const;
+    double lastZeroFromRotation(const QVector<CalibPose> &poses,
+                                const QVector<double> &zeros) const;
     QJsonObject dhParametersJson() const;
 
     QVector<double> m_dh;
     int m_axes;
     IdentificationProblem m_problem;
     IdentificationResult m_result;
+    QVector<double> m_zeroBefore;
 };
 
 } // namespace sim

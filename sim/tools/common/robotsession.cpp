@@ -210,7 +210,8 @@ bool RobotSession::waitForMoveEnd(bool ownMove, QString *error)
 }
 
 bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm,
-                                QString *error)
+                                QString *error, Eigen::Quaterniond *flangeRotation,
+                                bool *rotationRead)
 {
     QJsonValue answer;
     if (!command(QStringLiteral("rl_program.get_rob_pos"), QJsonObject(), &answer, error))
@@ -218,14 +219,13 @@ bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *com
     const QJsonObject position = answer.toObject();
     const QJsonArray inner =
         position.value(QStringLiteral("joint")).toObject().value(QStringLiteral("inner_pos")).toArray();
-    const QJsonObject pos = position.value(QStringLiteral("cartesian"))
-                                .toObject()
-                                .value(QStringLiteral("pose"))
-                                .toObject()
-                                .value(QStringLiteral("frame"))
-                                .toObject()
-                                .value(QStringLiteral("pos"))
-                                .toObject();
+    const QJsonObject frame = position.value(QStringLiteral("cartesian"))
+                                  .toObject()
+                                  .value(QStringLiteral("pose"))
+                                  .toObject()
+                                  .value(QStringLiteral("frame"))
+                                  .toObject();
+    const QJsonObject pos = frame.value(QStringLiteral("pos")).toObject();
     jointsDeg->clear();
     for (int k = 0; k < m_axes && k < inner.size(); ++k)
         jointsDeg->append(inner.at(k).toDouble(std::nan("")));
@@ -235,6 +235,19 @@ bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *com
     if (!finite || !readVector(pos, commandedMm)) {
         *error = QStringLiteral("the controller reports no usable robot position");
         return false;
+    }
+    if (flangeRotation && rotationRead) {
+        const QJsonObject quaternion = frame.value(QStringLiteral("ori"))
+                                           .toObject()
+                                           .value(QStringLiteral("quaternion"))
+                                           .toObject();
+        const Eigen::Quaterniond q(quaternion.value(QStringLiteral("q1")).toDouble(std::nan("")),
+                                   quaternion.value(QStringLiteral("q2")).toDouble(std::nan("")),
+                                   quaternion.value(QStringLiteral("q3")).toDouble(std::nan("")),
+                                   quaternion.value(QStringLiteral("q4")).toDouble(std::nan("")));
+        *rotationRead = q.coeffs().allFinite() && std::abs(q.norm() - 1.0) < 1e-6;
+        if (*rotationRead)
+            *flangeRotation = q;
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include <sim/kinematics/cartesianpose.h>
 
 #include <Eigen/Core>
+#include <Eigen/Geometry>
 
 #include <QObject>
 #include <QString>
@@ -36,7 +37,10 @@ public:
     bool moveTo(const CartesianPose &pose, QString *error);
     // Where the robot stands: the joint readings (deg) and the flange position the controller
     // computes from them with its configured model (mm).
-    bool readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm, QString *error);
+    // `flangeRotation`, when given, gets the orientation the controller reports with the
+    // position, or stays untouched (the result false) when there is none.
+    bool readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm, QString *error,
+                      Eigen::Quaterniond *flangeRotation = nullptr, bool *rotationRead = nullptr);
     bool measure(Eigen::Vector3d *positionMm, QString *error);
 
     // Joint speed of the moves in degrees per second (of the joint with the longest way).

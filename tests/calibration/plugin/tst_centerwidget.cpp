@@ -6,6 +6,7 @@
 #include "pages/infowidget.h"
 #include "pages/setupwidget.h"
 #include "plugin/centerwidget.h"
+#include "records/recordwidget.h"
 
 #include <support/guitestmain.h>
 #include <support/temporarycurrentdir.h>
@@ -58,6 +59,7 @@ private slots:
     void pagesArePlaced();
     void clickingTheCheckedButtonChangesNothing();
     void isoTabReloadsTheDefaultPosesEachTime();
+    void recordsTab();
     void pageSetFromCodeChecksItsButton();
     void closingAResultResetsTheRunCardFirst_data();
     void closingAResultResetsTheRunCardFirst();
@@ -85,7 +87,7 @@ QStackedWidget *tst_centerWidget::stack() const
 
 void tst_centerWidget::expectChecked(const char *checkedName) const
 {
-    for (const char *name : {"infoNavBtn", "calibNavBtn", "isoNavBtn"}) {
+    for (const char *name : {"infoNavBtn", "calibNavBtn", "isoNavBtn", "recordNavBtn"}) {
         const bool checked = qstrcmp(name, checkedName) == 0;
         QCOMPARE(navButton(name)->isChecked(), checked);
         QCOMPARE(navButton(name)->styleSheet(), checked ? kChecked : kUnchecked);
@@ -119,10 +121,20 @@ void tst_centerWidget::startState()
 {
     QCOMPARE(m_page->objectName(), QStringLiteral("centerWidget"));
     QCOMPARE(stack()->currentIndex(), 0);
-    QCOMPARE(stack()->count(), 3);
+    // The three tabs, then the records.
+    QCOMPARE(stack()->count(), 4);
+    auto *nav = m_page->findChild<QHBoxLayout *>(QStringLiteral("navLayout"));
+    QStringList order;
+    for (int i = 0; i < nav->count(); ++i) {
+        if (QWidget *button = nav->itemAt(i)->widget())
+            order << button->objectName();
+    }
+    QCOMPARE(order, (QStringList{"infoNavBtn", "calibNavBtn", "isoNavBtn", "recordNavBtn"}));
+    QCOMPARE(navButton("recordNavBtn")->text(), QStringLiteral("记录"));
+    QCOMPARE(navButton("isoNavBtn")->text(), QStringLiteral("Iso"));
     expectChecked("infoNavBtn");
     QCOMPARE(common::workFolder, QStringLiteral("D:/VeltraPemba"));
-    for (const char *name : {"infoNavBtn", "calibNavBtn", "isoNavBtn"}) {
+    for (const char *name : {"infoNavBtn", "calibNavBtn", "isoNavBtn", "recordNavBtn"}) {
         QCOMPARE(navButton(name)->minimumSize(), QSize(92, 40));
         QCOMPARE(navButton(name)->maximumHeight(), 40);
     }
@@ -142,6 +154,7 @@ void tst_centerWidget::pagesArePlaced()
     QVERIFY(placedIn(dhparameterWidget::instance(), "tab1Frame", "frameLayout"));
     QVERIFY(placedIn(setupisowidget::instance(), "tab2LeftFrame", "tab2LeftFrameLayout"));
     QVERIFY(placedIn(displayisowidget::instance(), "tab2RightFrame", "tab2RightFrameLayout"));
+    QVERIFY(placedIn(recordWidget::instance(), "recordPage", "recordPageLayout"));
 
     // The page made before the main page is the one placed, and a call without a parent
     // leaves it where it is.
@@ -185,6 +198,16 @@ void tst_centerWidget::isoTabReloadsTheDefaultPosesEachTime()
     QVERIFY(common::defaultIsoPoses.isEmpty());
     QTest::mouseClick(navButton("isoNavBtn"), Qt::LeftButton);
     QCOMPARE(common::defaultIsoPoses.size(), 5);
+}
+
+void tst_centerWidget::recordsTab()
+{
+    QTest::mouseClick(navButton("recordNavBtn"), Qt::LeftButton);
+    QCOMPARE(stack()->currentIndex(), 3);
+    expectChecked("recordNavBtn");
+    QVERIFY(recordWidget::instance()->isVisible());
+    QTest::mouseClick(navButton("infoNavBtn"), Qt::LeftButton);
+    expectChecked("infoNavBtn");
 }
 
 void tst_centerWidget::pageSetFromCodeChecksItsButton()
