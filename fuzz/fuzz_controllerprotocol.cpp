@@ -1,9 +1,8 @@
 // Feeds any bytes, as one message of the controller's network link, to the decoder. A refused
 // message says why and leaves the output alone; an accepted one is whole: it encodes again to a
 // message that decodes to the same, within the size bound. The same bytes go through the
-// handshake's token check, as the Authorization header and as the token file: only the exact
-// "Bearer <token>" lets in, and a token read is one line of at least the shortest length. A
-// broken promise aborts.
+// handshake's token check as the Authorization header: only the exact "Bearer <token>" lets in.
+// A broken promise aborts.
 #include "fuzzsupport.h"
 
 #include <controllerprotocol.h>
@@ -29,15 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     expect(ControllerToken::authorizes(text, secret) == (text == ControllerToken::header(secret)),
            "only the token lets in");
     expect(!ControllerToken::authorizes(text, QByteArray()), "no empty token lets in");
-    QByteArray token;
-    QString tokenError;
-    if (ControllerToken::readFile(
-            QString::fromStdString(fuzz::writeInput("token", data, size)), &token, &tokenError))
-        expect(token.size() >= ControllerToken::MinLength && !token.contains('\n')
-                   && token == token.trimmed(),
-               "a token is one trimmed line of at least the shortest length");
-    else
-        expect(!tokenError.isEmpty(), "a token file refused says why");
     ProtocolMessage message;
     message.name = QStringLiteral("untouched");
     QString error;

@@ -1,9 +1,8 @@
 #include "dhbook.h"
 
-#include <QJsonObject>
+#include "controllerjson.h"
 
-#include <algorithm>
-#include <initializer_list>
+#include <QJsonObject>
 
 namespace sim {
 
@@ -14,40 +13,10 @@ const QString kSetDhAll = QStringLiteral("factory.set_DH_params_all");
 const QString kSetDhLink = QStringLiteral("factory.set_DH_params_link");
 const QString kSetZero = QStringLiteral("ethercat.set_precision_compensation_zero");
 const QString kDhSupport = QStringLiteral("factory.get_dh_params_support");
-constexpr int kBadPayload = -2;
 
-QJsonObject verdict(bool ok)
-{
-    return QJsonObject{{QStringLiteral("success"), ok},
-                       {QStringLiteral("code"), ok ? 0 : kBadPayload}};
-}
-
-QJsonArray toArray(const QVector<double> &numbers)
-{
-    QJsonArray array;
-    for (double n : numbers)
-        array.append(n);
-    return array;
-}
-
-// An array of numbers whose length is one of `sizes`; anything else reads as nothing.
-bool readNumbers(const QJsonValue &value, std::initializer_list<int> sizes, QVector<double> *out)
-{
-    if (!value.isArray())
-        return false;
-    const QJsonArray array = value.toArray();
-    if (std::find(sizes.begin(), sizes.end(), array.size()) == sizes.end())
-        return false;
-    QVector<double> numbers;
-    numbers.reserve(array.size());
-    for (const QJsonValue &item : array) {
-        if (!item.isDouble())
-            return false;
-        numbers.append(item.toDouble());
-    }
-    *out = numbers;
-    return true;
-}
+using controllerjson::readNumbers;
+using controllerjson::toArray;
+using controllerjson::verdict;
 
 // A DH payload may leave out the last link group: it then keeps its stored values.
 void replaceLeading(QVector<double> *target, const QVector<double> &values)

@@ -1,5 +1,6 @@
 #include "simulatedcontroller.h"
 
+#include "controllerjson.h"
 #include "dhbook.h"
 #include "motionservice.h"
 #include "programstore.h"
@@ -33,44 +34,14 @@ const QString kVariableList = QStringLiteral("rovan.project.var._list");
 
 // The controller closes the link a moment after it confirmed the reboot, so the answer gets out.
 constexpr int kRebootDropMs = 20;
-constexpr int kBadPayload = -2;
+
+using controllerjson::readNumbers;
+using controllerjson::toArray;
+using controllerjson::verdict;
 
 QJsonObject success()
 {
     return QJsonObject{{QStringLiteral("success"), true}};
-}
-
-QJsonObject verdict(bool ok)
-{
-    return QJsonObject{{QStringLiteral("success"), ok},
-                       {QStringLiteral("code"), ok ? 0 : kBadPayload}};
-}
-
-QJsonArray toArray(const QVector<double> &numbers)
-{
-    QJsonArray array;
-    for (double n : numbers)
-        array.append(n);
-    return array;
-}
-
-// An array of numbers whose length is one of `sizes`; anything else reads as nothing.
-bool readNumbers(const QJsonValue &value, std::initializer_list<int> sizes, QVector<double> *out)
-{
-    if (!value.isArray())
-        return false;
-    const QJsonArray array = value.toArray();
-    if (std::find(sizes.begin(), sizes.end(), array.size()) == sizes.end())
-        return false;
-    QVector<double> numbers;
-    numbers.reserve(array.size());
-    for (const QJsonValue &item : array) {
-        if (!item.isDouble())
-            return false;
-        numbers.append(item.toDouble());
-    }
-    *out = numbers;
-    return true;
 }
 
 // "k" or "#k" names element k of an array.

@@ -94,6 +94,8 @@ bool ControllerServer::listen(const QHostAddress &address, quint16 port, bool al
 
 void ControllerServer::close()
 {
+    // The controller may be gone already; its watches end with its link anyway.
+    m_controllerWatches.clear();
     const QList<QWebSocket *> sockets = m_clients.keys();
     for (QWebSocket *socket : sockets) {
         forget(socket);
@@ -304,7 +306,7 @@ bool ControllerServer::watchedByAnyone(const QString &key) const
 void ControllerServer::tellController(mirel::ControllerMessage::Kind kind, const QString &name,
                                       const QJsonValue &payload)
 {
-    if (!m_controller->isUp())
+    if (!m_controller || !m_controller->isUp())
         return;
     mirel::ControllerMessage message;
     message.id = m_nextId++;

@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QJsonValue>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 
@@ -101,7 +102,8 @@ private:
     void tellController(mirel::ControllerMessage::Kind kind, const QString &name,
                         const QJsonValue &payload);
 
-    SimulatedController *m_controller = nullptr;
+    // Guarded: in an owner that made the controller first, the controller goes first.
+    QPointer<SimulatedController> m_controller;
     QWebSocketServer *m_server = nullptr;
     QHostAddress m_address;
     quint16 m_port = 0;
