@@ -86,7 +86,7 @@ bool ControllerToken::readOrCreate(const QString &path, QByteArray *token, QStri
 
 QByteArray ControllerToken::forClient()
 {
-    const QByteArray fromEnvironment = qgetenv(EnvironmentVariable).trimmed();
+    QByteArray fromEnvironment = qgetenv(EnvironmentVariable).trimmed();
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     QByteArray token;

@@ -156,6 +156,9 @@ struct SimulatedController::State
     int rebootDelay = 1000;
     int rebootCount = 0;
     QTimer rebootTimer;
+    // Drops the link for a confirmed reboot, unless the link dropped meanwhile.
+    QTimer rebootDrop;
+    quint64 rebootDropEpoch = 0;
 
     QHash<QString, QJsonValue> values;
     QSet<QString> watched;
@@ -250,6 +253,11 @@ SimulatedController::SimulatedController(QObject *parent)
     d->rebootTimer.setSingleShot(true);
     d->rebootTimer.setTimerType(Qt::PreciseTimer);
     connect(&d->rebootTimer, &QTimer::timeout, this, &SimulatedController::bringUp);
+    d->rebootDrop.setSingleShot(true);
+    connect(&d->rebootDrop, &QTimer::timeout, this, [this] {
+        if (d->up && d->epoch == d->rebootDropEpoch)
+            reboot();
+    });
 }
 
 SimulatedController::~SimulatedController() = default;
@@ -305,11 +313,8 @@ void SimulatedController::send(const mirel::ControllerMessage &message)
         emit answered(id, answer);
         if (!rebooting)
             return;
-        const quint64 epoch = d->epoch;
-        QTimer::singleShot(kRebootDropMs, this, [this, epoch] {
-            if (d->up && d->epoch == epoch)
-                reboot();
-        });
+        d->rebootDropEpoch = d->epoch;
+        d->rebootDrop.start(kRebootDropMs);
     });
     for (const QString &key : qAsConst(outcome.publish))
         publish(key);
@@ -682,7 +687,7 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
     }
     if (DhBook::handles(command)) {
         bool changed = false;
-        const QJsonValue answer = d->calibration.runCommand(command, payload, &changed);
+        QJsonValue answer = d->calibration.runCommand(command, payload, &changed);
         if (changed) {
             robotChanged();
             outcome->publish.append(DhBook::RowsKey);
