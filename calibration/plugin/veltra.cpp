@@ -54,11 +54,11 @@ void Veltra::init()
     if (support.isBool()) {
         QJsonArray rows =
             controller.getVantorData(QStringLiteral("factory.set_DH_params_link")).toArray();
-        // One link group more than the robot has axes; the tables hold as many axes as there
-        // are joint captions.
-        if (rows.size() - 1 > common::jointNames.size()) {
+        // Read as rows.size() / 4 axes below; the tables hold as many as there are joint
+        // captions.
+        if (rows.size() / 4 > common::jointNames.size()) {
             pluginLog() << "init" << " : " << "factory.set_DH_params_link refused : "
-                        << rows.size() - 1 << " axes, more than " << common::jointNames.size();
+                        << rows.size() / 4 << " axes, more than " << common::jointNames.size();
             rows = QJsonArray();
         }
         for (const QJsonValue &row : rows) {

@@ -293,23 +293,22 @@ void SimulatedController::send(const mirel::ControllerMessage &message)
     // A scripted handler may send a message of its own from inside this one.
     Outcome *const outer = d->handling;
     d->handling = &outcome;
-    QJsonValue answer = handle(message, &outcome);
+    const QJsonValue answer = handle(message, &outcome);
     d->handling = outer;
-    if (d->keeper && !d->keeping && !isReadOnly(message.kind, message.name)) {
-        d->keeping = true;
-        const bool kept = d->keeper();
-        d->keeping = false;
-        if (!kept) {
-            answer = QJsonObject{{QStringLiteral("success"), false},
-                                 {QStringLiteral("code"), NotSaved},
-                                 {QStringLiteral("msg"), QStringLiteral("the change could not be "
-                                                                        "saved and was undone")}};
-            outcome.reboot = false;
-        }
-    }
+    // Saved when it is confirmed: a controller killed before its answer went out keeps nothing
+    // it did not confirm, and one that cannot save confirms nothing.
+    const bool keep = d->keeper && !d->keeping && !isReadOnly(message.kind, message.name);
     const quint64 id = message.id;
     const bool rebooting = outcome.reboot;
-    deliver([this, id, answer, rebooting] {
+    deliver([this, id, answer, rebooting, keep] {
+        if (keep && !keepState()) {
+            emit answered(id, QJsonObject{{QStringLiteral("success"), false},
+                                          {QStringLiteral("code"), NotSaved},
+                                          {QStringLiteral("msg"),
+                                           QStringLiteral("the change could not be saved and "
+                                                          "was undone")}});
+            return;
+        }
         emit answered(id, answer);
         if (!rebooting)
             return;
@@ -727,6 +726,16 @@ QJsonValue SimulatedController::runInstrument(const QString &command, const QJso
         return verdict(setJointPositions(joints));
     }
     return unknownCommand(command);
+}
+
+bool SimulatedController::keepState()
+{
+    if (!d->keeper)
+        return true;
+    d->keeping = true;
+    const bool kept = d->keeper();
+    d->keeping = false;
+    return kept;
 }
 
 QJsonValue SimulatedController::unknownCommand(const QString &command)

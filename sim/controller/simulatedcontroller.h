@@ -44,8 +44,8 @@ public:
         QJsonValue payload;
     };
     using Handler = std::function<QJsonValue(const QJsonValue &payload)>;
-    // Saves what a message changed before it is answered; false when it could not, after it
-    // put back the state it last saved.
+    // Saves what a message changed just before its answer goes out; false when it could not,
+    // after it put back the state it last saved.
     using Keeper = std::function<bool()>;
     // Answer "code" of a change that was undone because it could not be saved.
     static constexpr int NotSaved = -4;
@@ -129,7 +129,7 @@ public:
     // Messages that neither move the robot nor change what the controller keeps: gets, watches
     // and the reading commands. Everything else needs the network token.
     static bool isReadOnly(mirel::ControllerMessage::Kind kind, const QString &name);
-    // Called after every message that is not read-only; see Keeper.
+    // Called as the answer of every message that is not read-only goes out; see Keeper.
     void setKeeper(Keeper keeper);
 
     // Scripting. A handler or a fixed answer replaces the built-in command of that name.
@@ -159,6 +159,7 @@ private:
     QJsonValue runCommand(const QString &command, const QJsonValue &payload, Outcome *outcome);
     QJsonValue runInstrument(const QString &command, const QJsonObject &args);
     static QJsonValue unknownCommand(const QString &command);
+    bool keepState();
     void deliver(std::function<void()> emitter);
     void publish(const QString &key);
     void robotChanged();
