@@ -1,9 +1,12 @@
 // Feeds any bytes, as one message of the controller's network link, to the decoder. A refused
 // message says why and leaves the output alone; an accepted one is whole: it encodes again to a
-// message that decodes to the same, within the size bound. A broken promise aborts.
+// message that decodes to the same, within the size bound. The same bytes go through the
+// handshake's token check as the Authorization header: only the exact "Bearer <token>" lets in.
+// A broken promise aborts.
 #include "fuzzsupport.h"
 
 #include <controllerprotocol.h>
+#include <controllertoken.h>
 
 #include <QByteArray>
 #include <QString>
@@ -13,12 +16,18 @@
 
 using fuzz::expect;
 using mirel::ControllerProtocol;
+using mirel::ControllerToken;
 using mirel::ProtocolMessage;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray text =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<int>(size));
+
+    static const QByteArray secret = QByteArrayLiteral("0123456789abcdef0123456789abcdef");
+    expect(ControllerToken::authorizes(text, secret) == (text == ControllerToken::header(secret)),
+           "only the token lets in");
+    expect(!ControllerToken::authorizes(text, QByteArray()), "no empty token lets in");
     ProtocolMessage message;
     message.name = QStringLiteral("untouched");
     QString error;

@@ -15,7 +15,7 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target bench_log bench_export bench_runcard floodcollector \
-    bench_identification pendant Veltra
+    bench_identification bench_controllerlink simcontroller pendant Veltra
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -31,6 +31,10 @@ echo "running the run-card flood..." >&2
     --benchmark_format=json >"$out/runcard.json"
 echo "running the identification..." >&2
 "$dir/bin/bench_identification" --benchmark_filter=identify "${common[@]}" >"$out/identification.json"
+echo "running the controller link..." >&2
+"$dir/bin/bench_controllerlink" --benchmark_filter=Get "${common[@]}" >"$out/link.json"
+"$dir/bin/bench_controllerlink" --benchmark_filter=serverMemory --benchmark_format=json \
+    >"$out/linkmemory.json"
 echo "running the start-up..." >&2
 bash "$root/bench/startup.sh" "$dir/bin/pendant" "$dir/plugins" "$reps" >"$out/startup.txt"
 
@@ -63,6 +67,8 @@ context, log = load("log.json")
 _, export = load("export.json")
 _, runcard = load("runcard.json")
 _, identification = load("identification.json")
+_, link = load("link.json")
+_, linkmemory = load("linkmemory.json")
 startup = dict(line.split() for line in open(os.path.join(out, "startup.txt")))
 
 def name(case, threads):
@@ -137,6 +143,16 @@ row("10,000 teach points: exportToJson", "%.1f" % tree, "ms", "%.2f" % (tree / d
 identify = median(identification, "BM_Identifier_identify/100", "real_time")
 row("identification, 7 axes, every parameter, 100 poses", "%.1f" % identify, "ms", "", "",
     "< 1000", identify < 1000)
+
+embedded = median(link, "embeddedGet/real_time", "real_time")
+loopback = median(link, "loopbackGet/real_time", "real_time")
+row("controller get, embedded link", "%.1f" % (embedded / 1000), "us", "1.00", "itself")
+row("controller get, loopback WebSocket link", "%.1f" % (loopback / 1000), "us",
+    "%.2f" % (loopback / embedded), "embedded")
+rss = median(linkmemory, "serverMemory/iterations:1/real_time", "server_rss_after_mb")
+rss0 = median(linkmemory, "serverMemory/iterations:1/real_time", "server_rss_before_mb")
+row("simcontroller RSS after 100,000 sets of 10 kB, 10 clients", "%.1f" % rss, "MB",
+    "%.2f" % (rss / rss0), "at start", "< 50", rss < 50)
 
 model = ""
 try:

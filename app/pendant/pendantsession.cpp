@@ -22,6 +22,8 @@
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/server/controllerserver.h>
 
+#include <controllertoken.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -215,6 +217,17 @@ void PendantSession::startEmbeddedController()
     m_controller->setRebootDelay(m_options.rebootDelayMs);
     m_controller->setMotionPace(m_options.motionPace);
     m_server = new sim::ControllerServer(m_controller, this);
+    // This user's token, so that programs started by hand reach it as well; the programs the
+    // plug-ins start find it in their environment.
+    QByteArray token;
+    QString error;
+    if (!mirel::ControllerToken::readOrCreate(mirel::ControllerToken::userFilePath(), &token,
+                                              &error)) {
+        say(error);
+        token = mirel::ControllerToken::generate();
+    }
+    m_server->setToken(token);
+    qputenv(mirel::ControllerToken::EnvironmentVariable, token);
     if (m_server->listen(QHostAddress::LocalHost, 0)) {
         m_controller->setAddress(m_server->addressText());
         say(tr("controller served on %1 (loopback only)").arg(m_server->addressText()));

@@ -450,6 +450,12 @@ void setupWidget::loadDHParamsFromController()
     if (!usable) {
         pluginLog() << "DH_PARAMS_LINK refused : not groups of four numbers";
         values.clear();
+    } else if (values.size() / 4 - 1 > common::jointNames.size()) {
+        // The tables hold as many axes as there are joint captions; a reply for more is no
+        // robot's, and building rows for it would not end.
+        pluginLog() << "DH_PARAMS_LINK refused : " << values.size() / 4 - 1
+                    << " axes, more than " << common::jointNames.size();
+        values.clear();
     }
     common::originalDHParamsVec = values;
     common::axisNum = common::originalDHParamsVec.size() / 4 - 1;

@@ -52,8 +52,15 @@ void Veltra::init()
             .toObject()
             .value(QStringLiteral("data"));
     if (support.isBool()) {
-        const QJsonArray rows =
+        QJsonArray rows =
             controller.getVantorData(QStringLiteral("factory.set_DH_params_link")).toArray();
+        // Read as rows.size() / 4 axes below; the tables hold as many as there are joint
+        // captions.
+        if (rows.size() / 4 > common::jointNames.size()) {
+            pluginLog() << "init" << " : " << "factory.set_DH_params_link refused : "
+                        << rows.size() / 4 << " axes, more than " << common::jointNames.size();
+            rows = QJsonArray();
+        }
         for (const QJsonValue &row : rows) {
             if (!row.isArray())
                 continue;

@@ -47,20 +47,10 @@ QString dateText(const QDate &date)
     return text;
 }
 
-// The file name up to its first ".".
-QString baseNameOf(const QString &fileName)
+// "<stem>_<yyyyMMdd>[_<index>]" read into its key and index; see keyOfLogFile().
+bool keyOfName(const QString &name, QString *key, int *index, bool *hasIndex)
 {
-    return QFileInfo(fileName).baseName();
-}
-
-// Reads back what buildFileName() writes, "<stem>_<yyyyMMdd>[_<index>].<ext>": the key
-// "<stem>_<yyyyMMdd>" and, when the name carries one that is a number, the roll-over index (0
-// without one). A last part of eight characters is the date, so that a stem holding "_" keeps
-// its index-0 file ("my_plugin_20260104"); otherwise the date is the second-to-last part. False
-// when there is no eight-character date there.
-bool keyOfLogFile(const QString &fileName, QString *key, int *index, bool *hasIndex)
-{
-    const QStringList parts = baseNameOf(fileName).split(QLatin1Char('_'));
+    const QStringList parts = name.split(QLatin1Char('_'));
     if (parts.size() < 2)
         return false;
     const bool dateLast = parts.last().size() == 8;
@@ -77,6 +67,26 @@ bool keyOfLogFile(const QString &fileName, QString *key, int *index, bool *hasIn
     *hasIndex = true;
     *index = dateLast ? 0 : parts.last().toInt(hasIndex);
     return true;
+}
+
+// Reads back what buildFileName() writes, "<stem>_<yyyyMMdd>[_<index>].<ext>": the key
+// "<stem>_<yyyyMMdd>" and, when the name carries one that is a number, the roll-over index (0
+// without one). A last part of eight characters is the date, so that a stem holding "_" keeps
+// its index-0 file ("my_plugin_20260104"); otherwise the date is the second-to-last part. A stem
+// may hold "." too ("V2.1"), and so may the extension: suffixes are taken off one at a time until
+// the rest reads as a key. False when no eight-character date is found.
+bool keyOfLogFile(const QString &fileName, QString *key, int *index, bool *hasIndex)
+{
+    QString name = QFileInfo(fileName).fileName();
+    if (!name.contains(QLatin1Char('.')))
+        return keyOfName(name, key, index, hasIndex);
+    for (int dot = name.lastIndexOf(QLatin1Char('.')); dot > 0;
+         dot = name.lastIndexOf(QLatin1Char('.'))) {
+        name.truncate(dot);
+        if (keyOfName(name, key, index, hasIndex))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -258,7 +268,9 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
                 {key + QLatin1Char('*') + QLatin1Char('.') + ext}, QDir::Files);
             int highest = 0;
             for (const QString &existing : names) {
-                const QStringList parts = baseNameOf(existing).split(QLatin1Char('_'));
+                // Matched "<key>*.<ext>": the extension comes off whole, the stem keeps its dots.
+                const QStringList parts = existing.left(existing.size() - ext.size() - 1)
+                                              .split(QLatin1Char('_'));
                 // The date in the middle: for a stem holding "_", "my_plugin_<date>" also
                 // splits into three, and its date is no index.
                 bool isNumber = false;

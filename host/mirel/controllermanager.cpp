@@ -182,8 +182,14 @@ void ControllerManager::onLinkUp()
     // announced from a nested call) before it ends. Only a link still up on the same
     // connection is announced, and only once.
     const quint64 drops = m_linkDrops;
+    const auto stillUp = [this, drops] {
+        return drops == m_linkDrops && !m_linkUp && m_link && m_link->isUp();
+    };
     readControllerParams();
-    if (drops != m_linkDrops || m_linkUp || !m_link || !m_link->isUp())
+    if (!stillUp())
+        return;
+    emit linkComingUp();
+    if (!stillUp())
         return;
     m_linkUp = true;
     emit rcConnected();

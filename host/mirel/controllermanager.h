@@ -55,6 +55,9 @@ public:
     bool wait(quint64 id, int timeoutMs, QJsonValue *answer);
 
 signals:
+    // The link is up and the parameters read; whoever must read more before the others hear
+    // of it does so here. rcConnected follows only when the link is still up afterwards.
+    void linkComingUp();
     void rcConnected();
     void rcDisconnected(bool status);
     void responded(const QString &command);

@@ -1,7 +1,9 @@
 #include "networkcontrollerlink.h"
 
 #include <controllerprotocol.h>
+#include <controllertoken.h>
 
+#include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 #include <QWebSocket>
@@ -36,6 +38,11 @@ NetworkControllerLink::~NetworkControllerLink()
     m_socket->abort();
 }
 
+void NetworkControllerLink::setToken(const QByteArray &token)
+{
+    m_token = token;
+}
+
 bool NetworkControllerLink::open()
 {
     if (m_host.isEmpty())
@@ -52,6 +59,11 @@ void NetworkControllerLink::close()
     m_wanted = false;
     m_retry->stop();
     m_socket->abort();
+}
+
+int NetworkControllerLink::retryInMs() const
+{
+    return m_retry->isActive() ? m_retry->remainingTime() : -1;
 }
 
 bool NetworkControllerLink::isUp() const
@@ -91,8 +103,12 @@ void NetworkControllerLink::connectNow()
     url.setScheme(QStringLiteral("ws"));
     url.setHost(m_host);
     url.setPort(m_port);
+    QNetworkRequest request(url);
+    const QByteArray token = m_token.isEmpty() ? ControllerToken::forClient() : m_token;
+    if (!token.isEmpty())
+        request.setRawHeader("Authorization", ControllerToken::header(token));
     m_connectTimeout->start(ConnectTimeoutMs);
-    m_socket->open(url);
+    m_socket->open(request);
 }
 
 void NetworkControllerLink::onConnected()
@@ -138,7 +154,8 @@ void NetworkControllerLink::onClosed()
     m_rebootAnnounced = false;
     if (m_wanted) {
         // A rebooting controller refuses connections until it is back: no use knocking sooner.
-        retryIn(reboot ? qMax(m_rebootDelayMs, FirstRetryMs) : m_nextRetryMs);
+        retryIn(reboot ? qBound(FirstRetryMs, m_rebootDelayMs, LongestRebootWaitMs)
+                       : m_nextRetryMs);
         if (!reboot)
             m_nextRetryMs = qMin(m_nextRetryMs * 2, LongestRetryMs);
     }

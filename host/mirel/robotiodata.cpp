@@ -41,7 +41,8 @@ RobotIoData::RobotIoData(ControllerManager *controller, QObject *parent)
     : QObject(parent)
     , m_controller(controller)
 {
-    connect(controller, &ControllerManager::rcConnected, this, &RobotIoData::readAll);
+    // Its reads wait for answers: the link may drop meanwhile, and then nobody is told "up".
+    connect(controller, &ControllerManager::linkComingUp, this, &RobotIoData::readAll);
     connect(controller, &ControllerManager::valueChanged, this,
             [this](const QString &key, const QJsonValue &value) {
                 if (allKeys().contains(key))

@@ -1,6 +1,7 @@
 #include "controllerprotocol.h"
 
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -49,6 +50,36 @@ bool readId(const QJsonObject &object, quint64 *id)
         return false;
     *id = static_cast<quint64>(number);
     return true;
+}
+
+// A JSON number of 2^53 or more in magnitude may not be the number the peer wrote (...993 reads
+// as ...992), and need not come back as the same text: such a value is refused rather than
+// passed on changed.
+bool numbersFit(const QJsonValue &value)
+{
+    constexpr double kLimit = double(ControllerProtocol::MaxId);
+    switch (value.type()) {
+    case QJsonValue::Double:
+        return std::abs(value.toDouble()) < kLimit;
+    case QJsonValue::Array: {
+        const QJsonArray array = value.toArray();
+        for (const QJsonValue &item : array) {
+            if (!numbersFit(item))
+                return false;
+        }
+        return true;
+    }
+    case QJsonValue::Object: {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+            if (!numbersFit(it.value()))
+                return false;
+        }
+        return true;
+    }
+    default:
+        return true;
+    }
 }
 
 bool fail(QString *error, const QString &reason)
@@ -142,6 +173,8 @@ bool ControllerProtocol::decode(const QByteArray &text, ProtocolMessage *message
         break;
     }
     }
+    if (!numbersFit(m.value))
+        return fail(error, QStringLiteral("a number of 2^53 or more in magnitude"));
     if (message)
         *message = m;
     return true;

@@ -29,7 +29,8 @@ class ControllerProtocol
 public:
     static constexpr int MaxMessageBytes = 1024 * 1024;
     static constexpr quint16 DefaultPort = 7610;
-    // Ids are JSON numbers: above 2^53 they no longer round-trip.
+    // Ids are JSON numbers: above 2^53 they no longer round-trip. Numbers in values stay below
+    // it, where every integer is exact.
     static constexpr quint64 MaxId = (quint64(1) << 53);
 
     static QByteArray encode(const ProtocolMessage &message);

@@ -22,6 +22,16 @@ constexpr int kInnerSlots = 7;
 constexpr int kExternSlots = 6;
 constexpr int kConfSlots = 7;
 
+const QString kGetRobPos = QStringLiteral("rl_program.get_rob_pos");
+const QString kMoveReset = QStringLiteral("move.reset");
+const QString kMoveToJoint = QStringLiteral("move.move_to.jc");
+const QString kMoveToLine = QStringLiteral("move.move_to.l");
+const QString kMoveJoint = QStringLiteral("move.j");
+const QString kMoveLine = QStringLiteral("move.l");
+const QString kMoveOprEnough = QStringLiteral("move.opr.enough");
+const QString kMoveStop = QStringLiteral("move.stop");
+const QString kMovePathCheck = QStringLiteral("move.path.check");
+
 QJsonArray toArray(const QVector<double> &numbers)
 {
     QJsonArray array;
@@ -171,6 +181,37 @@ QVector<QVector3D> MotionService::linkPositions() const
     return points;
 }
 
+bool MotionService::handles(const QString &command, bool moveTo)
+{
+    return command == kGetRobPos || command == kMoveReset || command == kMoveOprEnough
+           || command == kMoveStop || command == kMovePathCheck
+           || command == (moveTo ? kMoveToJoint : kMoveJoint)
+           || command == (moveTo ? kMoveToLine : kMoveLine);
+}
+
+bool MotionService::isReading(const QString &command)
+{
+    return command == kGetRobPos || command == kMovePathCheck;
+}
+
+QJsonObject MotionService::runCommand(const QString &command, const QJsonValue &payload,
+                                      bool moveTo)
+{
+    if (command == kGetRobPos)
+        return robotPosition(payload.toObject());
+    if (command == kMoveReset)
+        return reset();
+    if (command == (moveTo ? kMoveToJoint : kMoveJoint))
+        return prepareMove(command, false, payload);
+    if (command == (moveTo ? kMoveToLine : kMoveLine))
+        return prepareMove(command, true, payload);
+    if (command == kMoveOprEnough)
+        return operatorEnough();
+    if (command == kMoveStop)
+        return stop();
+    return checkPath(payload);
+}
+
 // Tools and work objects are all the identity for now: the flange in the base frame.
 QJsonObject MotionService::robotPosition(const QJsonObject &args) const
 {
@@ -308,7 +349,8 @@ QJsonObject MotionService::checkPath(const QJsonValue &payload) const
     const int axes = m_chain.axisCount();
     TeachPointTarget ends[2];
     for (int i = 0; i < 2; ++i) {
-        if (!TeachPointBook::find(names.at(i), axes, &ends[i], m_points))
+        if (!TeachPointBook::find(names.at(i), axes, &ends[i],
+                                  m_pointsSent ? &m_points : nullptr))
             return answerError(MoveError::UnknownPoint,
                                QStringLiteral("no point \"%1\"").arg(names.at(i)));
         if (ends[i].isJoint && !m_limits.contains(ends[i].jointsDeg))
@@ -338,6 +380,13 @@ QJsonObject MotionService::checkPath(const QJsonValue &payload) const
 void MotionService::setPoints(const QJsonArray &points)
 {
     m_points = points;
+    m_pointsSent = true;
+}
+
+void MotionService::forgetPoints()
+{
+    m_points = QJsonArray();
+    m_pointsSent = false;
 }
 
 QJsonObject MotionService::lastError() const

@@ -35,6 +35,15 @@ public:
     bool setJoints(const QVector<double> &jointsDeg);
     QVector<QVector3D> linkPositions() const;
 
+    // The motion commands: "rl_program.get_rob_pos", "move.reset", "move.opr.enough",
+    // "move.stop", "move.path.check" and the move family of the controller's version
+    // (`moveTo`: "move.move_to.jc"/"move.move_to.l", else "move.j"/"move.l"; see
+    // SimulatedController::usesMoveTo).
+    static bool handles(const QString &command, bool moveTo);
+    // Those that neither move the robot nor change a move.
+    static bool isReading(const QString &command);
+    QJsonObject runCommand(const QString &command, const QJsonValue &payload, bool moveTo);
+
     // Command answers.
     QJsonObject robotPosition(const QJsonObject &args) const;
     QJsonObject reset();
@@ -44,8 +53,11 @@ public:
     QJsonObject checkPath(const QJsonValue &payload) const;
 
     QJsonObject lastError() const;
-    // The teach points a pendant sent ("rovan.project.point._list").
+    // The teach points a pendant sent ("rovan.project.point._list"); an empty list is a project
+    // without points. Until some are sent, or once forgotten, a pendant in the same process is
+    // asked.
     void setPoints(const QJsonArray &points);
+    void forgetPoints();
 
 signals:
     void lastErrorChanged();
@@ -63,6 +75,7 @@ private:
     QString m_command;
     QJsonObject m_lastError;
     QJsonArray m_points;
+    bool m_pointsSent = false;
 };
 
 } // namespace sim

@@ -88,6 +88,11 @@ ProgramStore::ProgramStore()
 {
 }
 
+bool ProgramStore::isReading(const QString &command)
+{
+    return command == QLatin1String("monitor.pers.read");
+}
+
 bool ProgramStore::handles(const QString &command)
 {
     return command == kHotVariable || command == kPersRead || command == kPersModify
@@ -140,12 +145,19 @@ bool ProgramStore::takeSet(const QString &key, const QJsonValue &value)
 void ProgramStore::setVariables(const QJsonArray &variables)
 {
     m_variables = variables;
+    m_variablesSent = true;
+}
+
+void ProgramStore::forgetVariables()
+{
+    m_variables = QJsonArray();
+    m_variablesSent = false;
 }
 
 // A pendant on another machine sends its variables; one in the same process is read directly.
 QJsonArray ProgramStore::variables() const
 {
-    return m_variables.isEmpty() ? pendantVariables() : m_variables;
+    return m_variablesSent ? m_variables : pendantVariables();
 }
 
 void ProgramStore::setAutoloadPath(const QString &path)

@@ -22,6 +22,8 @@ public:
     // "project.variable", "monitor.pers.read", "monitor.pers.modify", "project.remove_task",
     // "project.overview.set_autoload".
     static bool handles(const QString &command);
+    // "monitor.pers.read": the one that changes nothing.
+    static bool isReading(const QString &command);
     QJsonValue runCommand(const QString &command, const QJsonValue &payload);
 
     // Command-service values: "monitor.pers" (the registered names) and "backup.backup_list"
@@ -31,9 +33,10 @@ public:
     // A write to "monitor.select" registers the names; false for any other key.
     bool takeSet(const QString &key, const QJsonValue &value);
 
-    // The current project's variables as the pendant last sent them ("rovan.project.var._list");
-    // while none were sent, those of a pendant in the same process.
+    // The current project's variables as the pendant last sent them ("rovan.project.var._list"),
+    // an empty list among them; while none were sent, those of a pendant in the same process.
     void setVariables(const QJsonArray &variables);
+    void forgetVariables();
     QJsonArray variables() const;
 
     QStringList projects() const;
@@ -60,6 +63,7 @@ private:
     QStringList m_registered;
     QHash<QString, QJsonValue> m_persValues;
     QJsonArray m_variables;
+    bool m_variablesSent = false;
 };
 
 } // namespace sim

@@ -1,5 +1,7 @@
 #include "simulatedcontroller.h"
 
+#include "controllerjson.h"
+#include "dhbook.h"
 #include "motionservice.h"
 #include "programstore.h"
 #include "robotiobook.h"
@@ -21,21 +23,7 @@ namespace {
 
 const QString kGetParams = QStringLiteral("system.controller.get_params");
 const QString kReboot = QStringLiteral("system.controller.reboot");
-const QString kGetDhLink = QStringLiteral("factory.get_DH_params_link");
-const QString kSetDhAll = QStringLiteral("factory.set_DH_params_all");
-const QString kSetDhLink = QStringLiteral("factory.set_DH_params_link");
-const QString kSetZero = QStringLiteral("ethercat.set_precision_compensation_zero");
-const QString kDhSupport = QStringLiteral("factory.get_dh_params_support");
-const QString kGetRobPos = QStringLiteral("rl_program.get_rob_pos");
-const QString kMoveReset = QStringLiteral("move.reset");
 const QString kMoveLastError = QStringLiteral("move.last_error_with_setting");
-const QString kMoveToJoint = QStringLiteral("move.move_to.jc");
-const QString kMoveToLine = QStringLiteral("move.move_to.l");
-const QString kMoveJoint = QStringLiteral("move.j");
-const QString kMoveLine = QStringLiteral("move.l");
-const QString kMoveOprEnough = QStringLiteral("move.opr.enough");
-const QString kMoveStop = QStringLiteral("move.stop");
-const QString kMovePathCheck = QStringLiteral("move.path.check");
 // The simulator's own instruments, plainly apart from the controller's commands.
 const QString kTrackerMeasure = QStringLiteral("sim.tracker.measure");
 const QString kTrackerNoise = QStringLiteral("sim.tracker.set_noise");
@@ -46,51 +34,14 @@ const QString kVariableList = QStringLiteral("rovan.project.var._list");
 
 // The controller closes the link a moment after it confirmed the reboot, so the answer gets out.
 constexpr int kRebootDropMs = 20;
-constexpr int kBadPayload = -2;
+
+using controllerjson::readNumbers;
+using controllerjson::toArray;
+using controllerjson::verdict;
 
 QJsonObject success()
 {
     return QJsonObject{{QStringLiteral("success"), true}};
-}
-
-QJsonObject verdict(bool ok)
-{
-    return QJsonObject{{QStringLiteral("success"), ok},
-                       {QStringLiteral("code"), ok ? 0 : kBadPayload}};
-}
-
-QJsonArray toArray(const QVector<double> &numbers)
-{
-    QJsonArray array;
-    for (double n : numbers)
-        array.append(n);
-    return array;
-}
-
-// An array of numbers whose length is one of `sizes`; anything else reads as nothing.
-bool readNumbers(const QJsonValue &value, std::initializer_list<int> sizes, QVector<double> *out)
-{
-    if (!value.isArray())
-        return false;
-    const QJsonArray array = value.toArray();
-    if (std::find(sizes.begin(), sizes.end(), array.size()) == sizes.end())
-        return false;
-    QVector<double> numbers;
-    numbers.reserve(array.size());
-    for (const QJsonValue &item : array) {
-        if (!item.isDouble())
-            return false;
-        numbers.append(item.toDouble());
-    }
-    *out = numbers;
-    return true;
-}
-
-// A DH payload may leave out the last link group: it then keeps its stored values.
-void replaceLeading(QVector<double> *target, const QVector<double> &values)
-{
-    for (int i = 0; i < values.size() && i < target->size(); ++i)
-        (*target)[i] = values.at(i);
 }
 
 // "k" or "#k" names element k of an array.
@@ -193,10 +144,7 @@ struct SimulatedController::Outcome
 struct SimulatedController::State
 {
     RobotModel model;
-    QVector<double> dh;
-    QVector<double> productDh;
-    QVector<double> zero;
-    QVector<double> productZero;
+    DhBook calibration;
     QString version = QStringLiteral("3.1.2");
     QString robotId = QStringLiteral("SIM-0001");
 
@@ -208,6 +156,9 @@ struct SimulatedController::State
     int rebootDelay = 1000;
     int rebootCount = 0;
     QTimer rebootTimer;
+    // Drops the link for a confirmed reboot, unless the link dropped meanwhile.
+    QTimer rebootDrop;
+    quint64 rebootDropEpoch = 0;
 
     QHash<QString, QJsonValue> values;
     QSet<QString> watched;
@@ -215,6 +166,10 @@ struct SimulatedController::State
     QHash<QString, Handler> handlers;
     QSet<QString> silent;
     QList<Call> calls;
+    bool callsUnbounded = false;
+    Keeper keeper;
+    // A keeper that restores a state sends messages of its own, which it does not keep again.
+    bool keeping = false;
 
     AsBuiltRobot asBuilt;
     LaserTracker tracker;
@@ -228,27 +183,14 @@ struct SimulatedController::State
     void select(const RobotModel &m)
     {
         model = m;
-        dh = m.dh;
-        productDh = m.dh;
-        zero = QVector<double>(m.axes, 0.0);
-        productZero = zero;
+        calibration.reset(m.dh, m.axes);
         asBuilt = AsBuiltRobot(m.dh, m.axes, robotId);
-    }
-
-    QJsonArray dhRows() const
-    {
-        QJsonArray rows;
-        for (int i = 0; i + 3 < dh.size(); i += 4)
-            rows.append(QJsonArray{dh.at(i), dh.at(i + 1), dh.at(i + 2), dh.at(i + 3)});
-        return rows;
     }
 
     QJsonValue builtInValue(const QString &key) const
     {
-        if (key == kDhSupport)
-            return QJsonObject{{QStringLiteral("data"), true}};
-        if (key == kSetDhLink)
-            return dhRows();
+        if (DhBook::servesValue(key))
+            return calibration.value(key);
         if (key == kMoveLastError)
             return motion->lastError();
         if (key == kRobotPose)
@@ -272,18 +214,21 @@ struct SimulatedController::State
     }
 
     // The project a pendant sent is what moves and variable commands refer to.
+    // A null value forgets the copy.
     void takeProjectCopy(const QString &key, const QJsonValue &stored)
     {
-        if (key == kPointList)
-            motion->setPoints(stored.toArray());
-        else if (key == kVariableList)
-            programs.setVariables(stored.toArray());
-    }
-
-    bool readDh(const QJsonValue &value, QVector<double> *out) const
-    {
-        const int axes = model.axes;
-        return readNumbers(value, {4 * axes, 4 * (axes + 1)}, out);
+        const bool forget = stored.isNull() || stored.isUndefined();
+        if (key == kPointList) {
+            if (forget)
+                motion->forgetPoints();
+            else
+                motion->setPoints(stored.toArray());
+        } else if (key == kVariableList) {
+            if (forget)
+                programs.forgetVariables();
+            else
+                programs.setVariables(stored.toArray());
+        }
     }
 };
 
@@ -308,6 +253,11 @@ SimulatedController::SimulatedController(QObject *parent)
     d->rebootTimer.setSingleShot(true);
     d->rebootTimer.setTimerType(Qt::PreciseTimer);
     connect(&d->rebootTimer, &QTimer::timeout, this, &SimulatedController::bringUp);
+    d->rebootDrop.setSingleShot(true);
+    connect(&d->rebootDrop, &QTimer::timeout, this, [this] {
+        if (d->up && d->epoch == d->rebootDropEpoch)
+            reboot();
+    });
 }
 
 SimulatedController::~SimulatedController() = default;
@@ -333,6 +283,8 @@ void SimulatedController::send(const mirel::ControllerMessage &message)
     if (!d->up)
         return;
     d->calls.append(Call{message.kind, message.name, message.payload});
+    if (!d->callsUnbounded && d->calls.size() > RecentCalls)
+        d->calls.removeFirst();
     emit received(message.name);
     // A test may drop the link from received().
     if (!d->up || d->silent.contains(message.name))
@@ -343,17 +295,25 @@ void SimulatedController::send(const mirel::ControllerMessage &message)
     d->handling = &outcome;
     const QJsonValue answer = handle(message, &outcome);
     d->handling = outer;
+    // Saved when it is confirmed: a controller killed before its answer went out keeps nothing
+    // it did not confirm, and one that cannot save confirms nothing.
+    const bool keep = d->keeper && !d->keeping && !isReadOnly(message.kind, message.name);
     const quint64 id = message.id;
     const bool rebooting = outcome.reboot;
-    deliver([this, id, answer, rebooting] {
+    deliver([this, id, answer, rebooting, keep] {
+        if (keep && !keepState()) {
+            emit answered(id, QJsonObject{{QStringLiteral("success"), false},
+                                          {QStringLiteral("code"), NotSaved},
+                                          {QStringLiteral("msg"),
+                                           QStringLiteral("the change could not be saved and "
+                                                          "was undone")}});
+            return;
+        }
         emit answered(id, answer);
         if (!rebooting)
             return;
-        const quint64 epoch = d->epoch;
-        QTimer::singleShot(kRebootDropMs, this, [this, epoch] {
-            if (d->up && d->epoch == epoch)
-                reboot();
-        });
+        d->rebootDropEpoch = d->epoch;
+        d->rebootDrop.start(kRebootDropMs);
     });
     for (const QString &key : qAsConst(outcome.publish))
         publish(key);
@@ -397,35 +357,33 @@ int SimulatedController::axisCount() const
 
 QVector<double> SimulatedController::dhParams() const
 {
-    return d->dh;
+    return d->calibration.dh();
 }
 
 void SimulatedController::setDhParams(const QVector<double> &dh)
 {
-    const int axes = d->model.axes;
-    if (dh.size() != 4 * axes && dh.size() != 4 * (axes + 1)) {
+    if (!d->calibration.setDh(dh)) {
         qWarning("SimulatedController::setDhParams: %d numbers do not fit a %d-axis robot",
-                 int(dh.size()), axes);
+                 int(dh.size()), d->model.axes);
         return;
     }
-    replaceLeading(&d->dh, dh);
     robotChanged();
-    publish(kSetDhLink);
+    publish(DhBook::RowsKey);
 }
 
 QVector<double> SimulatedController::productDhParams() const
 {
-    return d->productDh;
+    return d->calibration.productDh();
 }
 
 QVector<double> SimulatedController::zeroOffsets() const
 {
-    return d->zero;
+    return d->calibration.zero();
 }
 
 QVector<double> SimulatedController::productZeroOffsets() const
 {
-    return d->productZero;
+    return d->calibration.productZero();
 }
 
 QString SimulatedController::version() const
@@ -582,6 +540,11 @@ QJsonValue SimulatedController::value(const QString &key) const
     return it != d->values.constEnd() ? it.value() : d->builtInValue(key);
 }
 
+QStringList SimulatedController::valueKeys() const
+{
+    return d->values.keys();
+}
+
 bool SimulatedController::isWatched(const QString &key) const
 {
     return d->watched.contains(key);
@@ -616,6 +579,20 @@ void SimulatedController::setSilent(const QString &command, bool silent)
         d->silent.remove(command);
 }
 
+bool SimulatedController::isReadOnly(mirel::ControllerMessage::Kind kind, const QString &name)
+{
+    if (kind == mirel::ControllerMessage::Get || kind == mirel::ControllerMessage::Watch)
+        return true;
+    return kind == mirel::ControllerMessage::Command
+           && (name == kGetParams || name == kTrackerMeasure || DhBook::isReading(name)
+               || MotionService::isReading(name) || ProgramStore::isReading(name));
+}
+
+void SimulatedController::setKeeper(Keeper keeper)
+{
+    d->keeper = std::move(keeper);
+}
+
 void SimulatedController::resetScript()
 {
     d->handlers.clear();
@@ -640,6 +617,11 @@ QList<SimulatedController::Call> SimulatedController::callsOf(const QString &nam
 void SimulatedController::clearCalls()
 {
     d->calls.clear();
+}
+
+void SimulatedController::setCallLogUnbounded(bool unbounded)
+{
+    d->callsUnbounded = unbounded;
 }
 
 QJsonValue SimulatedController::handle(const mirel::ControllerMessage &message, Outcome *outcome)
@@ -680,6 +662,7 @@ QJsonValue SimulatedController::handle(const mirel::ControllerMessage &message, 
     return QJsonValue();
 }
 
+// The controller as a table of areas: its own commands, then each book's.
 QJsonValue SimulatedController::runCommand(const QString &command, const QJsonValue &payload,
                                            Outcome *outcome)
 {
@@ -687,7 +670,6 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
     if (handler != d->handlers.constEnd())
         return handler.value()(payload);
 
-    const QJsonObject args = payload.toObject();
     if (command == kGetParams) {
         return QJsonObject{{QStringLiteral("robot_template"), d->model.templateId},
                            {QStringLiteral("robot_type"), d->model.name},
@@ -698,53 +680,32 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
                            {QStringLiteral("level"), 1},
                            {QStringLiteral("axis_num"), d->model.axes}};
     }
-    if (command == kGetDhLink) {
-        const QJsonObject data{{QStringLiteral("DH_PARAMS_LINK"), toArray(d->dh)}};
-        return QJsonObject{{QStringLiteral("data"), data}};
-    }
-    if (command == kSetDhAll) {
-        QVector<double> dh;
-        if (!d->readDh(args.value(QStringLiteral("DH_params_all")), &dh))
-            return verdict(false);
-        replaceLeading(&d->dh, dh);
-        robotChanged();
-        outcome->publish.append(kSetDhLink);
-        return verdict(true);
-    }
-    if (command == kSetDhLink) {
-        QVector<double> dh;
-        QVector<double> product;
-        if (!d->readDh(args.value(QStringLiteral("DH_A")), &dh)
-            || !d->readDh(args.value(QStringLiteral("DH_L")), &product))
-            return verdict(false);
-        replaceLeading(&d->dh, dh);
-        replaceLeading(&d->productDh, product);
-        robotChanged();
-        outcome->publish.append(kSetDhLink);
-        return verdict(true);
-    }
-    if (command == kSetZero) {
-        const int axes = d->model.axes;
-        QVector<double> zero;
-        QVector<double> product;
-        if (!readNumbers(args.value(QStringLiteral("joint_angle_A")), {axes}, &zero))
-            return verdict(false);
-        const bool hasProduct = args.contains(QStringLiteral("joint_angle_L"));
-        if (hasProduct
-            && !readNumbers(args.value(QStringLiteral("joint_angle_L")), {axes}, &product))
-            return verdict(false);
-        d->zero = zero;
-        if (hasProduct)
-            d->productZero = product;
-        robotChanged();
-        return verdict(true);
-    }
     if (command == kReboot) {
         outcome->reboot = true;
         return success();
     }
-    if (command == kGetRobPos)
-        return d->motion->robotPosition(args);
+    if (DhBook::handles(command)) {
+        bool changed = false;
+        QJsonValue answer = d->calibration.runCommand(command, payload, &changed);
+        if (changed) {
+            robotChanged();
+            outcome->publish.append(DhBook::RowsKey);
+        }
+        return answer;
+    }
+    const bool moveTo = usesMoveTo(d->version);
+    if (MotionService::handles(command, moveTo))
+        return d->motion->runCommand(command, payload, moveTo);
+    if (ProgramStore::handles(command))
+        return d->programs.runCommand(command, payload);
+    if (command.startsWith(QLatin1String("sim.")))
+        return runInstrument(command, payload.toObject());
+    return unknownCommand(command);
+}
+
+// The simulator's own hands and instruments, not a controller's commands.
+QJsonValue SimulatedController::runInstrument(const QString &command, const QJsonObject &args)
+{
     if (command == kTrackerMeasure) {
         const Eigen::Vector3d p = d->tracker.measure(trueFlangePositionMm());
         return QJsonObject{{QStringLiteral("position_mm"), QJsonArray{p.x(), p.y(), p.z()}},
@@ -764,21 +725,21 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
             return verdict(false);
         return verdict(setJointPositions(joints));
     }
-    if (command == kMoveReset)
-        return d->motion->reset();
-    const bool moveTo = usesMoveTo(d->version);
-    if (command == (moveTo ? kMoveToJoint : kMoveJoint))
-        return d->motion->prepareMove(command, false, payload);
-    if (command == (moveTo ? kMoveToLine : kMoveLine))
-        return d->motion->prepareMove(command, true, payload);
-    if (command == kMoveOprEnough)
-        return d->motion->operatorEnough();
-    if (command == kMoveStop)
-        return d->motion->stop();
-    if (command == kMovePathCheck)
-        return d->motion->checkPath(payload);
-    if (ProgramStore::handles(command))
-        return d->programs.runCommand(command, payload);
+    return unknownCommand(command);
+}
+
+bool SimulatedController::keepState()
+{
+    if (!d->keeper)
+        return true;
+    d->keeping = true;
+    const bool kept = d->keeper();
+    d->keeping = false;
+    return kept;
+}
+
+QJsonValue SimulatedController::unknownCommand(const QString &command)
+{
     return QJsonObject{
         {QStringLiteral("error"), -1},
         {QStringLiteral("msg"), QStringLiteral("unknown command: %1").arg(command)}};
@@ -802,7 +763,8 @@ void SimulatedController::deliver(std::function<void()> emitter)
 // what it stores.
 void SimulatedController::robotChanged()
 {
-    d->motion->setRobot(AsBuiltRobot::foldZeroOffsets(d->dh, d->zero), d->model.axes,
+    d->motion->setRobot(AsBuiltRobot::foldZeroOffsets(d->calibration.dh(), d->calibration.zero()),
+                        d->model.axes,
                         d->model.limits, d->model.homeDeg);
 }
 

@@ -5,6 +5,7 @@
 #include <sim/kinematics/jointlimits.h>
 
 #include <QHash>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QSet>
 #include <QVector3D>
@@ -43,6 +44,13 @@ public:
         QJsonValue payload;
     };
     using Handler = std::function<QJsonValue(const QJsonValue &payload)>;
+    // Saves what a message changed just before its answer goes out; false when it could not,
+    // after it put back the state it last saved.
+    using Keeper = std::function<bool()>;
+    // Answer "code" of a change that was undone because it could not be saved.
+    static constexpr int NotSaved = -4;
+    // How many of the latest messages calls() remembers, unless told to remember all.
+    static constexpr int RecentCalls = 64;
 
     explicit SimulatedController(QObject *parent = nullptr);
     ~SimulatedController() override;
@@ -110,11 +118,19 @@ public:
     // Command-service values (Get, Set, Watch)
     void setValue(const QString &key, const QJsonValue &value);
     QJsonValue value(const QString &key) const;
+    // The keys that hold a value set on the controller (not a built-in one).
+    QStringList valueKeys() const;
     bool isWatched(const QString &key) const;
 
     // IO: sets an input signal (DI, GI, AI) as the cell would and publishes the signal list;
     // false, and nothing changes, for an unknown name, an output or a value not a number.
     bool setInput(const QString &name, const QJsonValue &value);
+
+    // Messages that neither move the robot nor change what the controller keeps: gets, watches
+    // and the reading commands. Everything else needs the network token.
+    static bool isReadOnly(mirel::ControllerMessage::Kind kind, const QString &name);
+    // Called as the answer of every message that is not read-only goes out; see Keeper.
+    void setKeeper(Keeper keeper);
 
     // Scripting. A handler or a fixed answer replaces the built-in command of that name.
     void setHandler(const QString &command, Handler handler);
@@ -122,9 +138,12 @@ public:
     // Messages of that name (any kind) are recorded but neither carried out nor answered.
     void setSilent(const QString &command, bool silent = true);
     void resetScript();
+    // The latest RecentCalls messages, oldest first; every message since the last clearCalls()
+    // once setCallLogUnbounded(true) was called (tests only: it grows without end).
     QList<Call> calls() const;
     QList<Call> callsOf(const QString &name) const;
     void clearCalls();
+    void setCallLogUnbounded(bool unbounded);
 
     // Projects, start-up project and PERS values the controller keeps.
     ProgramStore *programs() const;
@@ -138,6 +157,9 @@ private:
     struct Outcome;
     QJsonValue handle(const mirel::ControllerMessage &message, Outcome *outcome);
     QJsonValue runCommand(const QString &command, const QJsonValue &payload, Outcome *outcome);
+    QJsonValue runInstrument(const QString &command, const QJsonObject &args);
+    static QJsonValue unknownCommand(const QString &command);
+    bool keepState();
     void deliver(std::function<void()> emitter);
     void publish(const QString &key);
     void robotChanged();

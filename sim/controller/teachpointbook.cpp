@@ -65,9 +65,9 @@ QJsonArray TeachPointBook::pendantPoints()
 }
 
 bool TeachPointBook::find(const QString &name, int axes, TeachPointTarget *target,
-                          const QJsonArray &sentPoints)
+                          const QJsonArray *sentPoints)
 {
-    const QJsonArray points = sentPoints.isEmpty() ? pendantPoints() : sentPoints;
+    const QJsonArray points = sentPoints ? *sentPoints : pendantPoints();
     for (const QJsonValue &point : qAsConst(points)) {
         const QJsonObject object = point.toObject();
         if (object.value(QStringLiteral("name")).toString() != name)

@@ -23,10 +23,10 @@ class TeachPointBook
 public:
     // The first point whose "name" equals `name` exactly; false when there is none or when its
     // position cannot be read. `axes` joint values are taken from a joint point.
-    // `sentPoints` are the points a pendant elsewhere sent; while empty, those of a pendant in
-    // the same process are read.
+    // `sentPoints` are the points a pendant elsewhere sent, an empty list among them; while it
+    // sent none (null), those of a pendant in the same process are read.
     static bool find(const QString &name, int axes, TeachPointTarget *target,
-                     const QJsonArray &sentPoints = QJsonArray());
+                     const QJsonArray *sentPoints = nullptr);
     static QJsonArray pendantPoints();
 };
 

@@ -1,6 +1,9 @@
 #include "controllerclient.h"
 
+#include <controllertoken.h>
+
 #include <QEventLoop>
+#include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 #include <QWebSocket>
@@ -10,13 +13,20 @@ namespace sim {
 ControllerClient::ControllerClient(QObject *parent)
     : QObject(parent)
     , m_socket(new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this))
+    , m_token(mirel::ControllerToken::forClient())
 {
     m_socket->setMaxAllowedIncomingMessageSize(mirel::ControllerProtocol::MaxMessageBytes);
+    m_socket->setMaxAllowedIncomingFrameSize(mirel::ControllerProtocol::MaxMessageBytes);
     connect(m_socket, &QWebSocket::textMessageReceived, this, &ControllerClient::onMessage);
     connect(m_socket, &QWebSocket::disconnected, this, &ControllerClient::onClosed);
 }
 
 ControllerClient::~ControllerClient() = default;
+
+void ControllerClient::setToken(const QByteArray &token)
+{
+    m_token = token;
+}
 
 bool ControllerClient::connectTo(const QString &address, int timeoutMs)
 {
@@ -38,7 +48,10 @@ bool ControllerClient::connectTo(const QString &address, int timeoutMs)
     const auto failed = connect(m_socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error),
                                 &loop, &QEventLoop::quit);
     m_rebootAnnounced = false;
-    m_socket->open(url);
+    QNetworkRequest request(url);
+    if (!m_token.isEmpty())
+        request.setRawHeader("Authorization", mirel::ControllerToken::header(m_token));
+    m_socket->open(request);
     timer.start(timeoutMs);
     loop.exec();
     disconnect(opened);

@@ -23,6 +23,9 @@ public:
     explicit ControllerClient(QObject *parent = nullptr);
     ~ControllerClient() override;
 
+    // Presented in the handshake; without it the controller answers reads only. Starts as the
+    // token of this machine's user (ControllerToken::forClient()).
+    void setToken(const QByteArray &token);
     // "HOST:PORT"; true once the connection is open, false on refusal or time-out.
     bool connectTo(const QString &address, int timeoutMs = 3000);
     void disconnectFrom();
@@ -49,6 +52,7 @@ private:
     void onClosed();
 
     QWebSocket *m_socket = nullptr;
+    QByteArray m_token;
     bool m_open = false;
     bool m_rebootAnnounced = false;
     quint64 m_nextId = 1;

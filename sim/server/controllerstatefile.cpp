@@ -10,6 +10,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace sim {
 
@@ -25,8 +26,6 @@ const QString kProjects = QStringLiteral("projects");
 const QString kAutoload = QStringLiteral("autoload");
 const QString kPersNames = QStringLiteral("pers_registered");
 const QString kPersValues = QStringLiteral("pers_values");
-// A state file is a few kilobytes, or some megabytes with many teach points.
-constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
 // Ids of the restoring commands; nobody waits for their answers.
 constexpr quint64 kRestoreId = quint64(1) << 61;
 
@@ -115,11 +114,13 @@ ControllerStateFile::LoadResult ControllerStateFile::load(SimulatedController *c
                                                           QString *error)
 {
     QFile file(m_path);
+    // Until a change is saved, a failed save goes back to the state the controller starts with.
+    m_written = snapshot(controller);
     if (!file.exists()) {
         *error = QStringLiteral("no state file %1 yet").arg(m_path);
         return Missing;
     }
-    if (file.size() > kMaxFileBytes)
+    if (file.size() > MaxFileBytes)
         return setAside(QStringLiteral("it is too large"), error);
     if (!file.open(QIODevice::ReadOnly)) {
         // Not even readable: it cannot be judged, so it is neither moved nor written over.
@@ -141,6 +142,15 @@ ControllerStateFile::LoadResult ControllerStateFile::load(SimulatedController *c
     if (!wrong.isEmpty())
         return setAside(wrong, error);
 
+    apply(controller, state);
+    controller->clearCalls();
+    m_written = snapshot(controller);
+    return Loaded;
+}
+
+// Values the state does not hold are forgotten, so that a change can be taken back whole.
+void ControllerStateFile::apply(SimulatedController *controller, const QJsonObject &state)
+{
     run(controller, QStringLiteral("factory.set_DH_params_link"),
         QJsonObject{{QStringLiteral("DH_A"), state.value(kDh)},
                     {QStringLiteral("DH_L"), state.value(kProductDh)}});
@@ -148,10 +158,13 @@ ControllerStateFile::LoadResult ControllerStateFile::load(SimulatedController *c
         QJsonObject{{QStringLiteral("joint_angle_A"), state.value(kZero)},
                     {QStringLiteral("joint_angle_L"), state.value(kProductZero)}});
     const QJsonObject values = state.value(kValues).toObject();
-    for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
-        controller->setValue(it.key(), it.value());
-        m_keys.insert(it.key());
+    const QStringList keys = controller->valueKeys();
+    for (const QString &key : keys) {
+        if (!values.contains(key))
+            controller->setValue(key, QJsonValue());
     }
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+        controller->setValue(it.key(), it.value());
     ProgramStore *programs = controller->programs();
     if (state.contains(kProjects))
         programs->setProjects(strings(state.value(kProjects)));
@@ -162,9 +175,6 @@ ControllerStateFile::LoadResult ControllerStateFile::load(SimulatedController *c
     for (auto it = pers.constBegin(); it != pers.constEnd(); ++it)
         persValues.insert(it.key(), it.value());
     programs->setModifiedPers(persValues);
-    controller->clearCalls();
-    m_written = snapshot(controller);
-    return Loaded;
 }
 
 // A file that is not a state of this robot may be somebody's only copy: it is kept under
@@ -192,32 +202,51 @@ bool ControllerStateFile::saveIfChanged(SimulatedController *controller, QString
     const QJsonObject state = snapshot(controller);
     if (state == m_written)
         return true;
+    const QByteArray text = QJsonDocument(state).toJson();
+    if (text.size() > MaxFileBytes) {
+        restore(controller);
+        *error = QStringLiteral("not saved to %1: %2 bytes would pass the %3 a start reads")
+                     .arg(m_path)
+                     .arg(text.size())
+                     .arg(MaxFileBytes);
+        return false;
+    }
+    // A full disk may fail only the flush, and commit() does not always notice: each step is
+    // checked, and a file not written whole is never put in place of the last good one.
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(QJsonDocument(state).toJson()) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()
+        || file.error() != QFileDevice::NoError || !file.commit()) {
         *error = QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString());
+        file.cancelWriting();
+        restore(controller);
         return false;
     }
     m_written = state;
     return true;
 }
 
-QJsonObject ControllerStateFile::snapshot(SimulatedController *controller)
+void ControllerStateFile::keep(SimulatedController *controller)
 {
-    // The record of calls is the only place that names the keys clients set; it is emptied so
-    // that a long-running controller does not grow it without end.
-    const QList<SimulatedController::Call> calls = controller->calls();
-    for (const SimulatedController::Call &call : calls) {
-        if (call.kind == mirel::ControllerMessage::Set)
-            m_keys.insert(call.name);
-    }
-    controller->clearCalls();
+    controller->setKeeper([this, controller] {
+        QString error;
+        if (saveIfChanged(controller, &error))
+            return true;
+        std::fprintf(stderr, "simcontroller: %s; the change was undone\n", qPrintable(error));
+        return false;
+    });
+}
+
+void ControllerStateFile::restore(SimulatedController *controller)
+{
+    apply(controller, m_written);
+}
+
+QJsonObject ControllerStateFile::snapshot(const SimulatedController *controller) const
+{
     QJsonObject values;
-    for (const QString &key : qAsConst(m_keys)) {
-        const QJsonValue value = controller->value(key);
-        if (!value.isNull() && !value.isUndefined())
-            values.insert(key, value);
-    }
+    const QStringList keys = controller->valueKeys();
+    for (const QString &key : keys)
+        values.insert(key, controller->value(key));
     const ProgramStore *programs = controller->programs();
     QJsonObject pers;
     const QHash<QString, QJsonValue> persValues = programs->modifiedPers();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QJsonObject>
-#include <QSet>
 #include <QString>
 
 namespace sim {
@@ -24,15 +23,26 @@ public:
     // aside (`error` names where) so that it is never overwritten; when it cannot be moved the
     // state is not saved at all. `error` says what happened.
     LoadResult load(SimulatedController *controller, QString *error);
-    // Writes the file when the controller's state differs from what was last written.
+    // Writes the file when the controller's state differs from what was last written. When it
+    // cannot (the disk is full, the folder is not writable, or the file would pass the size
+    // the next start reads), the last good file stays, the controller's state is put back to
+    // what it holds, and the result is false with the reason in `error`.
     bool saveIfChanged(SimulatedController *controller, QString *error);
+    // Saves after every change a client makes through the controller, before its answer,
+    // which reports a failed save (SimulatedController::NotSaved). Reasons go to stderr.
+    void keep(SimulatedController *controller);
+
+    // The largest file a start reads; a change that would make it larger is refused.
+    static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 
 private:
-    QJsonObject snapshot(SimulatedController *controller);
+    QJsonObject snapshot(const SimulatedController *controller) const;
+    void apply(SimulatedController *controller, const QJsonObject &state);
+    void restore(SimulatedController *controller);
     LoadResult setAside(const QString &why, QString *error);
 
     QString m_path;
-    QSet<QString> m_keys;
+    // What the file holds, or the state loaded when nothing was written yet.
     QJsonObject m_written;
     bool m_writable = true;
 };

@@ -4,13 +4,16 @@
 #include "controllerstatefile.h"
 
 #include <controllerprotocol.h>
+#include <controllertoken.h>
 #include <sim/controller/simulatedcontroller.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <memory>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -57,9 +60,37 @@ int main(int argc, char *argv[])
         QStringLiteral("File that keeps DH parameters, zero offsets, points, variables, projects "
                        "and values across restarts."),
         QStringLiteral("file"));
-    parser.addOptions(
-        {listenOption, remoteOption, robotOption, rebootOption, latencyOption, paceOption,
-         stateOption});
+    const QCommandLineOption tokenOption(
+        QStringLiteral("token-file"),
+        QStringLiteral("File whose first line is the token clients must present to move the robot "
+                       "or write (default: one made for this user, path printed at start)."),
+        QStringLiteral("file"));
+    const QCommandLineOption originOption(
+        QStringLiteral("allow-origin"),
+        QStringLiteral("Accept handshakes from web pages of this origin (repeatable)."),
+        QStringLiteral("origin"));
+    const sim::ControllerServer::Limits defaults;
+    const QCommandLineOption clientsOption(QStringLiteral("max-clients"),
+                                           QStringLiteral("Connections served at once."),
+                                           QStringLiteral("n"),
+                                           QString::number(defaults.clients));
+    const QCommandLineOption pendingOption(
+        QStringLiteral("max-pending"), QStringLiteral("Unanswered requests per client."),
+        QStringLiteral("n"), QString::number(defaults.pendingPerClient));
+    const QCommandLineOption watchesOption(QStringLiteral("max-watches"),
+                                           QStringLiteral("Watched keys per client."),
+                                           QStringLiteral("n"),
+                                           QString::number(defaults.watchesPerClient));
+    const QCommandLineOption keyOption(QStringLiteral("max-key-bytes"),
+                                       QStringLiteral("Longest command or key name, in bytes."),
+                                       QStringLiteral("n"), QString::number(defaults.keyBytes));
+    const QCommandLineOption queueOption(
+        QStringLiteral("max-queued-bytes"),
+        QStringLiteral("Output a client may leave unread before it is dropped."),
+        QStringLiteral("bytes"), QString::number(defaults.queuedBytes));
+    parser.addOptions({listenOption, remoteOption, robotOption, rebootOption, latencyOption,
+                       paceOption, stateOption, tokenOption, originOption, clientsOption,
+                       pendingOption, watchesOption, keyOption, queueOption});
     parser.process(app);
 
     QString host;
@@ -86,6 +117,34 @@ int main(int argc, char *argv[])
     const double pace = parser.value(paceOption).toDouble(&ok);
     if (!ok || !(pace > 0))
         return fail(QStringLiteral("bad --motion-pace %1").arg(parser.value(paceOption)));
+    sim::ControllerServer::Limits limits;
+    const std::pair<const QCommandLineOption *, int *> counts[] = {
+        {&clientsOption, &limits.clients},
+        {&pendingOption, &limits.pendingPerClient},
+        {&watchesOption, &limits.watchesPerClient},
+        {&keyOption, &limits.keyBytes}};
+    for (const auto &count : counts) {
+        *count.second = parser.value(*count.first).toInt(&ok);
+        if (!ok || *count.second < 1)
+            return fail(QStringLiteral("bad --%1 %2")
+                            .arg(count.first->names().constFirst(), parser.value(*count.first)));
+    }
+    limits.queuedBytes = parser.value(queueOption).toLongLong(&ok);
+    if (!ok || limits.queuedBytes < mirel::ControllerProtocol::MaxMessageBytes)
+        return fail(QStringLiteral("bad --max-queued-bytes %1 (at least %2)")
+                        .arg(parser.value(queueOption))
+                        .arg(mirel::ControllerProtocol::MaxMessageBytes));
+
+    QByteArray token;
+    QString tokenError;
+    const QString tokenPath = parser.isSet(tokenOption) ? parser.value(tokenOption)
+                                                        : mirel::ControllerToken::userFilePath();
+    const bool tokenRead = parser.isSet(tokenOption)
+                               ? mirel::ControllerToken::readFile(tokenPath, &token, &tokenError)
+                               : mirel::ControllerToken::readOrCreate(tokenPath, &token,
+                                                                      &tokenError);
+    if (!tokenRead)
+        return fail(tokenError);
 
     sim::SimulatedController controller;
     if (!controller.setModel(parser.value(robotOption)))
@@ -102,16 +161,15 @@ int main(int argc, char *argv[])
         if (state->load(&controller, &error) != sim::ControllerStateFile::Loaded)
             std::fprintf(stderr, "simcontroller: %s; starting from the factory state\n",
                          qPrintable(error));
-        // Saved after every answer, so that a killed controller loses nothing it confirmed.
-        QObject::connect(&controller, &mirel::ControllerLink::answered, &app,
-                         [&state, &controller] {
-                             QString error;
-                             if (!state->saveIfChanged(&controller, &error))
-                                 std::fprintf(stderr, "simcontroller: %s\n", qPrintable(error));
-                         });
+        // Saved before each change is confirmed, so that a killed controller loses nothing it
+        // confirmed and a change it could not save is not confirmed.
+        state->keep(&controller);
     }
 
     sim::ControllerServer server(&controller);
+    server.setToken(token);
+    server.setAllowedOrigins(parser.values(originOption));
+    server.setLimits(limits);
     if (!server.listen(address, port, remote))
         return fail(QStringLiteral("cannot listen on %1:%2: %3")
                         .arg(address.toString())
@@ -120,6 +178,7 @@ int main(int argc, char *argv[])
     std::printf("simcontroller: %s listening on %s (%s)\n", qPrintable(controller.model().name),
                 qPrintable(server.addressText()),
                 remote ? "reachable from other machines" : "loopback only");
+    std::printf("simcontroller: token in %s\n", qPrintable(QDir::toNativeSeparators(tokenPath)));
     std::fflush(stdout);
     return QCoreApplication::exec();
 }

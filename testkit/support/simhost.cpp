@@ -23,6 +23,8 @@ SimHost::SimHost(QObject *parent)
     : QObject(parent)
     , m_controller(new sim::SimulatedController(this))
 {
+    // Tests read back every message of a whole road.
+    m_controller->setCallLogUnbounded(true);
     // The command service follows the link from its first use on; make it before the link.
     sv::vantor();
     if (manager()->link())

@@ -4,6 +4,7 @@
 #include "../sim/simtesthelpers.h"
 
 #include <common/resultfile.h>
+#include <controllertoken.h>
 #include <iso/defaultisoposes.h>
 #include <iso/isoconfigfile.h>
 #include <pages/calibrequestfile.h>
@@ -174,6 +175,10 @@ void tst_MeasuringPrograms::initTestCase()
     m_controller->setMotionPace(200);
     m_controller->bringUp();
     m_server = new sim::ControllerServer(m_controller, this);
+    // The programs move the robot: they find the token where the pendant puts it for them.
+    const QByteArray token = mirel::ControllerToken::generate();
+    m_server->setToken(token);
+    qputenv(mirel::ControllerToken::EnvironmentVariable, token);
     QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
 }
 

@@ -46,6 +46,7 @@ private slots:
     void updatesKeepTheSignalNodes();
     void signalNamesThatWouldBePathsAreSkipped();
     void anUnansweredReadIsNotRepeatedForEveryKey();
+    void linkLostDuringTheReadsIsNotAnnounced();
 
 private:
     support::SimHost *m_host = nullptr;
@@ -136,6 +137,32 @@ void tst_RobotIoData::anUnansweredReadIsNotRepeatedForEveryKey()
         QVERIFY(controller->isWatched(key));
     }
     controller->resetScript();
+}
+
+// The reads wait for answers; a link that drops meanwhile must not be announced as up to the
+// listeners that come after.
+void tst_RobotIoData::linkLostDuringTheReadsIsNotAnnounced()
+{
+    QVERIFY(m_host->stop());
+    sim::SimulatedController *controller = m_host->controller();
+    mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
+    controller->setSilent(mirel::RobotIoData::RegistersKey);
+    QSignalSpy connected(manager, &mirel::ControllerManager::rcConnected);
+    QSignalSpy disconnected(manager, &mirel::ControllerManager::rcDisconnected);
+    connect(controller, &sim::SimulatedController::received, this,
+            [controller](const QString &name) {
+                if (name == mirel::RobotIoData::RegistersKey)
+                    QTimer::singleShot(50, controller, [controller] { controller->bringDown(); });
+            });
+    controller->bringUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!controller->isUp(), 3000);
+    QTest::qWait(2500);
+    QCOMPARE(connected.count(), 0);
+    QCOMPARE(disconnected.count(), 0);
+    QVERIFY(!manager->isLinkUp());
+    controller->disconnect(this);
+    controller->resetScript();
+    QVERIFY(m_host->start());
 }
 
 QTEST_MAIN(tst_RobotIoData)

@@ -1,10 +1,15 @@
+#include "rawwebsocket.h"
+
 #include <controllerprotocol.h>
+#include <controllertoken.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/server/controllerclient.h>
 #include <sim/server/controllerserver.h>
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QWebSocket>
 #include <QtTest>
 
@@ -17,6 +22,17 @@ namespace {
 
 const QString kKey = QStringLiteral("io.do.#3");
 const QString kGetParams = QStringLiteral("system.controller.get_params");
+const QByteArray kToken = QByteArrayLiteral("0123456789abcdef0123456789abcdef");
+
+QJsonObject setPayload(const QJsonValue &value)
+{
+    return QJsonObject{{QStringLiteral("sub"), QString()}, {QStringLiteral("value"), value}};
+}
+
+int codeOf(const QJsonValue &answer)
+{
+    return answer.toObject().value(QStringLiteral("code")).toInt();
+}
 
 QUrl urlOf(const ControllerServer &server)
 {
@@ -30,6 +46,7 @@ class TestControllerServer : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void listensOnLoopbackOnly();
@@ -40,17 +57,31 @@ private slots:
     void decoderRejects_data();
     void decoderRejects();
     void encodeDecodeRoundTrip();
+    void onlyTokenHoldersMoveOrWrite_data();
+    void onlyTokenHoldersMoveOrWrite();
+    void handshakeWithAnOriginIsRefused();
+    void rebootKeepsThePortAndClosesLateComersWithAReason();
+    void clientThatDoesNotReadIsDropped();
+    void perClientCaps();
+    void watchesNobodyHoldsEnd();
 
 private:
     SimulatedController *m_controller = nullptr;
     ControllerServer *m_server = nullptr;
 };
 
+// Every ControllerClient of this test presents the token, as the programs the pendant starts do.
+void TestControllerServer::initTestCase()
+{
+    qputenv(mirel::ControllerToken::EnvironmentVariable, kToken);
+}
+
 void TestControllerServer::init()
 {
     m_controller = new SimulatedController(this);
     m_controller->bringUp();
     m_server = new ControllerServer(m_controller, this);
+    m_server->setToken(kToken);
     QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
 }
 
@@ -158,7 +189,6 @@ void TestControllerServer::rebootDropsEveryClientAndRefusesUntilBack()
     QCOMPARE(downA.constFirst().at(0).toBool(), true);
     QCOMPARE(downB.constFirst().at(0).toBool(), true);
     QVERIFY(!m_controller->isUp());
-    QVERIFY(!a.connectTo(m_server->addressText(), 200));
     QTRY_VERIFY(m_controller->isUp());
     QVERIFY(a.connectTo(m_server->addressText()));
     QVERIFY(!a.command(kGetParams).isNull());
@@ -185,6 +215,12 @@ void TestControllerServer::decoderRejects_data()
     QTest::newRow("update without key") << QByteArray(R"({"type":"update","value":1})");
     QTest::newRow("negative delay") << QByteArray(R"({"type":"down","delay_ms":-5})");
     QTest::newRow("deep nesting") << QByteArray(100000, '[');
+    // It would come back as another number.
+    QTest::newRow("integer above 2^53 in a value")
+        << QByteArray(R"({"type":"answer","id":7,"answer":{"type":"request","id":9071992007199403}})");
+    QTest::newRow("negative integer below -2^53")
+        << QByteArray(R"({"type":"request","id":1,"kind":"set","name":"a","payload":[-9007199254740993]})");
+    QTest::newRow("huge double in an update") << QByteArray(R"({"type":"update","key":"k","value":1e300})");
 }
 
 void TestControllerServer::decoderRejects()
@@ -214,6 +250,172 @@ void TestControllerServer::encodeDecodeRoundTrip()
     QCOMPARE(decoded.kind, request.kind);
     QCOMPARE(decoded.name, request.name);
     QCOMPARE(decoded.value, request.value);
+}
+
+void TestControllerServer::onlyTokenHoldersMoveOrWrite_data()
+{
+    QTest::addColumn<QByteArray>("token");
+    QTest::addColumn<bool>("mayWrite");
+    QTest::newRow("the token") << kToken << true;
+    QTest::newRow("none") << QByteArray() << false;
+    QTest::newRow("another") << QByteArray("0123456789abcdef0123456789abcdeX") << false;
+    QTest::newRow("a prefix") << kToken.left(16) << false;
+}
+
+void TestControllerServer::onlyTokenHoldersMoveOrWrite()
+{
+    QFETCH(QByteArray, token);
+    QFETCH(bool, mayWrite);
+    ControllerClient client;
+    client.setToken(token);
+    QVERIFY(client.connectTo(m_server->addressText()));
+    const QVector<double> dh = m_controller->dhParams();
+    QJsonArray changed;
+    for (double v : dh)
+        changed.append(v + 1.0);
+
+    // Reading is for everybody.
+    QJsonValue answer;
+    QVERIFY(client.call(ProtocolMessage::Get, kKey, QJsonValue(), &answer));
+    QCOMPARE(client.command(kGetParams).toObject().value(QStringLiteral("axis_num")).toInt(),
+             m_controller->axisCount());
+    QVERIFY(client.call(ProtocolMessage::Set, kKey, setPayload(5), &answer));
+    QCOMPARE(codeOf(answer), mayWrite ? 0 : int(ControllerServer::NoToken));
+    QCOMPARE(m_controller->value(kKey).toInt(), mayWrite ? 5 : 0);
+    answer = client.command(QStringLiteral("factory.set_DH_params_all"),
+                            QJsonObject{{QStringLiteral("DH_params_all"), changed}});
+    QCOMPARE(answer.toObject().value(QStringLiteral("success")).toBool(), mayWrite);
+    QCOMPARE(m_controller->dhParams() != dh, mayWrite);
+    answer = client.command(QStringLiteral("sim.robot.set_joints"),
+                            QJsonObject{{QStringLiteral("joints_deg"),
+                                         QJsonArray{10.0, 0.0, 0.0, 0.0, 90.0, 0.0}}});
+    QCOMPARE(m_controller->jointPositions().value(0) == 10.0, mayWrite);
+    answer = client.command(QStringLiteral("system.controller.reboot"));
+    QCOMPARE(codeOf(answer), mayWrite ? 0 : int(ControllerServer::NoToken));
+    QCOMPARE(m_controller->isUp(), true);
+}
+
+void TestControllerServer::handshakeWithAnOriginIsRefused()
+{
+    QWebSocket page(QStringLiteral("http://evil.example"));
+    QSignalSpy opened(&page, &QWebSocket::connected);
+    QSignalSpy closed(&page, &QWebSocket::disconnected);
+    page.open(urlOf(*m_server));
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(m_server->clientCount(), 0);
+
+    m_server->setAllowedOrigins({QStringLiteral("http://pendant.local")});
+    QWebSocket allowed(QStringLiteral("http://pendant.local"));
+    QSignalSpy allowedOpened(&allowed, &QWebSocket::connected);
+    allowed.open(urlOf(*m_server));
+    QTRY_COMPARE(allowedOpened.count(), 1);
+}
+
+void TestControllerServer::rebootKeepsThePortAndClosesLateComersWithAReason()
+{
+    m_controller->setRebootDelay(600);
+    m_controller->reboot();
+    QVERIFY(m_server->isListening());
+    QTcpServer thief;
+    QVERIFY(!thief.listen(QHostAddress::LocalHost, m_server->port()));
+    QWebSocket late;
+    QSignalSpy closed(&late, &QWebSocket::disconnected);
+    late.open(urlOf(*m_server));
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(late.closeReason(), QStringLiteral("the controller is down"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_controller->isUp(), 3000);
+    ControllerClient client;
+    QVERIFY(client.connectTo(m_server->addressText()));
+    QVERIFY(!client.command(kGetParams).isNull());
+}
+
+void TestControllerServer::clientThatDoesNotReadIsDropped()
+{
+    ControllerServer::Limits limits;
+    limits.queuedBytes = 1024 * 1024;
+    m_server->setLimits(limits);
+    m_controller->setValue(QStringLiteral("big"), QString(200 * 1024, QLatin1Char('x')));
+    QTcpSocket reader;
+    // Qt stops taking bytes from the system once this much is buffered and nobody reads.
+    reader.setReadBufferSize(4096);
+    QVERIFY(rawws::handshake(&reader, m_server->port(),
+                             "Authorization: Bearer " + kToken + "\r\n"));
+    QTRY_COMPARE(m_server->clientCount(), 1);
+    QSignalSpy dropped(m_server, &ControllerServer::clientDropped);
+    const QByteArray get = R"({"type":"request","id":1,"kind":"get","name":"big"})";
+    // About 40 MB asked for, more than any socket buffer holds.
+    for (int i = 0; i < 200 && dropped.isEmpty(); ++i) {
+        reader.write(rawws::clientFrame(get));
+        QTest::qWait(2);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(dropped.count(), 1, 10000);
+    QVERIFY(dropped.constFirst().at(0).toString().contains(QLatin1String("not read")));
+    QCOMPARE(m_server->clientCount(), 0);
+}
+
+void TestControllerServer::perClientCaps()
+{
+    ControllerServer::Limits limits;
+    limits.clients = 2;
+    limits.pendingPerClient = 2;
+    limits.watchesPerClient = 2;
+    limits.keyBytes = 16;
+    m_server->setLimits(limits);
+    ControllerClient first;
+    ControllerClient second;
+    QVERIFY(first.connectTo(m_server->addressText()));
+    QVERIFY(second.connectTo(m_server->addressText()));
+    QTRY_COMPARE(m_server->clientCount(), 2);
+
+    QWebSocket third;
+    QSignalSpy thirdClosed(&third, &QWebSocket::disconnected);
+    third.open(urlOf(*m_server));
+    QTRY_COMPARE(thirdClosed.count(), 1);
+    QVERIFY(third.closeReason().contains(QLatin1String("too many connections")));
+
+    QJsonValue answer;
+    QVERIFY(first.call(ProtocolMessage::Get, QString(17, QLatin1Char('k')), QJsonValue(),
+                       &answer));
+    QCOMPARE(codeOf(answer), int(ControllerServer::KeyTooLong));
+
+    for (const QString &key : {QStringLiteral("w.1"), QStringLiteral("w.2")}) {
+        QVERIFY(first.call(ProtocolMessage::Watch, key, true, &answer));
+        QCOMPARE(codeOf(answer), 0);
+    }
+    QVERIFY(first.call(ProtocolMessage::Watch, QStringLiteral("w.3"), true, &answer));
+    QCOMPARE(codeOf(answer), int(ControllerServer::TooManyWatches));
+    QVERIFY(!m_controller->isWatched(QStringLiteral("w.3")));
+
+    // Answers that take a while pile up; the third unanswered one is refused at once.
+    m_controller->setLatency(300);
+    QSignalSpy answered(&second, &ControllerClient::answered);
+    QList<quint64> ids;
+    for (int i = 0; i < 3; ++i)
+        ids << second.post(ProtocolMessage::Get, kKey);
+    QTRY_COMPARE(answered.count(), 1);
+    QCOMPARE(answered.constFirst().at(0).toULongLong(), ids.at(2));
+    QCOMPARE(codeOf(answered.constFirst().at(1).value<QJsonValue>()),
+             int(ControllerServer::TooManyPending));
+    QTRY_COMPARE(answered.count(), 3);
+}
+
+void TestControllerServer::watchesNobodyHoldsEnd()
+{
+    const QString key = QStringLiteral("only.mine");
+    {
+        ControllerClient client;
+        QVERIFY(client.connectTo(m_server->addressText()));
+        QJsonValue answer;
+        QVERIFY(client.call(ProtocolMessage::Watch, key, true, &answer));
+        QVERIFY(m_controller->isWatched(key));
+        QVERIFY(client.call(ProtocolMessage::Watch, key, false, &answer));
+        QTRY_VERIFY(!m_controller->isWatched(key));
+        QVERIFY(client.call(ProtocolMessage::Watch, key, true, &answer));
+        QVERIFY(m_controller->isWatched(key));
+    }
+    // Gone with the client that held it.
+    QTRY_VERIFY(!m_controller->isWatched(key));
 }
 
 QTEST_MAIN(TestControllerServer)

@@ -2,27 +2,47 @@
 
 #include <sim/controller/programstore.h>
 #include <sim/server/controllerstatefile.h>
+#include <support/filesizelimit.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using sim::ControllerStateFile;
 using sim::SimulatedController;
 
 namespace {
 
-void set(SimulatedController &c, const QString &key, const QJsonValue &value)
+// The answer of a set, waited for.
+QJsonValue set(SimulatedController &c, const QString &key, const QJsonValue &value)
 {
+    static quint64 nextId = 1;
     mirel::ControllerMessage message;
-    message.id = 1;
+    message.id = nextId++;
     message.kind = mirel::ControllerMessage::Set;
     message.name = key;
     message.payload = QJsonObject{{QStringLiteral("sub"), QString()}, {QStringLiteral("value"), value}};
+    QSignalSpy answered(&c, &mirel::ControllerLink::answered);
     c.send(message);
+    for (int i = 0; i < 100; ++i) {
+        for (const QList<QVariant> &a : qAsConst(answered)) {
+            if (a.at(0).toULongLong() == message.id)
+                return a.at(1).value<QJsonValue>();
+        }
+        answered.wait(50);
+    }
+    return QJsonValue();
+}
+
+bool succeeded(const QJsonValue &answer)
+{
+    return answer.toObject().value(QStringLiteral("success")).toBool();
 }
 
 QJsonObject jointPoint(const QString &name, const QVector<double> &joints)
@@ -61,6 +81,10 @@ private slots:
     void everythingConfirmedSurvivesARestart();
     void unusableFileIsKeptAside_data();
     void unusableFileIsKeptAside();
+    void failedSaveIsUndoneAndAnsweredAsFailure_data();
+    void failedSaveIsUndoneAndAnsweredAsFailure();
+    void changeThatWouldPassTheReadLimitIsRefused();
+    void onlyChangesAreSaved();
 };
 
 void tst_ControllerStateFile::everythingConfirmedSurvivesARestart()
@@ -168,6 +192,127 @@ void tst_ControllerStateFile::unusableFileIsKeptAside()
     QVERIFY(state.saveIfChanged(&controller, &error));
     QVERIFY(contents(path).contains("SR6-900"));
     QCOMPARE(contents(path + QStringLiteral(".bad")), text);
+}
+
+void tst_ControllerStateFile::failedSaveIsUndoneAndAnsweredAsFailure_data()
+{
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("disk full") << true;
+    QTest::newRow("folder not writable") << false;
+}
+
+// A change the controller cannot keep is not confirmed: the client hears of the failure, the
+// controller goes on with what the file holds, and the file stays as it was.
+void tst_ControllerStateFile::failedSaveIsUndoneAndAnsweredAsFailure()
+{
+    QFETCH(bool, diskFull);
+    QTemporaryDir dir;
+    // No folder can be made below a regular file, whoever the user is.
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString path = diskFull ? dir.filePath(QStringLiteral("state.json"))
+                                  : dir.filePath(QStringLiteral("blocker/state.json"));
+    SimulatedController controller;
+    controller.bringUp();
+    ControllerStateFile state(path);
+    QString error;
+    QCOMPARE(state.load(&controller, &error), ControllerStateFile::Missing);
+    state.keep(&controller);
+    const QString key = QStringLiteral("rovan.project.point._list");
+    const QJsonArray kept{jointPoint(QStringLiteral("Kept"), {0, 0, 0, 0, 90, 0})};
+    QByteArray before;
+    std::unique_ptr<support::FileSizeLimit> limit;
+    if (diskFull) {
+        QVERIFY(succeeded(set(controller, key, kept)));
+        before = contents(path);
+        QVERIFY(before.contains("Kept"));
+        limit = std::make_unique<support::FileSizeLimit>(before.size() + 16);
+        if (!limit->isActive())
+            QSKIP("no file size limit on this system");
+    }
+    const QVector<double> dh = controller.dhParams();
+    QJsonArray grown;
+    for (int i = 0; i < 20; ++i)
+        grown.append(jointPoint(QStringLiteral("P%1").arg(i), {0, 0, 0, 0, 90, 0}));
+    const QJsonValue answer = set(controller, key, grown);
+    QVERIFY(!succeeded(answer));
+    QCOMPARE(answer.toObject().value(QStringLiteral("code")).toInt(),
+             int(SimulatedController::NotSaved));
+    QJsonArray changed;
+    for (double v : dh)
+        changed.append(v + 0.123456);
+    const QJsonValue dhAnswer = simtest::command(
+        controller, QStringLiteral("factory.set_DH_params_all"),
+        QJsonObject{{QStringLiteral("DH_params_all"), changed}});
+    QVERIFY(!succeeded(dhAnswer));
+    QVERIFY(dhAnswer.toObject().value(QStringLiteral("code")).toInt() != 0);
+    limit.reset();
+
+    QTRY_COMPARE(controller.dhParams(), dh);
+    QCOMPARE(controller.value(key), diskFull ? QJsonValue(kept) : QJsonValue());
+    QCOMPARE(errorOf(simtest::command(controller, QStringLiteral("move.path.check"),
+                                      QJsonArray{QStringLiteral("P3")})),
+             -50005);
+    QCOMPARE(contents(path), before);
+}
+
+// A start reads at most 64 MiB; a file that grew past it would be set aside with all it holds.
+void tst_ControllerStateFile::changeThatWouldPassTheReadLimitIsRefused()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("state.json"));
+    SimulatedController controller;
+    controller.bringUp();
+    ControllerStateFile state(path);
+    QString error;
+    state.load(&controller, &error);
+    state.keep(&controller);
+    const int third = int(ControllerStateFile::MaxFileBytes / 3);
+    QVERIFY(succeeded(set(controller, QStringLiteral("a"), QString(third, QLatin1Char('a')))));
+    QVERIFY(succeeded(set(controller, QStringLiteral("b"), QString(third, QLatin1Char('b')))));
+    const qint64 size = QFileInfo(path).size();
+    QVERIFY(size > 2 * third && size <= ControllerStateFile::MaxFileBytes);
+    const QJsonValue answer =
+        set(controller, QStringLiteral("c"), QString(third, QLatin1Char('c')));
+    QVERIFY(!succeeded(answer));
+    QCOMPARE(answer.toObject().value(QStringLiteral("code")).toInt(),
+             int(SimulatedController::NotSaved));
+    QVERIFY(controller.value(QStringLiteral("c")).isUndefined()
+            || controller.value(QStringLiteral("c")).isNull());
+    QCOMPARE(QFileInfo(path).size(), size);
+
+    SimulatedController restarted;
+    restarted.bringUp();
+    ControllerStateFile again(path);
+    QCOMPARE(again.load(&restarted, &error), ControllerStateFile::Loaded);
+    QCOMPARE(restarted.value(QStringLiteral("b")).toString().size(), third);
+}
+
+// Reads leave the state alone: only what may change it is saved, so a flood of gets costs no
+// comparison of the whole state.
+void tst_ControllerStateFile::onlyChangesAreSaved()
+{
+    SimulatedController controller;
+    controller.bringUp();
+    int kept = 0;
+    controller.setKeeper([&kept] {
+        ++kept;
+        return true;
+    });
+    for (int i = 0; i < 20; ++i) {
+        simtest::command(controller, QStringLiteral("system.controller.get_params"));
+        simtest::command(controller, QStringLiteral("factory.get_DH_params_link"));
+    }
+    mirel::ControllerMessage get;
+    get.kind = mirel::ControllerMessage::Get;
+    get.name = QStringLiteral("io.signal_list");
+    controller.send(get);
+    QCOMPARE(kept, 0);
+    set(controller, QStringLiteral("a"), 1);
+    simtest::command(controller, QStringLiteral("project.overview.set_autoload"),
+                     QJsonObject{{QStringLiteral("autoload_pri_path"), QStringLiteral("x")}});
+    QCOMPARE(kept, 2);
 }
 
 QTEST_MAIN(tst_ControllerStateFile)

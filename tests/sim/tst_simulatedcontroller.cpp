@@ -1,5 +1,7 @@
 #include "simtesthelpers.h"
 
+#include <nabuCore/modulemanager.h>
+#include <nabuCore/moduleobject.h>
 #include <sim/controller/simulatedcontroller.h>
 
 #include <QElapsedTimer>
@@ -140,6 +142,8 @@ private slots:
     void messagesWhileDownAreIgnored();
     void answersComeOnALaterTurn();
     void recordsEveryMessage();
+    void recordKeepsTheLatestOnly();
+    void emptyPointListIsAListWithoutPoints();
 
     void getParams_data();
     void getParams();
@@ -325,6 +329,60 @@ void tst_SimulatedController::recordsEveryMessage()
     c.clearCalls();
     QVERIFY(c.calls().isEmpty());
     QVERIFY(c.callsOf(kGetDhLink).isEmpty());
+}
+
+// A controller that runs for days keeps a recent history, not every payload it was ever sent.
+void tst_SimulatedController::recordKeepsTheLatestOnly()
+{
+    SimulatedController c;
+    c.bringUp();
+    const int sent = 3 * SimulatedController::RecentCalls;
+    for (int i = 0; i < sent; ++i)
+        post(c, Kind::Get, QStringLiteral("k%1").arg(i), QString(1000, QLatin1Char('x')));
+    const QList<SimulatedController::Call> calls = c.calls();
+    QCOMPARE(calls.size(), SimulatedController::RecentCalls);
+    QCOMPARE(calls.constFirst().name, QStringLiteral("k%1").arg(sent - SimulatedController::RecentCalls));
+    QCOMPARE(calls.constLast().name, QStringLiteral("k%1").arg(sent - 1));
+
+    // The tests' switch: everything since the last clearCalls().
+    c.clearCalls();
+    c.setCallLogUnbounded(true);
+    for (int i = 0; i < sent; ++i)
+        post(c, Kind::Get, QStringLiteral("k%1").arg(i), QString());
+    QCOMPARE(c.calls().size(), sent);
+}
+
+// The points a pendant elsewhere sent are the project's, also when there are none; only while
+// nothing was sent does the controller look at a pendant in its own process.
+void tst_SimulatedController::emptyPointListIsAListWithoutPoints()
+{
+    const QString key = QStringLiteral("rovan.project.point._list");
+    const QJsonArray points{QJsonObject{
+        {QStringLiteral("name"), QStringLiteral("P1")},
+        {QStringLiteral("property"), QStringLiteral("joint")},
+        {QStringLiteral("value"),
+         QJsonObject{{QStringLiteral("[0][0][0]"),
+                      QJsonObject{{QStringLiteral("inner_pos"),
+                                   QJsonArray{0.0, 0.0, 0.0, 0.0, 90.0, 0.0}}}}}}}};
+    nabu::m(key)->importFromJson(this, points, true, true);
+    SimulatedController c;
+    c.bringUp();
+    const auto pathCheck = [&c] {
+        return command(c, QStringLiteral("move.path.check"), QJsonArray{QStringLiteral("P1")})
+            .toObject()
+            .value(QStringLiteral("error"))
+            .toInt();
+    };
+    QCOMPARE(pathCheck(), 0);
+    const auto set = [&c, &key](const QJsonValue &value) {
+        ask(c, Kind::Set, key,
+            QJsonObject{{QStringLiteral("sub"), QString()}, {QStringLiteral("value"), value}});
+    };
+    set(QJsonArray());
+    QCOMPARE(pathCheck(), -50005);
+    set(QJsonValue());
+    QCOMPARE(pathCheck(), 0);
+    nabu::m(key)->clear(this, true, true);
 }
 
 void tst_SimulatedController::getParams_data()

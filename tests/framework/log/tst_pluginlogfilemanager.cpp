@@ -78,6 +78,8 @@ private slots:
     void cleanupDeletesOldestOnlyWhileOverLimit();
     void rollOverCleansUpWhenOverLimit();
     void threadsLoseNoLineAndTearNone();
+    // Last: the file it rolls over stays counted, as a rolled-over file does.
+    void stemWithADotRollsOver();
 
 private:
     std::unique_ptr<support::TemporaryCurrentDir> m_dir;
@@ -278,6 +280,22 @@ void tst_PluginLogFileManager::rollsOverOnceCurrentFileReachesLimit()
     manager().updateFileSize(folder + QStringLiteral("/roll_20260104_3.log"), 0);
 }
 
+// The file names stay as the statement wrote them; the size behind them rolls the file over.
+void tst_PluginLogFileManager::stemWithADotRollsOver()
+{
+    const QString folder = QStringLiteral("./log/dotted");
+    const QString base = folder + QStringLiteral("/V2.1");
+    const QString first = folder + QStringLiteral("/V2.1_20260104.log");
+    const QString second = folder + QStringLiteral("/V2.1_20260104_1.log");
+    QCOMPARE(manager().getProperLogFileName(base, kLog, kDay), first);
+    QVERIFY(makeFile(first, kRollOver));
+    manager().updateFileSize(first, kRollOver);
+    QCOMPARE(manager().getProperLogFileName(base, kLog, kDay), second);
+    manager().updateFileSize(second, 10);
+    QCOMPARE(manager().getProperLogFileName(base, kLog, kDay), second);
+    manager().updateFileSize(second, 0);
+}
+
 void tst_PluginLogFileManager::sizeKeys_data()
 {
     QTest::addColumn<QString>("fileName");
@@ -299,7 +317,10 @@ void tst_PluginLogFileManager::sizeKeys_data()
     QTest::newRow("underscore stem at index 0")
         << QStringLiteral("./log/keys/kn_o_20260104.log") << true;
     QTest::newRow("no date before the index") << QStringLiteral("./log/keys/km_2_1.log") << false;
-    QTest::newRow("dot before the date") << QStringLiteral("./log/keys/k.l_20260104.log") << false;
+    // A plug-in named "V2.1" writes "V2.1_<date>.log": its size counts like any other's.
+    QTest::newRow("dot before the date") << QStringLiteral("./log/keys/k.l_20260104.log") << true;
+    QTest::newRow("dots before the date, with index")
+        << QStringLiteral("./log/keys/k.2.1_20260104_3.log") << true;
 }
 
 void tst_PluginLogFileManager::sizeKeys()

@@ -1,5 +1,9 @@
+#include "../../sim/rawwebsocket.h"
+
+#include <controllertoken.h>
 #include <mirel/controllermanager.h>
 #include <mirel/networkcontrollerlink.h>
+#include <mirel/projectmirror.h>
 #include <nabuCore/modulemanager.h>
 #include <nabuCore/moduleobject.h>
 #include <sim/controller/simulatedcontroller.h>
@@ -11,7 +15,10 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QWebSocket>
+#include <QWebSocketServer>
 #include <QtTest>
 
 #include <memory>
@@ -27,6 +34,7 @@ namespace {
 
 const QString kGetParams = QStringLiteral("system.controller.get_params");
 const QString kSlow = QStringLiteral("factory.get_DH_params_link");
+const QByteArray kToken = QByteArrayLiteral("fedcba9876543210fedcba9876543210");
 
 // The longest pause of the event loop while it is alive.
 class GapMeter : public QObject
@@ -56,6 +64,7 @@ class TestNetworkControllerLink : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void connectsAndReadsTheController();
@@ -68,6 +77,11 @@ private slots:
     void pendantAndTwoClientsShareValues();
     void silentPeerCountsAsRefused_data();
     void silentPeerCountsAsRefused();
+    void userTokenIsPresentedWithoutBeingAsked();
+    void dayLongRebootIsNotWaitedFor();
+    void oversizedFrameIsRefusedAtItsHeader_data();
+    void oversizedFrameIsRefusedAtItsHeader();
+    void deletedLastPointReachesTheController();
 
 private:
     void plugNetwork();
@@ -78,12 +92,20 @@ private:
     ControllerManager *m_manager = nullptr;
 };
 
+// As the pendant does for the programs it starts.
+void TestNetworkControllerLink::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv(mirel::ControllerToken::EnvironmentVariable, kToken);
+}
+
 void TestNetworkControllerLink::init()
 {
     m_controller = new SimulatedController(this);
     m_controller->setRebootDelay(300);
     m_controller->bringUp();
     m_server = new ControllerServer(m_controller, this);
+    m_server->setToken(kToken);
     QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
     m_manager = new ControllerManager(this);
 }
@@ -291,6 +313,144 @@ void TestNetworkControllerLink::silentPeerCountsAsRefused()
         QTRY_VERIFY(accepted.first()->state() == QAbstractSocket::UnconnectedState);
     }
     qDeleteAll(accepted);
+}
+
+// Without the environment variable, the link and the programs' client read this user's token
+// file, the one a controller started without a token file makes.
+void TestNetworkControllerLink::userTokenIsPresentedWithoutBeingAsked()
+{
+    const QByteArray saved = qgetenv(mirel::ControllerToken::EnvironmentVariable);
+    qunsetenv(mirel::ControllerToken::EnvironmentVariable);
+    QFile::remove(mirel::ControllerToken::userFilePath());
+    QByteArray token;
+    QString error;
+    QVERIFY2(mirel::ControllerToken::readOrCreate(mirel::ControllerToken::userFilePath(), &token,
+                                                  &error),
+             qPrintable(error));
+    QCOMPARE(QFile::permissions(mirel::ControllerToken::userFilePath())
+                 & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner);
+    m_server->setToken(token);
+    plugNetwork();
+    const QString key = QStringLiteral("monitor.pers.counter");
+    QJsonValue answer;
+    QVERIFY(m_manager->wait(m_manager->post(ControllerMessage::Set, key,
+                                            QJsonObject{{QStringLiteral("value"), 3}}),
+                            2000, &answer));
+    QVERIFY(answer.toObject().value(QStringLiteral("success")).toBool());
+    ControllerClient program;
+    QVERIFY(program.connectTo(m_server->addressText()));
+    QVERIFY(program.call(mirel::ProtocolMessage::Set, key,
+                         QJsonObject{{QStringLiteral("value"), 4}}, &answer));
+    QVERIFY(answer.toObject().value(QStringLiteral("success")).toBool());
+    QCOMPARE(m_controller->value(key).toInt(), 4);
+    qputenv(mirel::ControllerToken::EnvironmentVariable, saved);
+}
+
+// A peer may announce any delay up to a day; the link knocks again after a minute at most.
+void TestNetworkControllerLink::dayLongRebootIsNotWaitedFor()
+{
+    QWebSocketServer liar(QStringLiteral("liar"), QWebSocketServer::NonSecureMode);
+    QVERIFY(liar.listen(QHostAddress::LocalHost, 0));
+    connect(&liar, &QWebSocketServer::newConnection, this, [&liar] {
+        while (QWebSocket *socket = liar.nextPendingConnection()) {
+            socket->setParent(&liar);
+            socket->sendTextMessage(
+                QStringLiteral(R"({"type":"down","reboot":true,"delay_ms":86400000})"));
+            socket->flush();
+            socket->close();
+        }
+    });
+    m_link = new NetworkControllerLink(QStringLiteral("127.0.0.1:%1").arg(liar.serverPort()));
+    QSignalSpy down(m_link, &NetworkControllerLink::down);
+    QVERIFY(m_link->open());
+    QTRY_COMPARE(down.count(), 1);
+    QCOMPARE(down.constFirst().at(0).toBool(), true);
+    QVERIFY(m_link->retryInMs() > 0);
+    // A coarse timer may fire up to 5 % late.
+    QVERIFY2(m_link->retryInMs() <= NetworkControllerLink::LongestRebootWaitMs * 21 / 20,
+             qPrintable(QString::number(m_link->retryInMs())));
+    m_link->close();
+}
+
+void TestNetworkControllerLink::oversizedFrameIsRefusedAtItsHeader_data()
+{
+    QTest::addColumn<bool>("pendant");
+    QTest::newRow("pendant's link") << true;
+    QTest::newRow("program's client") << false;
+}
+
+// A frame that says 100 MB follow is refused when its header comes, not after 100 MB were
+// taken in.
+void TestNetworkControllerLink::oversizedFrameIsRefusedAtItsHeader()
+{
+    QFETCH(bool, pendant);
+    QTcpServer peer;
+    QVERIFY(peer.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket *accepted = nullptr;
+    QByteArray request;
+    connect(&peer, &QTcpServer::newConnection, this, [&] {
+        accepted = peer.nextPendingConnection();
+        connect(accepted, &QTcpSocket::readyRead, this, [&] {
+            request += accepted->readAll();
+            if (!request.contains("\r\n\r\n"))
+                return;
+            const int at = request.indexOf("Sec-WebSocket-Key: ") + 19;
+            const QByteArray key = request.mid(at, request.indexOf("\r\n", at) - at);
+            accepted->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n"
+                            "Connection: Upgrade\r\nSec-WebSocket-Accept: "
+                            + rawws::acceptKey(key) + "\r\n\r\n");
+            accepted->write(rawws::serverFrameHeader(100 * 1024 * 1024));
+            accepted->write(QByteArray(1024, 'x'));
+            request.clear();
+        });
+    });
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(peer.serverPort());
+    if (pendant) {
+        m_link = new NetworkControllerLink(address);
+        QSignalSpy up(m_link, &NetworkControllerLink::up);
+        QSignalSpy down(m_link, &NetworkControllerLink::down);
+        QVERIFY(m_link->open());
+        QTRY_COMPARE(up.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(down.count(), 1, 2000);
+        m_link->close();
+    } else {
+        ControllerClient client;
+        QSignalSpy closed(&client, &ControllerClient::disconnected);
+        // The header may come with the handshake's answer, and the connection end at once.
+        if (client.connectTo(address))
+            QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 2000);
+        QVERIFY(!client.isConnected());
+    }
+}
+
+// The pendant sends an empty list when the project's last point is gone; the controller then
+// knows no point, whatever else it could read.
+void TestNetworkControllerLink::deletedLastPointReachesTheController()
+{
+    const QString key = mirel::ProjectMirror::PointsKey;
+    nabu::ModuleObject *list = nabu::m(key);
+    list->importFromJson(
+        this,
+        QJsonArray{QJsonObject{
+            {QStringLiteral("name"), QStringLiteral("P1")},
+            {QStringLiteral("property"), QStringLiteral("joint")},
+            {QStringLiteral("value"),
+             QJsonObject{{QStringLiteral("[0][0][0]"),
+                          QJsonObject{{QStringLiteral("inner_pos"),
+                                       QJsonArray{0.0, 0.0, 0.0, 0.0, 90.0, 0.0}}}}}}}},
+        true, true);
+    mirel::ProjectMirror mirror(m_manager);
+    plugNetwork();
+    QTRY_COMPARE(m_controller->value(key).toArray().size(), 1);
+    list->clear(this, true, true);
+    QJsonValue answer;
+    QVERIFY(m_manager->wait(m_manager->post(ControllerMessage::Command,
+                                            QStringLiteral("move.path.check"),
+                                            QJsonArray{QStringLiteral("P1")}),
+                            2000, &answer));
+    QCOMPARE(answer.toObject().value(QStringLiteral("error")).toInt(), -50005);
+    QCOMPARE(m_controller->value(key), QJsonValue(QJsonArray()));
 }
 
 QTEST_MAIN(TestNetworkControllerLink)
