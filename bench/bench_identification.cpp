@@ -21,6 +21,8 @@
 
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kIsoCycles = 10;
@@ -110,6 +112,21 @@ struct Station
         return r.positionMm;
     }
 
+    // The ISO collector's reading: the middle of three, coordinate by coordinate.
+    Eigen::Vector3d readPoint()
+    {
+        Eigen::Matrix3d three;
+        for (int i = 0; i < 3; ++i)
+            three.col(i) = read(QStringLiteral("A"));
+        Eigen::Vector3d middle;
+        for (int axis = 0; axis < 3; ++axis) {
+            Eigen::Vector3d row = three.row(axis).transpose();
+            std::sort(row.data(), row.data() + 3);
+            middle[axis] = row[1];
+        }
+        return middle;
+    }
+
     // The ISO collector's registration from the circles of joints 1 and 2 at the home joints.
     Eigen::Isometry3d registerTracker()
     {
@@ -124,7 +141,7 @@ struct Station
                 QVector<double> q = start;
                 q[joint] += step;
                 moveTo(configured().forward(q));
-                circles[joint].push_back(read(QStringLiteral("A")));
+                circles[joint].push_back(readPoint());
             }
         }
         Eigen::Isometry3d t = Eigen::Isometry3d::Identity();
@@ -147,7 +164,7 @@ struct Station
                 goal.linear() = sim::CartesianPose::rotationFromEuler(180, 0, 180);
                 goal.translation() = Eigen::Vector3d(poses[p][0], poses[p][1], poses[p][2]);
                 moveTo(goal);
-                attained[p].push_back(baseFromTracker * read(QStringLiteral("A"))
+                attained[p].push_back(baseFromTracker * readPoint()
                                       - goal.linear() * offsetA);
             }
         }

@@ -794,9 +794,10 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
         for (const auto &flag : flags) {
             const QJsonValue v = args.value(QLatin1String(flag.first));
             if (!v.isUndefined() && !v.isBool())
-                return QJsonObject{{QStringLiteral("error"), -50004},
-                                   {QStringLiteral("msg"),
-                                    QStringLiteral("bad request: %1").arg(QLatin1String(flag.first))}};
+                return QJsonObject{
+                    {QStringLiteral("error"), -50004},
+                    {QStringLiteral("msg"),
+                     QStringLiteral("bad request: %1").arg(QLatin1String(flag.first))}};
             *flag.second = v.toBool(*flag.second);
         }
         d->cell.setImperfections(on);

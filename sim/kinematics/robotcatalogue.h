@@ -20,7 +20,7 @@ struct CatalogueModel
     // Where the robot stands when it leaves the factory (deg), one per joint.
     QVector<double> homeDeg;
     MassModel masses;
-    // The reflectors of the tool plate by name, nominal positions on the flange (flange frame, mm).
+    // The reflectors of the tool plate by name: nominal positions in the flange frame (mm).
     QMap<QString, Eigen::Vector3d> targetsMm;
 };
 

@@ -148,7 +148,8 @@ QStringList holdTakenOver(const IdentificationProblem &problem, std::vector<int>
     // A probe's orientation sees the turns of the flange the targets' positions would absorb.
     if (targetReadings
         && anyFree(problem, problem.robotParameterCount(), problem.parameterCount())) {
-        targets = {IdentificationProblem::dhIndex(axes, 1), IdentificationProblem::dhIndex(axes, 2)};
+        targets = {IdentificationProblem::dhIndex(axes, 1),
+                   IdentificationProblem::dhIndex(axes, 2)};
         if (!orientations) {
             targets += {IdentificationProblem::dhIndex(axes, 0),
                         IdentificationProblem::dhIndex(axes, 3), problem.zeroIndex(axes - 1)};

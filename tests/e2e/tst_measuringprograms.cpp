@@ -456,6 +456,7 @@ void tst_MeasuringPrograms::isoRegistrationIgnoresTheModel()
         QCOMPARE(m_controller->dhParams(), wrong);
         const Run run = runProgram(kIsoCollector, {QStringLiteral("--path"), m_work});
         QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QVERIFY2(!run.err.contains(QLatin1String("registration")), qPrintable(run.err));
         sim::IsoMeasurements readings;
         QString error;
         QVERIFY2(readings.read(m_work + QStringLiteral("/results/iso_results/iso_measurements.json"),
@@ -468,7 +469,7 @@ void tst_MeasuringPrograms::isoRegistrationIgnoresTheModel()
                                .angle()
                            * 180.0 / 3.14159265358979323846;
     const QString figures = QStringLiteral("%1 mm, %2 deg apart").arg(shift).arg(turnDeg);
-    QVERIFY2(shift < 0.05 && turnDeg < 0.003, qPrintable(figures));
+    QVERIFY2(shift < 0.1 && turnDeg < 0.01, qPrintable(figures));
     // The wrong sets are tenths of a millimetre apart where the robot stands.
     const Eigen::Isometry3d truth = m_controller->cell()->trackerFromBase();
     QVERIFY((found.at(0).translation() - truth.translation()).norm() < 2.0);

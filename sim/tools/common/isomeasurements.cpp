@@ -11,6 +11,8 @@ namespace sim {
 
 namespace {
 
+constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
+
 QJsonArray toArray(const Eigen::Vector3d &v)
 {
     return QJsonArray{v.x(), v.y(), v.z()};
@@ -43,7 +45,7 @@ bool IsoMeasurements::write(const QString &path, QString *error) const
                                 {QStringLiteral("attained_mm"), attained}});
     }
     const Eigen::AngleAxisd turn(trackerFromBase.linear());
-    const Eigen::Vector3d rotationDeg = turn.angle() * 180.0 / 3.14159265358979323846 * turn.axis();
+    const Eigen::Vector3d rotationDeg = turn.angle() * kDegPerRad * turn.axis();
     const QJsonObject registration{
         {QStringLiteral("position_mm"), toArray(trackerFromBase.translation())},
         {QStringLiteral("rotation_deg"), toArray(rotationDeg)}};
@@ -70,10 +72,9 @@ bool IsoMeasurements::read(const QString &path, QString *error)
         && fromArray(registration.value(QStringLiteral("rotation_deg")), &rotationDeg)) {
         trackerFromBase.translation() = position;
         if (rotationDeg.norm() > 0)
-            trackerFromBase.linear() = Eigen::AngleAxisd(rotationDeg.norm() * 3.14159265358979323846
-                                                             / 180.0,
-                                                         rotationDeg.normalized())
-                                           .toRotationMatrix();
+            trackerFromBase.linear() =
+                Eigen::AngleAxisd(rotationDeg.norm() / kDegPerRad, rotationDeg.normalized())
+                    .toRotationMatrix();
     }
     const QJsonArray list = root.value(QStringLiteral("poses")).toArray();
     for (const QJsonValue &entry : list) {

@@ -20,6 +20,8 @@ public:
     int number(const QString &name, int fallback, int minimum, int maximum) const;
     // The value of "--name VALUE", empty when not given.
     QString text(const QString &name) const;
+    // The word after `option` in `arguments`, empty when there is none.
+    static QString valueOf(const QStringList &arguments, const QString &option);
 
 private:
     QStringList m_arguments;

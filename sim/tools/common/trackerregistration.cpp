@@ -68,7 +68,8 @@ bool TrackerRegistration::registerBase(const CatalogueModel &model,
     const CircleFit first = fitCircle(joint1Circle);
     const CircleFit second = fitCircle(joint2Circle);
     if (!first.valid || !second.valid) {
-        *error = QStringLiteral("the circle of joint %1 cannot be fitted").arg(first.valid ? 2 : 1);
+        *error =
+            QStringLiteral("the circle of joint %1 cannot be fitted").arg(first.valid ? 2 : 1);
         return false;
     }
     const Eigen::Vector3d z = first.normal;

@@ -6,6 +6,7 @@
 // folder. Exit codes as the measuring programs'; a bad file writes nothing.
 #include <sim/tools/common/calibrationrun.h>
 #include <sim/tools/common/calibrequest.h>
+#include <sim/tools/common/toolarguments.h>
 #include <sim/tools/common/toolmain.h>
 #include <sim/tools/common/workfolder.h>
 
@@ -15,25 +16,18 @@
 
 using namespace sim;
 
-namespace {
-
-QString valueOf(const QStringList &arguments, const QString &option)
-{
-    const int at = arguments.indexOf(option);
-    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("identifyCalib"));
     const QStringList arguments = QCoreApplication::arguments();
-    const QString modelPath = valueOf(arguments, QStringLiteral("--model"));
-    const QString measurementPath = valueOf(arguments, QStringLiteral("--measurements"));
-    const QString requestPath = valueOf(arguments, QStringLiteral("--request"));
-    const QString out = valueOf(arguments, QStringLiteral("--out"));
+    const auto option = [&arguments](const char *name) {
+        return ToolArguments::valueOf(arguments, QLatin1String(name));
+    };
+    const QString modelPath = option("--model");
+    const QString measurementPath = option("--measurements");
+    const QString requestPath = option("--request");
+    const QString out = option("--out");
     if (modelPath.isEmpty() || measurementPath.isEmpty() || out.isEmpty())
         return failTool(ExitBadArguments,
                         QStringLiteral("usage: identifyCalib --model FILE --measurements FILE "
