@@ -393,7 +393,9 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
                                 .arg(meanAccuracy(before))
                                 .arg(meanAccuracy(after));
     qInfo("%s", qPrintable(figures));
-    QVERIFY2(meanAccuracy(before) >= 0.5 && meanAccuracy(before) <= 1.5, qPrintable(figures));
+    // An uncalibrated robot misses by a millimetre or two; a calibrated one by what no geometric
+    // model holds, at least three times less.
+    QVERIFY2(meanAccuracy(before) >= 0.3 && meanAccuracy(before) <= 3.0, qPrintable(figures));
     QVERIFY2(meanAccuracy(after) * 3 <= meanAccuracy(before), qPrintable(figures));
     for (const common::IsoResult &row : after)
         QVERIFY2(row.accuracy < 0.3, qPrintable(figures));

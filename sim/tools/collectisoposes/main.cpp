@@ -18,6 +18,7 @@
 #include <QJsonArray>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace sim;
 
@@ -99,7 +100,8 @@ bool circle(RobotSession *robot, const DhChain &controllerModel, const QVector<d
             || !measurePoint(robot, &p, error))
             return false;
         for (int k = 0; k < q.size() && k < reached.size(); ++k) {
-            if (qAbs(reached.at(k) - q.at(k)) > kJointToleranceDeg)
+            // A whole turn apart is the same place.
+            if (std::abs(std::remainder(reached.at(k) - q.at(k), 360.0)) > kJointToleranceDeg)
                 warnLine(QStringLiteral("[WARN] registration: joint %1 at %2 degrees, not %3")
                              .arg(k + 1)
                              .arg(reached.at(k))
