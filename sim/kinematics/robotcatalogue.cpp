@@ -17,26 +17,14 @@ namespace sim {
 
 namespace {
 
-bool readVector(const QJsonValue &value, int count, QVector<double> *out)
-{
-    const QJsonArray array = value.toArray();
-    if (!value.isArray() || array.size() != count)
-        return false;
-    out->clear();
-    for (const QJsonValue &v : array) {
-        if (!v.isDouble() || !std::isfinite(v.toDouble()))
-            return false;
-        out->append(v.toDouble());
-    }
-    return true;
-}
+constexpr auto numbers = &RobotCatalogue::readNumbers;
 
 bool readBody(const QJsonValue &value, MassModel::Body *body)
 {
     const QJsonObject o = value.toObject();
     QVector<double> com;
     if (!o.value(QStringLiteral("mass_kg")).isDouble()
-        || !readVector(o.value(QStringLiteral("com_mm")), 3, &com))
+        || !numbers(o.value(QStringLiteral("com_mm")), 3, &com))
         return false;
     body->massKg = o.value(QStringLiteral("mass_kg")).toDouble();
     body->comMm = Eigen::Vector3d(com.at(0), com.at(1), com.at(2));
@@ -51,12 +39,12 @@ bool readModel(const QJsonObject &o, CatalogueModel *model, QString *why)
         *why = QStringLiteral("a model without name or axes");
         return false;
     }
-    if (!readVector(o.value(QStringLiteral("dh")), 4 * (model->axes + 1), &model->dh)) {
+    if (!numbers(o.value(QStringLiteral("dh")), 4 * (model->axes + 1), &model->dh)) {
         *why = QStringLiteral("%1: \"dh\" needs %2 numbers").arg(model->name)
                    .arg(4 * (model->axes + 1));
         return false;
     }
-    if (!readVector(o.value(QStringLiteral("home_deg")), model->axes, &model->homeDeg)) {
+    if (!numbers(o.value(QStringLiteral("home_deg")), model->axes, &model->homeDeg)) {
         *why = QStringLiteral("%1: \"home_deg\" needs %2 numbers").arg(model->name)
                    .arg(model->axes);
         return false;
@@ -80,7 +68,7 @@ bool readModel(const QJsonObject &o, CatalogueModel *model, QString *why)
             .toObject();
     for (auto it = targets.constBegin(); it != targets.constEnd(); ++it) {
         QVector<double> xyz;
-        if (it.key().isEmpty() || !readVector(it.value(), 3, &xyz)) {
+        if (it.key().isEmpty() || !numbers(it.value(), 3, &xyz)) {
             *why = QStringLiteral("%1: a tool plate target needs a name and [x, y, z]")
                        .arg(model->name);
             return false;
@@ -142,6 +130,20 @@ RobotCatalogue RobotCatalogue::fromFile(const QString &path, QString *error)
 bool RobotCatalogue::isEmpty() const
 {
     return m_models.isEmpty();
+}
+
+bool RobotCatalogue::readNumbers(const QJsonValue &value, int count, QVector<double> *out)
+{
+    const QJsonArray array = value.toArray();
+    if (!value.isArray() || array.size() != count)
+        return false;
+    out->clear();
+    for (const QJsonValue &v : array) {
+        if (!v.isDouble() || !std::isfinite(v.toDouble()))
+            return false;
+        out->append(v.toDouble());
+    }
+    return true;
 }
 
 QStringList RobotCatalogue::names() const

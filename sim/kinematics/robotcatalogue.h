@@ -3,6 +3,7 @@
 #include "massmodel.h"
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -39,6 +40,10 @@ public:
     QStringList names() const;
     // Null when the catalogue has no model of that name.
     const CatalogueModel *model(const QString &name) const;
+
+    // `count` finite numbers from a JSON array, as catalogue and model files hold them; false
+    // for anything else.
+    static bool readNumbers(const QJsonValue &value, int count, QVector<double> *out);
 
 private:
     QVector<CatalogueModel> m_models;

@@ -2,6 +2,8 @@
 
 #include "jsonfile.h"
 
+#include <sim/kinematics/robotcatalogue.h>
+
 #include <QJsonArray>
 
 #include <cmath>
@@ -10,26 +12,14 @@ namespace sim {
 
 namespace {
 
+constexpr auto numbers = &RobotCatalogue::readNumbers;
+
 QJsonArray toArray(const QVector<double> &numbers)
 {
     QJsonArray array;
     for (double n : numbers)
         array.append(n);
     return array;
-}
-
-bool readNumbers(const QJsonValue &value, int count, QVector<double> *out)
-{
-    const QJsonArray array = value.toArray();
-    if (!value.isArray() || array.size() != count)
-        return false;
-    out->clear();
-    for (const QJsonValue &v : array) {
-        if (!v.isDouble() || !std::isfinite(v.toDouble()))
-            return false;
-        out->append(v.toDouble());
-    }
-    return true;
 }
 
 } // namespace
@@ -57,11 +47,11 @@ bool CalibModelFile::fromJson(const QJsonObject &root, QString *error)
         return false;
     }
     axes = int(count);
-    if (!readNumbers(root.value(QStringLiteral("dh")), 4 * (axes + 1), &dh)) {
+    if (!numbers(root.value(QStringLiteral("dh")), 4 * (axes + 1), &dh)) {
         *error = QStringLiteral("\"dh\" must hold %1 numbers").arg(4 * (axes + 1));
         return false;
     }
-    if (!readNumbers(root.value(QStringLiteral("zero_offsets")), axes, &zeroOffsetsDeg)) {
+    if (!numbers(root.value(QStringLiteral("zero_offsets")), axes, &zeroOffsetsDeg)) {
         *error = QStringLiteral("\"zero_offsets\" must hold %1 numbers").arg(axes);
         return false;
     }
@@ -70,7 +60,7 @@ bool CalibModelFile::fromJson(const QJsonObject &root, QString *error)
     const QJsonObject targetObject = root.value(QStringLiteral("targets_mm")).toObject();
     for (auto it = targetObject.constBegin(); it != targetObject.constEnd(); ++it) {
         QVector<double> xyz;
-        if (!readNumbers(it.value(), 3, &xyz)) {
+        if (!numbers(it.value(), 3, &xyz)) {
             *error = QStringLiteral("target \"%1\" needs [x, y, z]").arg(it.key());
             return false;
         }
