@@ -34,7 +34,7 @@ QVector<double> TrackerRegistration::joint2Start(const CatalogueModel &model,
         return (frames.constLast() * target - frames.at(2).translation()).z();
     };
     // The level turn nearest home within 60 degrees, by a scan and then bisection.
-    for (double step = 0; step <= 60.0; step += 1.0) {
+    for (int step = 0; step <= 60; ++step) {
         for (double sign : {1.0, -1.0}) {
             const double a = homeDeg.at(1) + sign * step;
             const double b = a + sign;
