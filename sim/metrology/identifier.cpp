@@ -199,8 +199,8 @@ struct Fit
             const int target = problem.targetIndex(r.target);
             std::vector<double *> used(blocks.begin(), blocks.begin() + robot);
             if (target >= 0) {
-                for (int i = 0; i < 3; ++i)
-                    used.push_back(blocks[static_cast<size_t>(target + i)]);
+                for (size_t i = 0; i < 3; ++i)
+                    used.push_back(blocks[static_cast<size_t>(target) + i]);
             }
             solver.AddResidualBlock(
                 PositionResidual::create(r.jointsDeg, r.positionMm, axes, target >= 0,
