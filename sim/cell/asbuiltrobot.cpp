@@ -6,10 +6,10 @@ namespace sim {
 
 namespace {
 
-constexpr double kLengthErrorMinMm = 0.1;
-constexpr double kLengthErrorMaxMm = 0.5;
-constexpr double kAngleErrorMinDeg = 0.01;
-constexpr double kAngleErrorMaxDeg = 0.05;
+constexpr double kLengthErrorMinMm = 0.2;
+constexpr double kLengthErrorMaxMm = 0.8;
+constexpr double kAngleErrorMinDeg = 0.02;
+constexpr double kAngleErrorMaxDeg = 0.08;
 
 } // namespace
 
@@ -95,6 +95,11 @@ Eigen::Isometry3d AsBuiltRobot::flange(const QVector<double> &jointsDeg) const
 Eigen::Vector3d AsBuiltRobot::flangePositionMm(const QVector<double> &jointsDeg) const
 {
     return flange(jointsDeg).translation();
+}
+
+const DhChain &AsBuiltRobot::chain() const
+{
+    return m_chain;
 }
 
 QVector<double> AsBuiltRobot::foldZeroOffsets(const QVector<double> &dh,

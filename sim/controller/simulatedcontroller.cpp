@@ -7,7 +7,8 @@
 #include "robotiobook.h"
 #include "robotmotion.h"
 
-#include <sim/cell/lasertracker.h>
+#include <sim/cell/virtualcell.h>
+#include <sim/kinematics/robotcatalogue.h>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -27,6 +28,8 @@ const QString kMoveLastError = QStringLiteral("move.last_error_with_setting");
 // The simulator's own instruments, plainly apart from the controller's commands.
 const QString kTrackerMeasure = QStringLiteral("sim.tracker.measure");
 const QString kTrackerNoise = QStringLiteral("sim.tracker.set_noise");
+const QString kCellTruth = QStringLiteral("sim.cell.truth");
+const QString kCellImperfections = QStringLiteral("sim.cell.set_imperfections");
 const QString kRobotPose = QStringLiteral("sim.robot.pose");
 const QString kSetJoints = QStringLiteral("sim.robot.set_joints");
 const QString kPointList = QStringLiteral("rovan.project.point._list");
@@ -171,8 +174,7 @@ struct SimulatedController::State
     // A keeper that restores a state sends messages of its own, which it does not keep again.
     bool keeping = false;
 
-    AsBuiltRobot asBuilt;
-    LaserTracker tracker;
+    VirtualCell cell;
 
     MotionService *motion = nullptr;
     ProgramStore programs;
@@ -184,7 +186,18 @@ struct SimulatedController::State
     {
         model = m;
         calibration.reset(m.dh, m.axes);
-        asBuilt = AsBuiltRobot(m.dh, m.axes, robotId);
+        buildCell();
+    }
+
+    // The measuring cell around this robot; a model the catalogue lacks gets none.
+    void buildCell()
+    {
+        const VirtualCell::Imperfections on = cell.imperfections();
+        const double noise = cell.noiseScale();
+        const CatalogueModel *entry = RobotCatalogue::builtIn().model(model.name);
+        cell = entry ? VirtualCell(*entry, model.limits, robotId) : VirtualCell();
+        cell.setImperfections(on);
+        cell.setNoiseScale(noise);
     }
 
     QJsonValue builtInValue(const QString &key) const
@@ -239,7 +252,10 @@ SimulatedController::SimulatedController(QObject *parent)
     d->motion = new MotionService(this);
     connect(d->motion->motion(), &RobotMotion::jointsChanged, this,
             &SimulatedController::jointsChanged);
-    connect(this, &SimulatedController::jointsChanged, this, [this] { publish(kRobotPose); });
+    connect(this, &SimulatedController::jointsChanged, this, [this] {
+        d->cell.noteMotion();
+        publish(kRobotPose);
+    });
     connect(d->motion, &MotionService::lastErrorChanged, this, [this] {
         for (const QString &key : {kMoveLastError, kRobotPose}) {
             if (!d->handling)
@@ -444,32 +460,37 @@ QString SimulatedController::robotId() const
 void SimulatedController::setRobotId(const QString &id)
 {
     d->robotId = id;
-    d->asBuilt = AsBuiltRobot(d->model.dh, d->model.axes, id);
+    d->buildCell();
 }
 
 AsBuiltRobot SimulatedController::asBuiltRobot() const
 {
-    return d->asBuilt;
+    return d->cell.robot();
+}
+
+VirtualCell *SimulatedController::cell() const
+{
+    return &d->cell;
 }
 
 Eigen::Vector3d SimulatedController::trueFlangePositionMm() const
 {
-    return d->asBuilt.flangePositionMm(d->motion->joints());
+    return d->cell.trueFlangeDeterministic(d->motion->joints()).translation();
 }
 
 void SimulatedController::setTrackerNoise(double sigmaMm)
 {
-    d->tracker.setNoise(sigmaMm);
+    d->cell.setNoiseScale(sigmaMm / VirtualCell::kNoiseBaseMm);
 }
 
 double SimulatedController::trackerNoise() const
 {
-    return d->tracker.noise();
+    return d->cell.noiseScale() * VirtualCell::kNoiseBaseMm;
 }
 
 void SimulatedController::setTrackerSeed(quint64 seed)
 {
-    d->tracker.reseed(seed);
+    d->cell.reseed(seed);
 }
 
 void SimulatedController::bringUp()
@@ -584,7 +605,8 @@ bool SimulatedController::isReadOnly(mirel::ControllerMessage::Kind kind, const 
     if (kind == mirel::ControllerMessage::Get || kind == mirel::ControllerMessage::Watch)
         return true;
     return kind == mirel::ControllerMessage::Command
-           && (name == kGetParams || name == kTrackerMeasure || DhBook::isReading(name)
+           && (name == kGetParams || name == kTrackerMeasure || name == kCellTruth
+               || DhBook::isReading(name)
                || MotionService::isReading(name) || ProgramStore::isReading(name));
 }
 
@@ -707,16 +729,48 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
 QJsonValue SimulatedController::runInstrument(const QString &command, const QJsonObject &args)
 {
     if (command == kTrackerMeasure) {
-        const Eigen::Vector3d p = d->tracker.measure(trueFlangePositionMm());
-        return QJsonObject{{QStringLiteral("position_mm"), QJsonArray{p.x(), p.y(), p.z()}},
-                           {QStringLiteral("noise_mm"), d->tracker.noise()}};
+        const QString target = args.value(QStringLiteral("target")).toString(QStringLiteral("A"));
+        VirtualCell::Reading r;
+        if (!d->cell.measure(d->motion->joints(), target, &r))
+            return QJsonObject{{QStringLiteral("error"), -50004},
+                               {QStringLiteral("msg"),
+                                QStringLiteral("bad request: no target \"%1\"").arg(target)}};
+        const Eigen::Vector3d &p = r.positionMm;
+        QJsonObject answer{{QStringLiteral("position_mm"), QJsonArray{p.x(), p.y(), p.z()}},
+                           {QStringLiteral("target"), target},
+                           {QStringLiteral("noise_mm"), r.sigmaMm}};
+        if (args.value(QStringLiteral("full_pose")).toBool()) {
+            const Eigen::Vector3d &o = r.orientationDeg;
+            answer.insert(QStringLiteral("orientation_deg"), QJsonArray{o.x(), o.y(), o.z()});
+        }
+        return answer;
+    }
+    if (command == kCellTruth)
+        return d->cell.truthJson();
+    if (command == kCellImperfections) {
+        VirtualCell::Imperfections on = d->cell.imperfections();
+        const std::pair<const char *, bool *> flags[] = {
+            {"tracker_placement", &on.trackerPlacement}, {"plate_errors", &on.plateErrors},
+            {"noise", &on.noise}, {"scatter", &on.scatter}, {"compliance", &on.compliance},
+            {"gear_error", &on.gearError}, {"outliers", &on.outliers}};
+        for (const auto &flag : flags) {
+            const QJsonValue v = args.value(QLatin1String(flag.first));
+            if (!v.isUndefined() && !v.isBool())
+                return QJsonObject{
+                    {QStringLiteral("error"), -50004},
+                    {QStringLiteral("msg"),
+                     QStringLiteral("bad request: %1").arg(QLatin1String(flag.first))}};
+            *flag.second = v.toBool(*flag.second);
+        }
+        d->cell.setImperfections(on);
+        return success();
     }
     if (command == kTrackerNoise) {
         const QJsonValue sigma = args.value(QStringLiteral("noise_mm"));
         if (!sigma.isDouble() || !std::isfinite(sigma.toDouble()) || sigma.toDouble() < 0)
             return QJsonObject{{QStringLiteral("error"), -50004},
                                {QStringLiteral("msg"), QStringLiteral("bad request: noise_mm")}};
-        d->tracker.setNoise(sigma.toDouble());
+        setTrackerNoise(sigma.toDouble());
         return success();
     }
     if (command == kSetJoints) {

@@ -8,12 +8,6 @@ namespace sim {
 
 namespace {
 
-QString valueOf(const QStringList &arguments, const QString &option)
-{
-    const int at = arguments.indexOf(option);
-    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
-}
-
 // The programs lie in <work folder>/<area>/<program folder>/.
 QString fromProgramFolder(const QString &relative)
 {
@@ -58,6 +52,17 @@ int ToolArguments::number(const QString &name, int fallback, int minimum, int ma
     bool ok = false;
     const int value = valueOf(m_arguments, QStringLiteral("--") + name).toInt(&ok);
     return ok && value >= minimum && value <= maximum ? value : fallback;
+}
+
+QString ToolArguments::valueOf(const QStringList &arguments, const QString &option)
+{
+    const int at = arguments.indexOf(option);
+    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
+}
+
+QString ToolArguments::text(const QString &name) const
+{
+    return valueOf(m_arguments, QStringLiteral("--") + name);
 }
 
 } // namespace sim
