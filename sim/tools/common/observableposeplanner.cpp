@@ -1,0 +1,167 @@
+#include "observableposeplanner.h"
+
+#include <sim/metrology/observabilityindices.h>
+#include <sim/metrology/poseselector.h>
+#include <sim/metrology/positionresidual.h>
+
+#include <sim/cell/seededrandom.h>
+
+#include <memory>
+
+namespace sim {
+
+namespace {
+
+Eigen::MatrixXd stack(const std::vector<Eigen::MatrixXd> &blocks, const std::vector<int> &columns)
+{
+    Eigen::Index rows = 0;
+    for (const Eigen::MatrixXd &b : blocks)
+        rows += b.rows();
+    Eigen::MatrixXd j(rows, Eigen::Index(columns.size()));
+    Eigen::Index row = 0;
+    for (const Eigen::MatrixXd &b : blocks) {
+        for (size_t c = 0; c < columns.size(); ++c)
+            j.block(row, Eigen::Index(c), b.rows(), 1) = b.col(columns[c]);
+        row += b.rows();
+    }
+    return j;
+}
+
+// Orders the chosen poses as a walk that always goes on to the nearest one left (largest joint
+// turn), starting from the first chosen.
+QVector<QVector<double>> shortWalk(QVector<QVector<double>> poses)
+{
+    QVector<QVector<double>> walk;
+    walk.reserve(poses.size());
+    while (!poses.isEmpty()) {
+        int next = 0;
+        if (!walk.isEmpty()) {
+            double nearest = std::numeric_limits<double>::infinity();
+            for (int i = 0; i < poses.size(); ++i) {
+                double turn = 0;
+                for (int k = 0; k < poses.at(i).size(); ++k)
+                    turn = std::max(turn, std::abs(poses.at(i).at(k) - walk.constLast().at(k)));
+                if (turn < nearest) {
+                    nearest = turn;
+                    next = i;
+                }
+            }
+        }
+        walk.append(poses.takeAt(next));
+    }
+    return walk;
+}
+
+} // namespace
+
+ObservablePosePlanner::ObservablePosePlanner(const IdentificationProblem &problem,
+                                             const JointLimits &travel, std::uint64_t seed)
+    : m_problem(problem)
+    , m_travel(travel)
+    , m_seed(seed)
+{
+    for (int i = 0; i < m_problem.parameterCount(); ++i) {
+        if (m_problem.isFree(i))
+            m_free.push_back(i);
+    }
+}
+
+void ObservablePosePlanner::setCandidateCount(int count)
+{
+    m_candidateCount = std::max(1, count);
+}
+
+bool ObservablePosePlanner::reaches(const QVector<double> &jointsDeg) const
+{
+    if (!m_travel.contains(jointsDeg))
+        return false;
+    const QVector<double> start = m_problem.startValues();
+    const Eigen::Vector3d flange =
+        predictFlangeMm(start.constData(), jointsDeg, m_problem.axisCount());
+    // The tracker's pose is the base's at the start values: the base frame.
+    return flange.z() >= kMinHeightMm && flange.head<2>().norm() >= kMinRadiusMm;
+}
+
+// Rows: the three coordinates of the flange; columns: every free parameter, as the
+// identification's own residual differentiates it.
+Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsDeg) const
+{
+    const int count = m_problem.parameterCount();
+    const std::unique_ptr<PositionResidual::CostFunction> cost(PositionResidual::create(
+        jointsDeg, Eigen::Vector3d::Zero(), m_problem.axisCount(), count));
+    std::vector<double> values(m_problem.startValues().cbegin(), m_problem.startValues().cend());
+    std::vector<const double *> parameters;
+    for (const double &v : values)
+        parameters.push_back(&v);
+    Eigen::Matrix<double, 3, Eigen::Dynamic> columns(3, Eigen::Index(count));
+    std::vector<double *> jacobians(size_t(count), nullptr);
+    for (int i : m_free)
+        jacobians[size_t(i)] = columns.col(i).data();
+    double residual[3];
+    if (!cost->Evaluate(parameters.data(), residual, jacobians.data()))
+        return Eigen::MatrixXd::Zero(3, Eigen::Index(m_free.size()));
+    Eigen::MatrixXd block(3, Eigen::Index(m_free.size()));
+    for (size_t c = 0; c < m_free.size(); ++c)
+        block.col(Eigen::Index(c)) = columns.col(m_free[c]);
+    return block;
+}
+
+QVector<QVector<double>> ObservablePosePlanner::plan(int count)
+{
+    m_candidates.clear();
+    m_o1 = 0;
+    m_exchanges = 0;
+    if (!m_problem.isValid() || m_free.empty() || !m_travel.isValid()
+        || m_travel.size() != m_problem.axisCount())
+        return {};
+    SeededRandom random(m_seed);
+    std::vector<Eigen::MatrixXd> blocks;
+    // A cell that reaches only a few of the candidates is not searched for ever.
+    for (int drawn = 0; drawn < 4 * m_candidateCount && m_candidates.size() < m_candidateCount;
+         ++drawn) {
+        QVector<double> joints;
+        for (int k = 0; k < m_travel.size(); ++k)
+            joints.append(random.uniform(m_travel.lowerDeg.at(k), m_travel.upperDeg.at(k)));
+        if (!reaches(joints))
+            continue;
+        m_candidates.append(joints);
+        blocks.push_back(jacobianAt(joints));
+    }
+    PoseSelector selector(std::move(blocks));
+    m_seenColumns = selector.columns();
+    const std::vector<int> chosen = selector.select(count);
+    m_exchanges = selector.exchanges();
+    m_o1 = selector.o1(chosen);
+    QVector<QVector<double>> poses;
+    for (int i : chosen)
+        poses.append(m_candidates.at(i));
+    return shortWalk(poses);
+}
+
+const QVector<QVector<double>> &ObservablePosePlanner::candidates() const
+{
+    return m_candidates;
+}
+
+double ObservablePosePlanner::o1() const
+{
+    return m_o1;
+}
+
+int ObservablePosePlanner::exchanges() const
+{
+    return m_exchanges;
+}
+
+double ObservablePosePlanner::o1Of(const QVector<QVector<double>> &jointSets) const
+{
+    std::vector<Eigen::MatrixXd> blocks;
+    for (const QVector<double> &joints : jointSets)
+        blocks.push_back(jacobianAt(joints));
+    std::vector<int> columns = m_seenColumns;
+    if (m_candidates.isEmpty())
+        columns = PoseSelector(blocks).columns();
+    return ObservabilityIndices::of(stack(blocks, columns), jointSets.size()).o1;
+}
+
+} // namespace sim
