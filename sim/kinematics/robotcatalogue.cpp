@@ -1,0 +1,147 @@
+#include "robotcatalogue.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+// The data file is a resource of a static library: it must be registered before first use.
+static void initCatalogueResource()
+{
+    Q_INIT_RESOURCE(robotcatalogue);
+}
+
+namespace sim {
+
+namespace {
+
+bool readVector(const QJsonValue &value, int count, QVector<double> *out)
+{
+    const QJsonArray array = value.toArray();
+    if (!value.isArray() || array.size() != count)
+        return false;
+    out->clear();
+    for (const QJsonValue &v : array) {
+        if (!v.isDouble() || !std::isfinite(v.toDouble()))
+            return false;
+        out->append(v.toDouble());
+    }
+    return true;
+}
+
+bool readBody(const QJsonValue &value, MassModel::Body *body)
+{
+    const QJsonObject o = value.toObject();
+    QVector<double> com;
+    if (!o.value(QStringLiteral("mass_kg")).isDouble()
+        || !readVector(o.value(QStringLiteral("com_mm")), 3, &com))
+        return false;
+    body->massKg = o.value(QStringLiteral("mass_kg")).toDouble();
+    body->comMm = Eigen::Vector3d(com.at(0), com.at(1), com.at(2));
+    return std::isfinite(body->massKg) && body->massKg >= 0.0;
+}
+
+bool readModel(const QJsonObject &o, CatalogueModel *model, QString *why)
+{
+    model->name = o.value(QStringLiteral("name")).toString();
+    model->axes = o.value(QStringLiteral("axes")).toInt(0);
+    if (model->name.isEmpty() || model->axes < 1) {
+        *why = QStringLiteral("a model without name or axes");
+        return false;
+    }
+    if (!readVector(o.value(QStringLiteral("dh")), 4 * (model->axes + 1), &model->dh)) {
+        *why = QStringLiteral("%1: \"dh\" needs %2 numbers").arg(model->name)
+                   .arg(4 * (model->axes + 1));
+        return false;
+    }
+    const QJsonArray links = o.value(QStringLiteral("links")).toArray();
+    QVector<MassModel::Body> bodies(links.size());
+    MassModel::Body plate;
+    bool sound = links.size() == model->axes
+                 && readBody(o.value(QStringLiteral("tool_plate")), &plate);
+    for (int k = 0; sound && k < links.size(); ++k)
+        sound = readBody(links.at(k), &bodies[k]);
+    if (!sound) {
+        *why = QStringLiteral("%1: \"links\" needs one body per joint and \"tool_plate\" one "
+                              "body, each {\"mass_kg\", \"com_mm\": [x, y, z]}")
+                   .arg(model->name);
+        return false;
+    }
+    model->masses = MassModel(bodies, plate);
+    return true;
+}
+
+} // namespace
+
+const RobotCatalogue &RobotCatalogue::builtIn()
+{
+    static const RobotCatalogue catalogue = [] {
+        initCatalogueResource();
+        QString error;
+        RobotCatalogue c = fromFile(QStringLiteral(":/sim/robotcatalogue.json"), &error);
+        Q_ASSERT_X(!c.isEmpty(), "RobotCatalogue", qPrintable(error));
+        return c;
+    }();
+    return catalogue;
+}
+
+RobotCatalogue RobotCatalogue::fromJson(const QByteArray &json, QString *error)
+{
+    RobotCatalogue result;
+    QString why;
+    QJsonParseError parse{};
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
+    const QJsonArray models = doc.object().value(QStringLiteral("models")).toArray();
+    if (parse.error != QJsonParseError::NoError)
+        why = parse.errorString();
+    else if (models.isEmpty())
+        why = QStringLiteral("no \"models\"");
+    for (int i = 0; why.isEmpty() && i < models.size(); ++i) {
+        CatalogueModel m;
+        if (readModel(models.at(i).toObject(), &m, &why))
+            result.m_models.append(m);
+    }
+    if (!why.isEmpty()) {
+        result.m_models.clear();
+        if (error)
+            *error = why;
+    }
+    return result;
+}
+
+RobotCatalogue RobotCatalogue::fromFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return {};
+    }
+    return fromJson(file.readAll(), error);
+}
+
+bool RobotCatalogue::isEmpty() const
+{
+    return m_models.isEmpty();
+}
+
+QStringList RobotCatalogue::names() const
+{
+    QStringList result;
+    for (const CatalogueModel &m : m_models)
+        result.append(m.name);
+    return result;
+}
+
+const CatalogueModel *RobotCatalogue::model(const QString &name) const
+{
+    for (const CatalogueModel &m : m_models) {
+        if (m.name == name)
+            return &m;
+    }
+    return nullptr;
+}
+
+} // namespace sim

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "massmodel.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace sim {
+
+// One robot model as the maker's catalogue describes it.
+struct CatalogueModel
+{
+    QString name;
+    int axes = 0;
+    // Nominal DH set in the controller's order and units, 4 * (axes + 1) numbers.
+    QVector<double> dh;
+    MassModel masses;
+};
+
+// The robot catalogue: nominal DH sets and mass models per robot model. The built-in one is the
+// data file data/robotcatalogue.json, compiled into the library; a cell with other robots reads
+// its own file of the same shape.
+class RobotCatalogue
+{
+public:
+    static const RobotCatalogue &builtIn();
+    // Parses a catalogue; on failure the result is empty and `error` says why.
+    static RobotCatalogue fromJson(const QByteArray &json, QString *error = nullptr);
+    static RobotCatalogue fromFile(const QString &path, QString *error = nullptr);
+
+    bool isEmpty() const;
+    QStringList names() const;
+    // Null when the catalogue has no model of that name.
+    const CatalogueModel *model(const QString &name) const;
+
+private:
+    QVector<CatalogueModel> m_models;
+};
+
+} // namespace sim
