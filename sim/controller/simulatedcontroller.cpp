@@ -1,5 +1,6 @@
 #include "simulatedcontroller.h"
 
+#include "compliancebook.h"
 #include "motionservice.h"
 #include "programstore.h"
 #include "robotiobook.h"
@@ -222,6 +223,7 @@ struct SimulatedController::State
     MotionService *motion = nullptr;
     ProgramStore programs;
     RobotIoBook io;
+    ComplianceBook compliance;
     // While a message is handled, updates wait in its outcome, so they follow the answer.
     Outcome *handling = nullptr;
 
@@ -232,6 +234,7 @@ struct SimulatedController::State
         productDh = m.dh;
         zero = QVector<double>(m.axes, 0.0);
         productZero = zero;
+        compliance.setRobot(m.name, m.axes);
         asBuilt = AsBuiltRobot(m.dh, m.axes, robotId);
     }
 
@@ -292,6 +295,7 @@ SimulatedController::SimulatedController(QObject *parent)
     , d(std::make_unique<State>())
 {
     d->motion = new MotionService(this);
+    d->motion->setCompliance(&d->compliance);
     connect(d->motion->motion(), &RobotMotion::jointsChanged, this,
             &SimulatedController::jointsChanged);
     connect(this, &SimulatedController::jointsChanged, this, [this] { publish(kRobotPose); });
@@ -779,6 +783,13 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
         return d->motion->checkPath(payload);
     if (ProgramStore::handles(command))
         return d->programs.runCommand(command, payload);
+    if (ComplianceBook::handles(command)) {
+        bool changed = false;
+        const QJsonObject answer = d->compliance.runCommand(command, payload, &changed);
+        if (changed)
+            robotChanged();
+        return answer;
+    }
     return QJsonObject{
         {QStringLiteral("error"), -1},
         {QStringLiteral("msg"), QStringLiteral("unknown command: %1").arg(command)}};
@@ -787,6 +798,11 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
 ProgramStore *SimulatedController::programs() const
 {
     return &d->programs;
+}
+
+const ComplianceBook &SimulatedController::compliance() const
+{
+    return d->compliance;
 }
 
 void SimulatedController::deliver(std::function<void()> emitter)

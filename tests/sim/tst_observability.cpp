@@ -136,7 +136,7 @@ void tst_Observability::selectorFindsTheBestSet()
     const double best = bestO1(selector, count);
     const double found = selector.o1(chosen);
     QVERIFY2(found >= 0.97 * best, qPrintable(QStringLiteral("%1 of %2").arg(found).arg(best)));
-    std::vector<int> first(size_t(count));
+    std::vector<int> first(static_cast<size_t>(count));
     std::iota(first.begin(), first.end(), 0);
     QVERIFY(found >= selector.o1(first));
     // More than there are: all of them; none: nothing.
