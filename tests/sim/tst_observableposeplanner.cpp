@@ -1,6 +1,7 @@
 #include "simtesthelpers.h"
 
 #include <sim/cell/seededrandom.h>
+#include <sim/tools/common/calibposeplanner.h>
 #include <sim/tools/common/calibrationsolver.h>
 #include <sim/tools/common/observableposeplanner.h>
 
@@ -52,6 +53,7 @@ private slots:
     void chosenPosesBeatRandomOnes();
     void sameSeedSamePlan();
     void unusableProblemPlansNothing();
+    void queuedPosesComeFirst();
 };
 
 void tst_ObservablePosePlanner::chosenPosesBeatRandomOnes_data()
@@ -136,6 +138,23 @@ void tst_ObservablePosePlanner::unusableProblemPlansNothing()
     ObservablePosePlanner wrong(defaultSolver(m).problem(),
                                 simtest::modelNamed(QStringLiteral("SR7-800")).limits, 1);
     QVERIFY(wrong.plan(10).isEmpty());
+}
+
+// The collector queues the chosen poses; refused ones are replaced by random ones after them.
+void tst_ObservablePosePlanner::queuedPosesComeFirst()
+{
+    sim::CalibPosePlanner planner(6);
+    sim::CalibPosePlanner same(6);
+    const QVector<QVector<double>> chosen{QVector<double>(6, 1.0), QVector<double>(6, 2.0)};
+    planner.queue(chosen);
+    QCOMPARE(planner.next(), chosen.at(0));
+    QCOMPARE(planner.next(), chosen.at(1));
+    const QVector<double> drawn = planner.next();
+    QCOMPARE(drawn, same.next());
+    QVERIFY(sim::CalibPosePlanner::travel(6).contains(drawn));
+    planner.queue(chosen);
+    planner.queue({});
+    QVERIFY(planner.next() != chosen.at(0));
 }
 
 QTEST_GUILESS_MAIN(tst_ObservablePosePlanner)

@@ -9,6 +9,7 @@
 #include <sim/tools/common/calibrationsolver.h>
 #include <sim/tools/common/calibrequest.h>
 #include <sim/tools/common/jsonfile.h>
+#include <sim/tools/common/observableposeplanner.h>
 #include <sim/tools/common/robotsession.h>
 #include <sim/tools/common/toolarguments.h>
 #include <sim/tools/common/toolmain.h>
@@ -152,14 +153,21 @@ int main(int argc, char *argv[])
         return failTool(ExitBadRequest, error);
 
     const DhChain model(robot.dhParams(), robot.axisCount());
+    // The identification poses are chosen for what they show of the parameters; the validation
+    // poses stay random, so that they judge the result rather than flatter it.
     CalibPosePlanner planner(robot.axisCount());
+    ObservablePosePlanner chooser(solver.problem(), CalibPosePlanner::travel(robot.axisCount()),
+                                  CalibPosePlanner::kSeed);
+    planner.queue(chooser.plan(identificationCount));
     const int total = identificationCount + validationCount;
     int done = 0;
     QVector<CalibPose> identification;
     QVector<CalibPose> validation;
     if (!collect(&robot, &planner, model, identificationCount, &done, total, &identification,
-                 &error)
-        || !collect(&robot, &planner, model, validationCount, &done, total, &validation,
+                 &error))
+        return failTool(ExitUnreachable, error);
+    planner.queue({});
+    if (!collect(&robot, &planner, model, validationCount, &done, total, &validation,
                     &error))
         return failTool(ExitUnreachable, error);
 

@@ -91,6 +91,7 @@ Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsD
         jointsDeg, Eigen::Vector3d::Zero(), m_problem.axisCount(), count));
     std::vector<double> values(m_problem.startValues().cbegin(), m_problem.startValues().cend());
     std::vector<const double *> parameters;
+    parameters.reserve(values.size());
     for (const double &v : values)
         parameters.push_back(&v);
     Eigen::Matrix<double, 3, Eigen::Dynamic> columns(3, Eigen::Index(count));

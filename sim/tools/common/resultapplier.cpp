@@ -194,7 +194,8 @@ bool ResultApplier::apply(const QJsonObject &result, QString *error)
     const QJsonObject read =
         m_client->command(kGetDh).toObject().value(QStringLiteral("data")).toObject();
     QVector<double> controllerDh;
-    for (const QJsonValue &v : read.value(QStringLiteral("DH_PARAMS_LINK")).toArray())
+    const QJsonArray link = read.value(QStringLiteral("DH_PARAMS_LINK")).toArray();
+    for (const QJsonValue &v : link)
         controllerDh.append(v.toDouble());
     const int axes = int(controllerDh.size() / 4) - 1;
     if (axes < 1) {
