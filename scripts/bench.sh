@@ -15,7 +15,7 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target bench_log bench_export bench_runcard floodcollector \
-    bench_identification pendant Veltra
+    bench_identification bench_poseplanner pendant Veltra
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -31,6 +31,8 @@ echo "running the run-card flood..." >&2
     --benchmark_format=json >"$out/runcard.json"
 echo "running the identification..." >&2
 "$dir/bin/bench_identification" --benchmark_filter=identify "${common[@]}" >"$out/identification.json"
+echo "running the pose planner benchmark..." >&2
+"$dir/bin/bench_poseplanner" "${common[@]}" >"$out/poseplanner.json"
 echo "running the start-up..." >&2
 bash "$root/bench/startup.sh" "$dir/bin/pendant" "$dir/plugins" "$reps" >"$out/startup.txt"
 
@@ -63,6 +65,7 @@ context, log = load("log.json")
 _, export = load("export.json")
 _, runcard = load("runcard.json")
 _, identification = load("identification.json")
+_, poseplanner = load("poseplanner.json")
 startup = dict(line.split() for line in open(os.path.join(out, "startup.txt")))
 
 def name(case, threads):
@@ -137,6 +140,14 @@ row("10,000 teach points: exportToJson", "%.1f" % tree, "ms", "%.2f" % (tree / d
 identify = median(identification, "BM_Identifier_identify/100", "real_time")
 row("identification, 7 axes, every parameter, 100 poses", "%.1f" % identify, "ms", "", "",
     "< 1000", identify < 1000)
+
+plan = median(poseplanner, "BM_ObservablePosePlanner_plan/60", "real_time")
+chosen_o1 = median(poseplanner, "BM_ObservablePosePlanner_plan/60", "o1")
+random_o1 = median(poseplanner, "BM_RandomPoses/60", "o1")
+row("pose planner: 60 of 5,000 candidates", "%.0f" % plan, "ms", "", "", "< 2000", plan < 2000)
+row("O1 of 60 random poses", "%.4f" % random_o1, "", "1.00", "itself")
+row("O1 of 60 chosen poses", "%.4f" % chosen_o1, "", "%.2f" % (chosen_o1 / random_o1),
+    "random", "> 1", chosen_o1 > random_o1)
 
 model = ""
 try:
