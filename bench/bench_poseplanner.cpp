@@ -3,6 +3,7 @@
 // same way; both report the O1 of their set, so the gain in O1 comes from the same run.
 #include <sim/cell/seededrandom.h>
 #include <sim/controller/simulatedcontroller.h>
+#include <sim/kinematics/robotcatalogue.h>
 #include <sim/tools/common/calibrationsolver.h>
 #include <sim/tools/common/observableposeplanner.h>
 
@@ -19,12 +20,15 @@ sim::RobotModel sixAxes()
     return sim::SimulatedController::models().constFirst();
 }
 
-// The calibration's default choice of parameters.
+// The collector's problem: the default choice, the tracker's pose and the reflectors.
 sim::IdentificationProblem defaultProblem(const sim::RobotModel &m)
 {
     const QJsonArray fixedLengths{QStringLiteral("alpha"), QStringLiteral("a"),
                                   QStringLiteral("d")};
     sim::CalibrationSolver solver(m.dh, m.axes);
+    const sim::CatalogueModel *catalogue = sim::RobotCatalogue::builtIn().model(m.name);
+    if (catalogue)
+        solver.setTargets(catalogue->targetsMm.keys(), catalogue->targetsMm.values().toVector());
     QString error;
     solver.setConstraints(
         QJsonArray{QJsonObject{{QStringLiteral("joint_index"), 0},

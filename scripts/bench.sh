@@ -30,7 +30,8 @@ echo "running the run-card flood..." >&2
 "$dir/bin/bench_runcard" --benchmark_repetitions=$(((reps + 1) / 2)) \
     --benchmark_format=json >"$out/runcard.json"
 echo "running the identification..." >&2
-"$dir/bin/bench_identification" --benchmark_filter=identify "${common[@]}" >"$out/identification.json"
+"$dir/bin/bench_identification" --benchmark_filter='identify|Cell' "${common[@]}" \
+    >"$out/identification.json"
 echo "running the pose planner benchmark..." >&2
 "$dir/bin/bench_poseplanner" "${common[@]}" >"$out/poseplanner.json"
 echo "running the start-up..." >&2
@@ -140,6 +141,28 @@ row("10,000 teach points: exportToJson", "%.1f" % tree, "ms", "%.2f" % (tree / d
 identify = median(identification, "BM_Identifier_identify/100", "real_time")
 row("identification, 7 axes, every parameter, 100 poses", "%.1f" % identify, "ms", "", "",
     "< 1000", identify < 1000)
+cell = median(identification, "BM_Identifier_identifyCell/80", "real_time")
+row("identification on the cell, 6 axes, 80 poses x 3 reflectors, tracker pose, reflector "
+    "offsets, DH and zero offsets free", "%.1f" % cell, "ms", "", "", "< 1000", cell < 1000)
+
+def counter(case, field):
+    names = [n for n in identification if n.startswith(case)]
+    return median(identification, names[0], field) if names else float("nan")
+
+story = "BM_Cell_calibrationStory"
+before, after = counter(story, "ap_before_mm"), counter(story, "ap_after_mm")
+row("cell: ISO mean AP, uncalibrated (60 + 20 poses, default choice)", "%.3f" % before, "mm", "",
+    "", "0.5-1.5", 0.5 <= before <= 1.5)
+row("cell: ISO mean AP, calibrated", "%.3f" % after, "mm", "%.1f" % (before / after),
+    "uncalibrated (gain)", ">= 3", before / after >= 3)
+valid, floor = counter(story, "valid_mean_mm"), counter(story, "floor_mm")
+row("cell: validation mean error", "%.4f" % valid, "mm", "%.2f" % (valid / floor),
+    "geometric floor %.4f mm" % floor, "<= 1.5", valid / floor <= 1.5)
+places = "BM_Cell_trackerPlacements"
+spread = counter(places, "spread_mm")
+row("cell: 10 tracker placements (headings over %.0f deg), identified models apart by"
+    % counter(places, "heading_range_deg"), "%.4f" % spread, "mm", "", "",
+    "<= 0.05 (noise)", spread <= 0.05)
 
 plan = median(poseplanner, "BM_ObservablePosePlanner_plan/60", "real_time")
 chosen_o1 = median(poseplanner, "BM_ObservablePosePlanner_plan/60", "o1")

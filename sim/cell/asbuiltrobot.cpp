@@ -97,6 +97,11 @@ Eigen::Vector3d AsBuiltRobot::flangePositionMm(const QVector<double> &jointsDeg)
     return flange(jointsDeg).translation();
 }
 
+const DhChain &AsBuiltRobot::chain() const
+{
+    return m_chain;
+}
+
 QVector<double> AsBuiltRobot::foldZeroOffsets(const QVector<double> &dh,
                                               const QVector<double> &zeroOffsetsDeg)
 {

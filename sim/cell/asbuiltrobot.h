@@ -39,6 +39,8 @@ public:
     // Flange in the base frame for the joint readings `jointsDeg`.
     Eigen::Isometry3d flange(const QVector<double> &jointsDeg) const;
     Eigen::Vector3d flangePositionMm(const QVector<double> &jointsDeg) const;
+    // The chain that takes the joint readings, zero offsets folded in.
+    const DhChain &chain() const;
 
     // The DH set whose chain, driven by the joint readings, turns each joint by its zero offset.
     // Whether alpha, a and d of link group `group` (0-based) differ from the design.

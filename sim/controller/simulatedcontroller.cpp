@@ -6,7 +6,8 @@
 #include "robotiobook.h"
 #include "robotmotion.h"
 
-#include <sim/cell/lasertracker.h>
+#include <sim/cell/virtualcell.h>
+#include <sim/kinematics/robotcatalogue.h>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -40,6 +41,8 @@ const QString kMovePathCheck = QStringLiteral("move.path.check");
 // The simulator's own instruments, plainly apart from the controller's commands.
 const QString kTrackerMeasure = QStringLiteral("sim.tracker.measure");
 const QString kTrackerNoise = QStringLiteral("sim.tracker.set_noise");
+const QString kCellTruth = QStringLiteral("sim.cell.truth");
+const QString kCellImperfections = QStringLiteral("sim.cell.set_imperfections");
 const QString kRobotPose = QStringLiteral("sim.robot.pose");
 const QString kSetJoints = QStringLiteral("sim.robot.set_joints");
 const QString kPointList = QStringLiteral("rovan.project.point._list");
@@ -217,8 +220,7 @@ struct SimulatedController::State
     QSet<QString> silent;
     QList<Call> calls;
 
-    AsBuiltRobot asBuilt;
-    LaserTracker tracker;
+    VirtualCell cell;
 
     MotionService *motion = nullptr;
     ProgramStore programs;
@@ -235,7 +237,18 @@ struct SimulatedController::State
         zero = QVector<double>(m.axes, 0.0);
         productZero = zero;
         compliance.setRobot(m.name, m.axes);
-        asBuilt = AsBuiltRobot(m.dh, m.axes, robotId);
+        buildCell();
+    }
+
+    // The measuring cell around this robot; a model the catalogue lacks gets none.
+    void buildCell()
+    {
+        const VirtualCell::Imperfections on = cell.imperfections();
+        const double noise = cell.noiseScale();
+        const CatalogueModel *entry = RobotCatalogue::builtIn().model(model.name);
+        cell = entry ? VirtualCell(*entry, model.limits, robotId) : VirtualCell();
+        cell.setImperfections(on);
+        cell.setNoiseScale(noise);
     }
 
     QJsonArray dhRows() const
@@ -298,7 +311,10 @@ SimulatedController::SimulatedController(QObject *parent)
     d->motion->setCompliance(&d->compliance);
     connect(d->motion->motion(), &RobotMotion::jointsChanged, this,
             &SimulatedController::jointsChanged);
-    connect(this, &SimulatedController::jointsChanged, this, [this] { publish(kRobotPose); });
+    connect(this, &SimulatedController::jointsChanged, this, [this] {
+        d->cell.noteMotion();
+        publish(kRobotPose);
+    });
     connect(d->motion, &MotionService::lastErrorChanged, this, [this] {
         for (const QString &key : {kMoveLastError, kRobotPose}) {
             if (!d->handling)
@@ -490,32 +506,37 @@ QString SimulatedController::robotId() const
 void SimulatedController::setRobotId(const QString &id)
 {
     d->robotId = id;
-    d->asBuilt = AsBuiltRobot(d->model.dh, d->model.axes, id);
+    d->buildCell();
 }
 
 AsBuiltRobot SimulatedController::asBuiltRobot() const
 {
-    return d->asBuilt;
+    return d->cell.robot();
+}
+
+VirtualCell *SimulatedController::cell() const
+{
+    return &d->cell;
 }
 
 Eigen::Vector3d SimulatedController::trueFlangePositionMm() const
 {
-    return d->asBuilt.flangePositionMm(d->motion->joints());
+    return d->cell.trueFlangeDeterministic(d->motion->joints()).translation();
 }
 
 void SimulatedController::setTrackerNoise(double sigmaMm)
 {
-    d->tracker.setNoise(sigmaMm);
+    d->cell.setNoiseScale(sigmaMm / VirtualCell::kNoiseBaseMm);
 }
 
 double SimulatedController::trackerNoise() const
 {
-    return d->tracker.noise();
+    return d->cell.noiseScale() * VirtualCell::kNoiseBaseMm;
 }
 
 void SimulatedController::setTrackerSeed(quint64 seed)
 {
-    d->tracker.reseed(seed);
+    d->cell.reseed(seed);
 }
 
 void SimulatedController::bringUp()
@@ -750,16 +771,47 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
     if (command == kGetRobPos)
         return d->motion->robotPosition(args);
     if (command == kTrackerMeasure) {
-        const Eigen::Vector3d p = d->tracker.measure(trueFlangePositionMm());
-        return QJsonObject{{QStringLiteral("position_mm"), QJsonArray{p.x(), p.y(), p.z()}},
-                           {QStringLiteral("noise_mm"), d->tracker.noise()}};
+        const QString target = args.value(QStringLiteral("target")).toString(QStringLiteral("A"));
+        VirtualCell::Reading r;
+        if (!d->cell.measure(d->motion->joints(), target, &r))
+            return QJsonObject{{QStringLiteral("error"), -50004},
+                               {QStringLiteral("msg"),
+                                QStringLiteral("bad request: no target \"%1\"").arg(target)}};
+        const Eigen::Vector3d &p = r.positionMm;
+        QJsonObject answer{{QStringLiteral("position_mm"), QJsonArray{p.x(), p.y(), p.z()}},
+                           {QStringLiteral("target"), target},
+                           {QStringLiteral("noise_mm"), r.sigmaMm}};
+        if (args.value(QStringLiteral("full_pose")).toBool()) {
+            const Eigen::Vector3d &o = r.orientationDeg;
+            answer.insert(QStringLiteral("orientation_deg"), QJsonArray{o.x(), o.y(), o.z()});
+        }
+        return answer;
+    }
+    if (command == kCellTruth)
+        return d->cell.truthJson();
+    if (command == kCellImperfections) {
+        VirtualCell::Imperfections on = d->cell.imperfections();
+        const std::pair<const char *, bool *> flags[] = {
+            {"tracker_placement", &on.trackerPlacement}, {"plate_errors", &on.plateErrors},
+            {"noise", &on.noise}, {"scatter", &on.scatter}, {"compliance", &on.compliance},
+            {"gear_error", &on.gearError}, {"outliers", &on.outliers}};
+        for (const auto &flag : flags) {
+            const QJsonValue v = args.value(QLatin1String(flag.first));
+            if (!v.isUndefined() && !v.isBool())
+                return QJsonObject{{QStringLiteral("error"), -50004},
+                                   {QStringLiteral("msg"),
+                                    QStringLiteral("bad request: %1").arg(QLatin1String(flag.first))}};
+            *flag.second = v.toBool(*flag.second);
+        }
+        d->cell.setImperfections(on);
+        return success();
     }
     if (command == kTrackerNoise) {
         const QJsonValue sigma = args.value(QStringLiteral("noise_mm"));
         if (!sigma.isDouble() || !std::isfinite(sigma.toDouble()) || sigma.toDouble() < 0)
             return QJsonObject{{QStringLiteral("error"), -50004},
                                {QStringLiteral("msg"), QStringLiteral("bad request: noise_mm")}};
-        d->tracker.setNoise(sigma.toDouble());
+        setTrackerNoise(sigma.toDouble());
         return success();
     }
     if (command == kSetJoints) {

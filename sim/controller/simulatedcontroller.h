@@ -2,6 +2,7 @@
 
 #include <mirel/controllerlink.h>
 #include <sim/cell/asbuiltrobot.h>
+#include <sim/cell/virtualcell.h>
 #include <sim/kinematics/jointlimits.h>
 
 #include <QHash>
@@ -87,12 +88,15 @@ public:
     double motionPace() const;
 
     // The physical robot behind the controller: its as-built kinematics, drawn from the model and
-    // the robot id, which no controller command reveals, and a laser tracker that measures it
-    // ("sim.tracker.measure"). Moves are planned with the configured DH set and zero offsets;
-    // the flange ends where the as-built robot puts it.
+    // the robot id, which no controller command reveals, in a measuring cell whose tracker reads
+    // the reflectors of its tool plate ("sim.tracker.measure"). Moves are planned with the
+    // configured DH set and zero offsets; the flange ends where the as-built robot, bent by
+    // gravity, puts it. The cell is the truth, for tests only.
     AsBuiltRobot asBuiltRobot() const;
+    VirtualCell *cell() const;
+    // Without the arrival scatter, in the base frame.
     Eigen::Vector3d trueFlangePositionMm() const;
-    // Standard deviation per axis of the tracker's readings; 0 measures exactly.
+    // The tracker's noise per axis at the base (mm), growing with distance; 0 measures exactly.
     void setTrackerNoise(double sigmaMm);
     double trackerNoise() const;
     void setTrackerSeed(quint64 seed);

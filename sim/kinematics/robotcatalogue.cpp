@@ -56,6 +56,11 @@ bool readModel(const QJsonObject &o, CatalogueModel *model, QString *why)
                    .arg(4 * (model->axes + 1));
         return false;
     }
+    if (!readVector(o.value(QStringLiteral("home_deg")), model->axes, &model->homeDeg)) {
+        *why = QStringLiteral("%1: \"home_deg\" needs %2 numbers").arg(model->name)
+                   .arg(model->axes);
+        return false;
+    }
     const QJsonArray links = o.value(QStringLiteral("links")).toArray();
     QVector<MassModel::Body> bodies(links.size());
     MassModel::Body plate;
@@ -70,6 +75,18 @@ bool readModel(const QJsonObject &o, CatalogueModel *model, QString *why)
         return false;
     }
     model->masses = MassModel(bodies, plate);
+    const QJsonObject targets =
+        o.value(QStringLiteral("tool_plate")).toObject().value(QStringLiteral("targets_mm"))
+            .toObject();
+    for (auto it = targets.constBegin(); it != targets.constEnd(); ++it) {
+        QVector<double> xyz;
+        if (it.key().isEmpty() || !readVector(it.value(), 3, &xyz)) {
+            *why = QStringLiteral("%1: a tool plate target needs a name and [x, y, z]")
+                       .arg(model->name);
+            return false;
+        }
+        model->targetsMm.insert(it.key(), Eigen::Vector3d(xyz.at(0), xyz.at(1), xyz.at(2)));
+    }
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "massmodel.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -16,7 +17,11 @@ struct CatalogueModel
     int axes = 0;
     // Nominal DH set in the controller's order and units, 4 * (axes + 1) numbers.
     QVector<double> dh;
+    // Where the robot stands when it leaves the factory (deg), one per joint.
+    QVector<double> homeDeg;
     MassModel masses;
+    // The reflectors of the tool plate by name, nominal positions on the flange (flange frame, mm).
+    QMap<QString, Eigen::Vector3d> targetsMm;
 };
 
 // The robot catalogue: nominal DH sets and mass models per robot model. The built-in one is the

@@ -10,6 +10,7 @@ namespace {
 
 const char *const kColumnNames[] = {"alpha", "a", "d", "theta"};
 const char *const kBaseNames[] = {"x", "y", "z", "rx", "ry", "rz"};
+constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
 
 } // namespace
 
@@ -56,6 +57,10 @@ QStringList IdentificationProblem::labels() const
     if (m_axes > 0) {
         for (const char *name : kBaseNames)
             result.append(QStringLiteral("base.%1").arg(QLatin1String(name)));
+    }
+    for (const QString &target : m_targets) {
+        for (const char *axis : {"x", "y", "z"})
+            result.append(QStringLiteral("target.%1.%2").arg(target, QLatin1String(axis)));
     }
     return result;
 }
@@ -133,6 +138,9 @@ bool IdentificationProblem::applyConstraints(const QJsonArray &constraints, QStr
             free[dhIndex(joint, column)] = false;
         }
     }
+    // Targets keep their own choice.
+    for (int i = robotParameterCount(); i < free.size(); ++i)
+        free[i] = m_free.at(i);
     m_free = free;
     return true;
 }
@@ -141,6 +149,67 @@ void IdentificationProblem::setBaseFree(bool free)
 {
     for (int i = 0; i < kBaseParameters && isValid(); ++i)
         m_free[baseIndex(i)] = free;
+}
+
+void IdentificationProblem::setBaseStart(const Eigen::Isometry3d &trackerFromBase)
+{
+    if (!isValid())
+        return;
+    const Eigen::AngleAxisd turn(trackerFromBase.linear());
+    const Eigen::Vector3d rotation = turn.angle() * kDegPerRad * turn.axis();
+    for (int i = 0; i < 3; ++i) {
+        m_start[baseIndex(i)] = trackerFromBase.translation()[i];
+        m_start[baseIndex(3 + i)] = rotation[i];
+    }
+}
+
+Eigen::Isometry3d IdentificationProblem::baseStart() const
+{
+    Eigen::Isometry3d t = Eigen::Isometry3d::Identity();
+    if (!isValid())
+        return t;
+    const Eigen::Vector3d rotation(m_start.at(baseIndex(3)), m_start.at(baseIndex(4)),
+                                   m_start.at(baseIndex(5)));
+    t.translation() = Eigen::Vector3d(m_start.at(baseIndex(0)), m_start.at(baseIndex(1)),
+                                      m_start.at(baseIndex(2)));
+    if (rotation.norm() > 0)
+        t.linear() = Eigen::AngleAxisd(rotation.norm() / kDegPerRad, rotation.normalized())
+                         .toRotationMatrix();
+    return t;
+}
+
+void IdentificationProblem::setTargets(const QStringList &names,
+                                       const QVector<Eigen::Vector3d> &nominalMm)
+{
+    Q_ASSERT(names.size() == nominalMm.size());
+    if (!isValid() || names.size() != nominalMm.size())
+        return;
+    m_start.resize(robotParameterCount());
+    m_free.resize(robotParameterCount());
+    m_targets = names;
+    for (const Eigen::Vector3d &p : nominalMm) {
+        for (int i = 0; i < 3; ++i) {
+            m_start.append(p[i]);
+            m_free.append(true);
+        }
+    }
+}
+
+QStringList IdentificationProblem::targets() const
+{
+    return m_targets;
+}
+
+void IdentificationProblem::setTargetsFree(bool free)
+{
+    for (int i = robotParameterCount(); i < m_free.size(); ++i)
+        m_free[i] = free;
+}
+
+int IdentificationProblem::targetIndex(const QString &name) const
+{
+    const int k = m_targets.indexOf(name);
+    return name.isEmpty() || k < 0 ? -1 : robotParameterCount() + 3 * k;
 }
 
 } // namespace sim

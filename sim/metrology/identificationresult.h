@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <QVector>
 
@@ -29,6 +30,13 @@ struct IdentificationResult
     double rmsBeforeMm = 0;
     double rmsAfterMm = 0;
     int iterations = 0;
+
+    // Readings left out of the second fit (indices into the problem's measurements) with their
+    // residual after the first (mm), and the robust spread of the residuals' x, y and z,
+    // 1.4826 * MAD (mm), that judged them and scaled the loss.
+    QVector<int> outliers;
+    QVector<double> outlierResidualsMm;
+    double residualSpreadMm = 0;
 };
 
 } // namespace sim

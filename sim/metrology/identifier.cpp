@@ -1,10 +1,14 @@
 #include "identifier.h"
 
+#include "orientationresidual.h"
 #include "positionresidual.h"
 
 #include <ceres/ceres.h>
 
+#include <Eigen/Geometry>
 #include <Eigen/SVD>
+
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -37,10 +41,13 @@ Eigen::MatrixXd jacobianOf(ceres::Problem *solver, const std::vector<double *> &
 
 // Holds free parameters until the rest are told apart by the readings: a column without
 // effect goes at once; then, while the scaled Jacobian's weakest singular value is negligible,
-// the parameter of that direction that comes last in the vector (zero offsets before link
-// thetas, later links before earlier ones) is held. Removes them from `free`.
+// a parameter of that direction is held: the robot's before the base's or a target's (those
+// are the cell's, and the robot's model is what the calibration is for), and among them the one
+// that comes last in the vector (zero offsets before link thetas, later links before earlier
+// ones). Removes them from `free`.
 QStringList holdUnidentifiable(Eigen::MatrixXd j, std::vector<int> *free,
-                               const QStringList &labels, IdentificationResult *result)
+                               const QStringList &labels, int robotEnd,
+                               IdentificationResult *result)
 {
     QStringList held;
     const Eigen::VectorXd norms = j.colwise().norm();
@@ -69,11 +76,17 @@ QStringList holdUnidentifiable(Eigen::MatrixXd j, std::vector<int> *free,
             break;
         const Eigen::VectorXd weakest = svd.matrixV().col(svd.matrixV().cols() - 1).cwiseAbs();
         const double largest = weakest.maxCoeff();
-        int hold = 0;
+        int hold = -1;
+        int fallback = 0;
         for (int c = 0; c < weakest.size(); ++c) {
-            if (weakest[c] >= 0.5 * largest)
+            if (weakest[c] < 0.5 * largest)
+                continue;
+            fallback = c;
+            if (free->at(static_cast<size_t>(c)) < robotEnd)
                 hold = c;
         }
+        if (hold < 0)
+            hold = fallback;
         QStringList partners;
         for (int c = 0; c < weakest.size(); ++c) {
             if (c != hold && weakest[c] >= kPartnerShare * largest)
@@ -100,113 +113,337 @@ void split(IdentificationResult *result, int axes)
     result->zeroOffsetsDeg = result->values.mid(4 * (axes + 1), axes);
 }
 
+bool anyFree(const IdentificationProblem &problem, int from, int to)
+{
+    for (int i = from; i < to; ++i) {
+        if (problem.isFree(i))
+            return true;
+    }
+    return false;
+}
+
+// Parameters that a free base or free targets take over whatever the readings: the base's
+// pose absorbs the first link group and every screw about and along the first joint's axis
+// before the second joint (its zero offset, the second group's theta and d); the targets'
+// positions absorb the flange group and the last joint's zero offset (without orientation
+// readings; with them only the flange group's a and d). They are held and named.
+QStringList holdTakenOver(const IdentificationProblem &problem, std::vector<int> *free,
+                          IdentificationResult *result)
+{
+    const int axes = problem.axisCount();
+    QVector<int> base;
+    QVector<int> targets;
+    if (anyFree(problem, problem.baseIndex(0), problem.robotParameterCount())) {
+        base = {IdentificationProblem::dhIndex(0, 0), IdentificationProblem::dhIndex(0, 1),
+                IdentificationProblem::dhIndex(0, 2), IdentificationProblem::dhIndex(0, 3),
+                problem.zeroIndex(0), IdentificationProblem::dhIndex(1, 2),
+                IdentificationProblem::dhIndex(1, 3)};
+    }
+    bool targetReadings = false;
+    bool orientations = false;
+    for (const PoseMeasurement &m : problem.measurements) {
+        targetReadings = targetReadings || problem.targetIndex(m.target) >= 0;
+        orientations = orientations || m.hasOrientation;
+    }
+    // A probe's orientation sees the turns of the flange the targets' positions would absorb.
+    if (targetReadings
+        && anyFree(problem, problem.robotParameterCount(), problem.parameterCount())) {
+        targets = {IdentificationProblem::dhIndex(axes, 1), IdentificationProblem::dhIndex(axes, 2)};
+        if (!orientations) {
+            targets += {IdentificationProblem::dhIndex(axes, 0),
+                        IdentificationProblem::dhIndex(axes, 3), problem.zeroIndex(axes - 1)};
+        }
+    }
+    QStringList held;
+    const auto hold = [&](const QVector<int> &indices, const QString &by) {
+        for (int i : indices) {
+            const auto at = std::find(free->begin(), free->end(), i);
+            if (at == free->end())
+                continue;
+            free->erase(at);
+            held.append(result->labels.at(i));
+            result->warnings.append(QStringLiteral("%1 held: %2").arg(result->labels.at(i), by));
+        }
+    };
+    hold(base, QStringLiteral("the tracker's pose takes it over"));
+    hold(targets, QStringLiteral("the targets' positions take it over"));
+    return held;
+}
+
+// Owns the numbers Ceres changes: one block of one per parameter, never resized once added.
+struct Fit
+{
+    std::vector<double> values;
+    std::vector<double *> blocks;
+    ceres::Problem solver;
+
+    explicit Fit(const QVector<double> &start)
+        : values(start.cbegin(), start.cend())
+    {
+        blocks.reserve(values.size());
+        for (double &v : values)
+            blocks.push_back(&v);
+    }
+
+    // Adds the readings not in `skip`; a positive `huberMm` puts each under a Huber loss.
+    void add(const IdentificationProblem &problem, const QSet<int> &skip, double huberMm)
+    {
+        const int axes = problem.axisCount();
+        const int robot = problem.robotParameterCount();
+        const auto &w = problem.componentWeights;
+        for (int m = 0; m < problem.measurements.size(); ++m) {
+            if (skip.contains(m))
+                continue;
+            const PoseMeasurement &r = problem.measurements.at(m);
+            const int target = problem.targetIndex(r.target);
+            std::vector<double *> used(blocks.begin(), blocks.begin() + robot);
+            if (target >= 0) {
+                for (int i = 0; i < 3; ++i)
+                    used.push_back(blocks[static_cast<size_t>(target + i)]);
+            }
+            solver.AddResidualBlock(
+                PositionResidual::create(r.jointsDeg, r.positionMm, axes, target >= 0,
+                                         Eigen::Vector3d(w[0], w[1], w[2])),
+                huberMm > 0 ? new ceres::HuberLoss(huberMm) : nullptr, used);
+            if (r.hasOrientation) {
+                solver.AddResidualBlock(
+                    OrientationResidual::create(r.jointsDeg, r.orientationDeg, axes,
+                                                Eigen::Vector3d(w[3], w[4], w[5])),
+                    nullptr,
+                    std::vector<double *>(blocks.begin(), blocks.begin() + robot));
+            }
+        }
+    }
+
+    // Parameters no reading uses (a target never read) are unknown to Ceres.
+    bool has(int i) { return solver.HasParameterBlock(blocks[static_cast<size_t>(i)]); }
+
+    void hold(const std::vector<int> &free)
+    {
+        for (int i = 0; i < int(blocks.size()); ++i) {
+            if (has(i) && std::find(free.begin(), free.end(), i) == free.end())
+                solver.SetParameterBlockConstant(blocks[static_cast<size_t>(i)]);
+        }
+    }
+
+    ceres::Solver::Summary solve()
+    {
+        ceres::Solver::Options options;
+        options.linear_solver_type = ceres::DENSE_QR;
+        options.max_num_iterations = 100;
+        options.function_tolerance = 1e-16;
+        options.gradient_tolerance = 1e-16;
+        options.parameter_tolerance = 1e-14;
+        options.logging_type = ceres::SILENT;
+        options.num_threads = 1;
+        ceres::Solver::Summary summary;
+        ceres::Solve(options, &solver, &summary);
+        return summary;
+    }
+};
+
+QString checkReadings(const IdentificationProblem &problem)
+{
+    const int axes = problem.axisCount();
+    if (problem.measurements.isEmpty())
+        return QStringLiteral("no readings to identify from");
+    for (int m = 0; m < problem.measurements.size(); ++m) {
+        const PoseMeasurement &reading = problem.measurements.at(m);
+        bool finite = reading.positionMm.allFinite()
+                      && (!reading.hasOrientation || reading.orientationDeg.allFinite());
+        for (double q : reading.jointsDeg)
+            finite = finite && std::isfinite(q);
+        if (reading.jointsDeg.size() != axes || !finite)
+            return QStringLiteral("reading %1 does not fit a %2-axis robot").arg(m + 1).arg(axes);
+        if (!reading.target.isEmpty() && problem.targetIndex(reading.target) < 0)
+            return QStringLiteral("reading %1 names the unknown target \"%2\"")
+                .arg(m + 1)
+                .arg(reading.target);
+    }
+    return QString();
+}
+
 } // namespace
 
-IdentificationResult Identifier::identify(const IdentificationProblem &problem)
+IdentificationResult Identifier::identify(const IdentificationProblem &input)
 {
     IdentificationResult result;
-    result.labels = problem.labels();
-    result.values = problem.startValues();
-    if (!problem.isValid()) {
+    result.labels = input.labels();
+    result.values = input.startValues();
+    if (!input.isValid()) {
         result.error = QStringLiteral("no robot model to identify");
         return result;
     }
-    const int axes = problem.axisCount();
+    const int axes = input.axisCount();
     split(&result, axes);
-    for (int m = 0; m < problem.measurements.size(); ++m) {
-        const PoseMeasurement &reading = problem.measurements.at(m);
-        bool finite = reading.positionMm.allFinite();
-        for (double q : reading.jointsDeg)
-            finite = finite && std::isfinite(q);
-        if (reading.jointsDeg.size() != axes || !finite) {
-            result.error = QStringLiteral("reading %1 does not fit a %2-axis robot")
-                               .arg(m + 1)
-                               .arg(axes);
-            return result;
-        }
-    }
-    if (problem.measurements.isEmpty()) {
-        result.error = QStringLiteral("no readings to identify from");
+    result.error = checkReadings(input);
+    if (!result.error.isEmpty())
         return result;
-    }
-    result.rmsBeforeMm = rms(positionErrorsMm(result.values, axes, problem.measurements));
+
+    IdentificationProblem problem = input;
+    if (anyFree(problem, problem.baseIndex(0), problem.robotParameterCount()))
+        problem.setBaseStart(rigidStart(problem));
+    result.values = problem.startValues();
+    split(&result, axes);
+    result.rmsBeforeMm = rms(positionErrorsMm(problem, result.values, problem.measurements));
     result.rmsAfterMm = result.rmsBeforeMm;
 
-    const int count = problem.parameterCount();
-    std::vector<double> values(result.values.cbegin(), result.values.cend());
-    std::vector<double *> blocks;
-    blocks.reserve(values.size());
-    for (double &v : values)
-        blocks.push_back(&v);
-    ceres::Problem solver;
-    for (const PoseMeasurement &reading : problem.measurements) {
-        solver.AddResidualBlock(
-            PositionResidual::create(reading.jointsDeg, reading.positionMm, axes, count), nullptr,
-            blocks);
-    }
+    Fit first(result.values);
+    first.add(problem, {}, 0.0);
     std::vector<int> free;
-    for (int i = 0; i < count; ++i) {
-        if (problem.isFree(i))
+    for (int i = 0; i < problem.parameterCount(); ++i) {
+        if (problem.isFree(i) && first.has(i))
             free.push_back(i);
-        else
-            solver.SetParameterBlockConstant(blocks[static_cast<size_t>(i)]);
     }
-    if (free.empty()) {
-        result.converged = true;
-        return result;
+    result.heldLabels = holdTakenOver(problem, &free, &result);
+    if (!free.empty()) {
+        result.heldLabels += holdUnidentifiable(jacobianOf(&first.solver, first.blocks, free),
+                                                &free, result.labels,
+                                                problem.robotParameterCount(), &result);
     }
-
-    result.heldLabels = holdUnidentifiable(jacobianOf(&solver, blocks, free), &free,
-                                           result.labels, &result);
-    for (const QString &label : qAsConst(result.heldLabels))
-        solver.SetParameterBlockConstant(blocks[static_cast<size_t>(result.labels.indexOf(label))]);
     for (int i : free)
         result.identifiedLabels.append(result.labels.at(i));
     if (free.empty()) {
         result.converged = true;
         return result;
     }
-
-    ceres::Solver::Options options;
-    options.linear_solver_type = ceres::DENSE_QR;
-    options.max_num_iterations = 100;
-    options.function_tolerance = 1e-16;
-    options.gradient_tolerance = 1e-16;
-    options.parameter_tolerance = 1e-14;
-    options.logging_type = ceres::SILENT;
-    options.num_threads = 1;
-    ceres::Solver::Summary summary;
-    ceres::Solve(options, &solver, &summary);
+    first.hold(free);
+    ceres::Solver::Summary summary = first.solve();
     result.iterations = int(summary.iterations.size());
     if (!summary.IsSolutionUsable()) {
         result.error = QString::fromStdString(summary.message);
         return result;
     }
+    QVector<double> values(first.values.cbegin(), first.values.cend());
+
+    // Residuals hold what no parameter models besides the noise: judge them by their own spread.
+    QSet<int> dropped;
+    if (problem.robust) {
+        QVector<double> components;
+        const QVector<double> residuals =
+            positionErrorsMm(problem, values, problem.measurements, &components);
+        result.residualSpreadMm = robustSpread(components);
+        const double limit =
+            qMax(problem.outlierFactor * result.residualSpreadMm, problem.outlierFloorMm);
+        for (int m = 0; m < residuals.size(); ++m) {
+            if (residuals.at(m) > limit) {
+                result.outliers.append(m);
+                result.outlierResidualsMm.append(residuals.at(m));
+                dropped.insert(m);
+            }
+        }
+        // Huber's 1.345 spreads keep 95 % of a normal sample's efficiency.
+        Fit second(values);
+        second.add(problem, dropped, 1.345 * qMax(result.residualSpreadMm, 1e-9));
+        second.hold(free);
+        summary = second.solve();
+        result.iterations += int(summary.iterations.size());
+        if (!summary.IsSolutionUsable()) {
+            result.error = QString::fromStdString(summary.message);
+            return result;
+        }
+        values = QVector<double>(second.values.cbegin(), second.values.cend());
+    }
     result.converged = summary.termination_type == ceres::CONVERGENCE;
     if (!result.converged)
         result.warnings.append(QStringLiteral("the solver stopped before converging: %1")
                                    .arg(QString::fromStdString(summary.message)));
-    result.values = QVector<double>(values.cbegin(), values.cend());
+    result.values = values;
     split(&result, axes);
-    result.rmsAfterMm = rms(positionErrorsMm(result.values, axes, problem.measurements));
+    QVector<PoseMeasurement> kept;
+    for (int m = 0; m < problem.measurements.size(); ++m) {
+        if (!dropped.contains(m))
+            kept.append(problem.measurements.at(m));
+    }
+    result.rmsAfterMm = rms(positionErrorsMm(problem, result.values, kept));
     return result;
+}
+
+Eigen::Isometry3d Identifier::rigidStart(const IdentificationProblem &problem)
+{
+    const int n = int(problem.measurements.size());
+    Eigen::Isometry3d start = Eigen::Isometry3d::Identity();
+    if (!problem.isValid() || n < 3)
+        return start;
+    QVector<double> values = problem.startValues();
+    for (int i = 0; i < IdentificationProblem::kBaseParameters; ++i)
+        values[problem.baseIndex(i)] = 0.0;
+    Eigen::Matrix3Xd predicted(3, n);
+    Eigen::Matrix3Xd measured(3, n);
+    for (int m = 0; m < n; ++m) {
+        const PoseMeasurement &r = problem.measurements.at(m);
+        const int target = problem.targetIndex(r.target);
+        const Eigen::Vector3d offset = target < 0 ? Eigen::Vector3d::Zero()
+                                                  : Eigen::Vector3d(values.at(target),
+                                                                    values.at(target + 1),
+                                                                    values.at(target + 2));
+        predicted.col(m) = predictFlangeInTracker(values.constData(), r.jointsDeg,
+                                                  problem.axisCount())
+                           * offset;
+        measured.col(m) = r.positionMm;
+    }
+    // Points on a line leave the turn about it open.
+    const Eigen::Matrix3Xd centred = predicted.colwise() - predicted.rowwise().mean();
+    const Eigen::JacobiSVD<Eigen::Matrix3Xd> spread(centred);
+    if (spread.singularValues()[1] < 1e-6 * qMax(1.0, spread.singularValues()[0]))
+        return start;
+    start.matrix() = Eigen::umeyama(predicted, measured, false);
+    return start;
+}
+
+QVector<double> Identifier::positionErrorsMm(const IdentificationProblem &problem,
+                                             const QVector<double> &values,
+                                             const QVector<PoseMeasurement> &measurements,
+                                             QVector<double> *components)
+{
+    QVector<double> errors;
+    const int axes = problem.axisCount();
+    if (!problem.isValid() || values.size() != problem.parameterCount())
+        return errors;
+    errors.reserve(measurements.size());
+    for (const PoseMeasurement &reading : measurements) {
+        const int target = problem.targetIndex(reading.target);
+        if (reading.jointsDeg.size() != axes || (target < 0 && !reading.target.isEmpty()))
+            return QVector<double>();
+        const Eigen::Vector3d offset = target < 0 ? Eigen::Vector3d::Zero()
+                                                  : Eigen::Vector3d(values.at(target),
+                                                                    values.at(target + 1),
+                                                                    values.at(target + 2));
+        const Eigen::Vector3d residual =
+            predictFlangeInTracker(values.constData(), reading.jointsDeg, axes) * offset
+            - reading.positionMm;
+        errors.append(residual.norm());
+        if (components)
+            *components << residual.x() << residual.y() << residual.z();
+    }
+    return errors;
 }
 
 QVector<double> Identifier::positionErrorsMm(const QVector<double> &values, int axes,
                                              const QVector<PoseMeasurement> &measurements)
 {
-    QVector<double> errors;
     if (axes < 1 || values.size() != 4 * (axes + 1) + axes + IdentificationProblem::kBaseParameters)
-        return errors;
-    errors.reserve(measurements.size());
-    for (const PoseMeasurement &reading : measurements) {
-        if (reading.jointsDeg.size() != axes)
-            return QVector<double>();
-        errors.append((predictFlangeMm(values.constData(), reading.jointsDeg, axes)
-                       - reading.positionMm)
-                          .norm());
-    }
-    return errors;
+        return {};
+    const IdentificationProblem plain(values.mid(0, 4 * (axes + 1)),
+                                      values.mid(4 * (axes + 1), axes), axes);
+    return positionErrorsMm(plain, values, measurements);
+}
+
+double Identifier::robustSpread(const QVector<double> &values)
+{
+    if (values.isEmpty())
+        return 0;
+    const auto median = [](QVector<double> v) {
+        std::sort(v.begin(), v.end());
+        const int n = int(v.size());
+        return n % 2 ? v.at(n / 2) : 0.5 * (v.at(n / 2 - 1) + v.at(n / 2));
+    };
+    const double middle = median(values);
+    QVector<double> deviations;
+    deviations.reserve(values.size());
+    for (double v : values)
+        deviations.append(std::abs(v - middle));
+    return kMadToSigma * median(deviations);
 }
 
 double Identifier::rms(const QVector<double> &errors)

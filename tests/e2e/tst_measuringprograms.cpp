@@ -9,6 +9,8 @@
 #include <pages/calibrequestfile.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/server/controllerserver.h>
+#include <sim/tools/common/isomeasurements.h>
+#include <sim/tools/common/measurementfile.h>
 
 #include <QDir>
 #include <QEventLoop>
@@ -33,6 +35,7 @@ const QString kIsoCollector =
 const QString kIsoReport = QStringLiteral(WORKFOLDER_TEMPLATE "/iso/scripts/isoReportGener.exe");
 const QString kCopyResults = QStringLiteral(WORKFOLDER_TEMPLATE "/iso/scripts/copyResults.exe");
 const QString kDelResults = QStringLiteral(WORKFOLDER_TEMPLATE "/iso/scripts/delResults.exe");
+const QString kIdentify = QStringLiteral(IDENTIFY_CALIB_PROGRAM);
 constexpr int kIsoCycles = 5;
 
 struct Run
@@ -128,6 +131,40 @@ double meanAccuracy(const std::vector<common::IsoResult> &rows)
     return rows.empty() ? 0.0 : sum / double(rows.size());
 }
 
+// The cell's floor for the validation error of a geometric calibration: the mean error of the
+// validation readings predicted with every true geometric value (as-built DH set and zero
+// offsets, tracker pose, reflector positions), the readings the result names as outliers left
+// out. Compliance and gear errors stay in it.
+double geometricFloor(const sim::VirtualCell &cell, const sim::MeasurementFile &readings,
+                      const QJsonArray &outliers)
+{
+    double sum = 0;
+    int count = 0;
+    for (const sim::PoseMeasurement &r : readings.validation) {
+        bool named = false;
+        for (const QJsonValue &o : outliers) {
+            named = named
+                    || (o.toObject().value(QStringLiteral("pose")).toInt() == r.pose
+                        && o.toObject().value(QStringLiteral("target")).toString() == r.target);
+        }
+        if (named)
+            continue;
+        const Eigen::Vector3d predicted =
+            cell.trackerFromBase() * (cell.robot().flange(r.jointsDeg) * cell.targetOffsetMm(r.target));
+        sum += (predicted - r.positionMm).norm();
+        ++count;
+    }
+    return count > 0 ? sum / count : 0.0;
+}
+
+QJsonArray numbers(const QVector<double> &v)
+{
+    QJsonArray a;
+    for (double x : v)
+        a.append(x);
+    return a;
+}
+
 quint16 closedPort()
 {
     QTcpServer probe;
@@ -149,6 +186,7 @@ private slots:
     void calibrationMakesTheRobotAccurate_data();
     void calibrationMakesTheRobotAccurate();
     void isoResultsSavedAndDeleted();
+    void isoRegistrationIgnoresTheModel();
     void moveUnderWayEndsFirst();
     void refusedRun_data();
     void refusedRun();
@@ -184,7 +222,7 @@ void tst_MeasuringPrograms::init()
     QVERIFY(QDir().mkpath(m_work));
     QVERIFY(m_controller->setModel(QStringLiteral("SR6-900")));
     m_controller->setRobotId(QStringLiteral("SIM-TOOLS-1"));
-    m_controller->setTrackerNoise(0.01);
+    m_controller->setTrackerNoise(sim::VirtualCell::kNoiseBaseMm);
     m_controller->setTrackerSeed(17);
 }
 
@@ -222,11 +260,11 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate_data()
     // Joints 2 and 3 of the 6-axis arm are parallel: shifts along them are one motion twice.
     QTest::newRow("6 axes, default choice")
         << "SR6-900" << true << "link4.d held: the poses cannot tell it apart from link3.d";
-    // So are shifts along the first axis before and after the first joint.
+    // Shifts along the first axis before the second joint move the tracker's pose as well.
     QTest::newRow("6 axes, every parameter")
-        << "SR6-900" << false << "link2.d held: the poses cannot tell it apart from link1.d";
+        << "SR6-900" << false << "link2.d held: the tracker's pose takes it over";
     QTest::newRow("7 axes, default choice")
-        << "SR7-800" << true << "joint7.zero held: it does not move the flange";
+        << "SR7-800" << true << "joint7.zero held: the targets' positions take it over";
 }
 
 // ISO test, calibration, the plug-in's apply, ISO test again: the robot is accurate after.
@@ -257,13 +295,43 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
     QVERIFY(report.open(QIODevice::ReadOnly));
     QCOMPARE(report.read(2), QByteArray("PK"));
 
+    // The run's files identified again, offline, give the run's result.
+    const QString runFiles = m_work + QStringLiteral("/results/calib_results/SN-TOOLS-1");
+    const QString offline = m_dir->filePath(QStringLiteral("offline"));
+    const Run again = runProgram(
+        kIdentify, {QStringLiteral("--model"), runFiles + QStringLiteral("_model.json"),
+                    QStringLiteral("--measurements"), runFiles + QStringLiteral("_measurements.csv"),
+                    QStringLiteral("--request"), CalibRequestFile::filePath(m_work),
+                    QStringLiteral("--out"), offline});
+    QVERIFY2(again.exitCode == 0, qPrintable(describe(again)));
+    const QJsonObject collected = readJson(QString::fromStdString(resultPath));
+    const QJsonObject identified = readJson(offline + QStringLiteral("/optimized_dh.json"));
+    for (const char *member : {"dh_parameters", "zero_points", "avg_valid_position_error",
+                               "max_valid_position_error", "held_parameters", "outliers"})
+        QVERIFY2(identified.value(QLatin1String(member)) == collected.value(QLatin1String(member)),
+                 member);
+
+    // Within half as much again of what perfect geometric values give on the same readings.
+    sim::MeasurementFile readings;
+    QString readError;
+    QVERIFY2(readings.read(runFiles + QStringLiteral("_measurements.csv"), axes, &readError),
+             qPrintable(readError));
+    QCOMPARE(readings.identification.size(), 60 * 3);
+    const double floor = geometricFloor(
+        *m_controller->cell(), readings,
+        collected.value(QStringLiteral("outliers")).toObject().value(QStringLiteral("readings"))
+            .toArray());
+
     // Read as the run card reads it.
     QVERIFY(common::readCalibStatus(resultPath));
     common::DHMap joints;
     QVERIFY(common::readDHParams(joints, resultPath));
     double errors[2] = {-1, -1};
     QVERIFY(common::readValidErrors(errors, resultPath));
-    QVERIFY2(errors[0] < 0.05, qPrintable(QString::number(errors[0])));
+    const QString validation =
+        QStringLiteral("validation mean %1 mm, floor %2 mm").arg(errors[0]).arg(floor);
+    qInfo("%s", qPrintable(validation));
+    QVERIFY2(floor > 0.005 && errors[0] <= 1.5 * floor, qPrintable(validation));
     std::vector<double> zero;
     QVERIFY(common::readZeroPoints(zero, resultPath));
     QCOMPARE(int(zero.size()), axes);
@@ -325,10 +393,10 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
                                 .arg(meanAccuracy(before))
                                 .arg(meanAccuracy(after));
     qInfo("%s", qPrintable(figures));
-    QVERIFY2(meanAccuracy(before) > 0.3, qPrintable(figures));
-    QVERIFY2(meanAccuracy(after) * 5 < meanAccuracy(before), qPrintable(figures));
+    QVERIFY2(meanAccuracy(before) >= 0.5 && meanAccuracy(before) <= 1.5, qPrintable(figures));
+    QVERIFY2(meanAccuracy(after) * 3 <= meanAccuracy(before), qPrintable(figures));
     for (const common::IsoResult &row : after)
-        QVERIFY2(row.accuracy < 0.1, qPrintable(figures));
+        QVERIFY2(row.accuracy < 0.3, qPrintable(figures));
     // The ISO report keeps the calibration's members.
     QVERIFY(common::readCalibStatus(resultPath));
 }
@@ -365,6 +433,45 @@ void tst_MeasuringPrograms::isoResultsSavedAndDeleted()
     QVERIFY(!QFile::exists(m_work + QStringLiteral("/results/iso_results/iso_report.xlsx")));
     // Saving needs a report: after the removal there is none.
     QVERIFY(runProgram(kCopyResults, arguments).exitCode != 0);
+}
+
+// The ISO collector registers the tracker from single-joint circles and the catalogue: two
+// different wrong DH sets in the controller find the same tracker pose, within the noise.
+void tst_MeasuringPrograms::isoRegistrationIgnoresTheModel()
+{
+    QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
+    const QVector<double> catalogue = m_controller->dhParams();
+    QVector<Eigen::Isometry3d> found;
+    for (double sign : {1.0, -1.0}) {
+        QVector<double> wrong = catalogue;
+        wrong[4 + 1] += sign * 0.8;  // link 2 a
+        wrong[8 + 0] -= sign * 0.05; // link 3 alpha
+        wrong[16 + 2] += sign * 0.6; // link 5 d
+        wrong[4 + 3] += sign * 0.1;  // link 2 theta
+        QCOMPARE(simtest::command(*m_controller, QStringLiteral("factory.set_DH_params_all"),
+                                  QJsonObject{{QStringLiteral("DH_params_all"), numbers(wrong)}})
+                     .toObject()
+                     .value(QStringLiteral("success")),
+                 QJsonValue(true));
+        QCOMPARE(m_controller->dhParams(), wrong);
+        const Run run = runProgram(kIsoCollector, {QStringLiteral("--path"), m_work});
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        sim::IsoMeasurements readings;
+        QString error;
+        QVERIFY2(readings.read(m_work + QStringLiteral("/results/iso_results/iso_measurements.json"),
+                               &error),
+                 qPrintable(error));
+        found.append(readings.trackerFromBase);
+    }
+    const double shift = (found.at(0).translation() - found.at(1).translation()).norm();
+    const double turnDeg = Eigen::AngleAxisd(found.at(0).linear() * found.at(1).linear().transpose())
+                               .angle()
+                           * 180.0 / 3.14159265358979323846;
+    const QString figures = QStringLiteral("%1 mm, %2 deg apart").arg(shift).arg(turnDeg);
+    QVERIFY2(shift < 0.05 && turnDeg < 0.003, qPrintable(figures));
+    // The wrong sets are tenths of a millimetre apart where the robot stands.
+    const Eigen::Isometry3d truth = m_controller->cell()->trackerFromBase();
+    QVERIFY((found.at(0).translation() - truth.translation()).norm() < 2.0);
 }
 
 // The robot is still on a slow move of someone else's when the collector starts.

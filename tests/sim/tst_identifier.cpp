@@ -2,12 +2,14 @@
 
 #include <sim/cell/asbuiltrobot.h>
 #include <sim/cell/lasertracker.h>
+#include <sim/cell/virtualcell.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/metrology/identifier.h>
 
 #include <QJsonObject>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 using sim::AsBuiltRobot;
@@ -60,6 +62,68 @@ IdentificationProblem nominalProblem(const RobotModel &m, const QJsonArray &cons
     return problem;
 }
 
+// Readings of every target of the cell at `poses` planned joint sets, numbered from `firstPose`.
+QVector<PoseMeasurement> measureCell(const RobotModel &m, sim::VirtualCell *cell, int poses,
+                                     int firstPose, std::uint64_t seed,
+                                     QVector<bool> *outliers = nullptr)
+{
+    sim::SeededRandom random(seed);
+    QVector<PoseMeasurement> readings;
+    for (int i = 0; i < poses; ++i) {
+        QVector<double> q;
+        for (int k = 0; k < m.axes; ++k)
+            q.append(0.7 * random.uniform(m.limits.lowerDeg.at(k), m.limits.upperDeg.at(k)));
+        cell->noteMotion();
+        for (const QString &t : cell->targetNames()) {
+            sim::VirtualCell::Reading r;
+            cell->measure(q, t, &r);
+            readings.append(PoseMeasurement{q, r.positionMm, t, firstPose + i, false,
+                                            r.orientationDeg});
+            if (outliers)
+                outliers->append(r.outlier);
+        }
+    }
+    return readings;
+}
+
+// The cell's truth as a parameter vector of `problem`.
+QVector<double> truthOf(const IdentificationProblem &problem, const sim::VirtualCell &cell)
+{
+    const int n = problem.axisCount();
+    QVector<double> truth = cell.robot().dh() + cell.robot().zeroOffsetsDeg();
+    const Eigen::Isometry3d t = cell.trackerFromBase();
+    const Eigen::AngleAxisd turn(t.linear());
+    const Eigen::Vector3d rotation = turn.angle() * 180.0 / 3.14159265358979323846 * turn.axis();
+    for (int i = 0; i < 3; ++i)
+        truth.append(t.translation()[i]);
+    for (int i = 0; i < 3; ++i)
+        truth.append(rotation[i]);
+    for (const QString &name : problem.targets()) {
+        const Eigen::Vector3d p = cell.targetOffsetMm(name);
+        truth << p.x() << p.y() << p.z();
+    }
+    Q_ASSERT(truth.size() == problem.parameterCount());
+    Q_UNUSED(n)
+    return truth;
+}
+
+IdentificationProblem cellProblem(const RobotModel &m, const QJsonArray &constraints)
+{
+    IdentificationProblem problem = nominalProblem(m, constraints);
+    const sim::CatalogueModel *entry = sim::RobotCatalogue::builtIn().model(m.name);
+    problem.setTargets(entry->targetsMm.keys(), entry->targetsMm.values().toVector());
+    problem.setBaseFree(true);
+    return problem;
+}
+
+sim::VirtualCell::Imperfections placedOnly()
+{
+    sim::VirtualCell::Imperfections on = sim::VirtualCell::Imperfections::none();
+    on.trackerPlacement = true;
+    on.plateErrors = true;
+    return on;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QJsonArray)
@@ -74,6 +138,11 @@ private slots:
     void noisyReadingsValidate_data();
     void noisyReadingsValidate();
     void unidentifiableChoiceIsHeld();
+    void idealCellRecovery_data();
+    void idealCellRecovery();
+    void outliersAreNamed();
+    void anyTrackerPlacementConverges();
+    void fullPoseReadings();
     void refusedInput_data();
     void refusedInput();
 };
@@ -226,12 +295,208 @@ void tst_Identifier::unidentifiableChoiceIsHeld()
         QCOMPARE(r.values.at(i), problem.startValues().at(i));
         QVERIFY(!r.identifiedLabels.contains(held));
     }
-    QVERIFY(r.warnings.join(QLatin1Char('\n')).contains(QLatin1String("cannot tell it apart")));
+    QVERIFY(r.warnings.join(QLatin1Char('\n')).contains(QLatin1String("the tracker's pose takes it")));
     QCOMPARE(r.identifiedLabels.size() + r.heldLabels.size(), problem.freeCount());
     QVERIFY(r.conditionNumber < 1.0 / Identifier::kRankTolerance);
     QVERIFY(r.rmsAfterMm < 1e-6);
     for (int i = 0; i < r.values.size(); ++i)
         QVERIFY(std::abs(r.values.at(i) - problem.startValues().at(i)) < 2.0);
+}
+
+void tst_Identifier::idealCellRecovery_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QJsonArray>("constraints");
+    QTest::newRow("6 axes, default choice") << "SR6-900" << defaultChoice();
+    QTest::newRow("6 axes, everything") << "SR6-900" << QJsonArray();
+    QTest::newRow("7 axes, default choice") << "SR7-800" << defaultChoice();
+}
+
+// A cell without noise, scatter, compliance, gear errors or outliers, the tracker anywhere and
+// the reflectors off their nominal places: from the rigid start, every free parameter that is
+// not held for rank comes back to 1e-6 (tracker pose and reflector offsets among them), the held
+// ones are named, and held-out readings are predicted to 1e-6 mm.
+void tst_Identifier::idealCellRecovery()
+{
+    QFETCH(QString, model);
+    QFETCH(QJsonArray, constraints);
+    const RobotModel m = modelNamed(model);
+    const sim::CatalogueModel *entry = sim::RobotCatalogue::builtIn().model(model);
+    IdentificationProblem problem = cellProblem(m, constraints);
+    const QVector<double> start = problem.startValues();
+
+    // Which parameters the readings determine: found on a robot as designed.
+    const AsBuiltRobot perfect = AsBuiltRobot::withErrors(
+        m.dh, m.axes, QVector<double>(m.dh.size(), 0.0), QVector<double>(m.axes, 0.0));
+    sim::VirtualCell cell(*entry, m.limits, QStringLiteral("SN-IDEAL-1"), perfect);
+    cell.setImperfections(placedOnly());
+    problem.measurements = measureCell(m, &cell, 40, 1, 3);
+    const IdentificationResult probe = Identifier::identify(problem);
+    QVERIFY2(probe.converged, qPrintable(probe.error));
+    QVERIFY(!probe.heldLabels.isEmpty());
+    for (const QString &held : QStringList{"joint1.zero", QString("joint%1.zero").arg(m.axes)})
+        QVERIFY2(probe.heldLabels.contains(held), qPrintable(probe.heldLabels.join(", ")));
+
+    // Errors on what is identified only, from the as-built draw of a robot.
+    const AsBuiltRobot drawn(m.dh, m.axes, QStringLiteral("SN-IDEAL-2"));
+    QVector<double> dhErrors(m.dh.size(), 0.0);
+    QVector<double> zero(m.axes, 0.0);
+    for (const QString &label : probe.identifiedLabels) {
+        const int i = problem.indexOf(label);
+        if (i < m.dh.size())
+            dhErrors[i] = drawn.dh().at(i) - m.dh.at(i);
+        else if (i < m.dh.size() + m.axes)
+            zero[i - m.dh.size()] = drawn.zeroOffsetsDeg().at(i - m.dh.size());
+    }
+    sim::VirtualCell real(*entry, m.limits, QStringLiteral("SN-IDEAL-1"),
+                          AsBuiltRobot::withErrors(m.dh, m.axes, dhErrors, zero));
+    real.setImperfections(placedOnly());
+    problem.measurements = measureCell(m, &real, 40, 1, 5);
+    const QVector<PoseMeasurement> heldOut = measureCell(m, &real, 10, 41, 7);
+
+    const IdentificationResult r = Identifier::identify(problem);
+    QVERIFY2(r.converged, qPrintable(r.error + r.warnings.join(QLatin1Char('\n'))));
+    QStringList held = r.heldLabels;
+    QStringList probed = probe.heldLabels;
+    std::sort(held.begin(), held.end());
+    std::sort(probed.begin(), probed.end());
+    QCOMPARE(held, probed);
+    QVERIFY(r.outliers.isEmpty());
+    const QVector<double> truth = truthOf(problem, real);
+    for (int i = 0; i < start.size(); ++i) {
+        const QString label = r.labels.at(i);
+        const double expected = r.identifiedLabels.contains(label) ? truth.at(i) : start.at(i);
+        QVERIFY2(std::abs(r.values.at(i) - expected) < 1e-6,
+                 qPrintable(QStringLiteral("%1: %2 instead of %3")
+                                .arg(label)
+                                .arg(r.values.at(i), 0, 'g', 12)
+                                .arg(expected, 0, 'g', 12)));
+    }
+    const QVector<double> errors = Identifier::positionErrorsMm(problem, r.values, heldOut);
+    QCOMPARE(errors.size(), heldOut.size());
+    QVERIFY2(Identifier::max(errors) < 1e-6, qPrintable(QString::number(Identifier::max(errors))));
+    QVERIFY(Identifier::mean(Identifier::positionErrorsMm(problem, start, heldOut)) > 100);
+}
+
+// Every imperfection of a real cell, and three readings knocked off by a millimetre besides the
+// cell's own outliers: those and only those are named, with their residuals.
+void tst_Identifier::outliersAreNamed()
+{
+    const RobotModel m = modelNamed(QStringLiteral("SR6-900"));
+    sim::VirtualCell cell(*sim::RobotCatalogue::builtIn().model(m.name), m.limits,
+                          QStringLiteral("SN-OUTLIERS"));
+    IdentificationProblem problem = cellProblem(m, defaultChoice());
+    QVector<bool> planted;
+    problem.measurements = measureCell(m, &cell, 80, 1, 13, &planted);
+    for (int i : {17, 100, 201}) {
+        problem.measurements[i].positionMm += Eigen::Vector3d(0.6, -0.5, 0.6);
+        planted[i] = true;
+    }
+    const IdentificationResult r = Identifier::identify(problem);
+    QVERIFY2(r.converged, qPrintable(r.error));
+    QVector<int> expected;
+    for (int i = 0; i < planted.size(); ++i) {
+        if (planted.at(i))
+            expected.append(i);
+    }
+    const auto text = [](const QVector<int> &v) {
+        QStringList out;
+        for (int i : v)
+            out.append(QString::number(i));
+        return out.join(QLatin1Char(' '));
+    };
+    const QString named = QStringLiteral("named %1, planted %2, spread %3")
+                              .arg(text(r.outliers), text(expected))
+                              .arg(r.residualSpreadMm);
+    // Every planted one; besides them at most a few readings whose unmodelled errors (gears,
+    // gravity) passed the same limit.
+    for (int i : expected)
+        QVERIFY2(r.outliers.contains(i), qPrintable(named));
+    QVERIFY2(r.outliers.size() <= expected.size() + 3, qPrintable(named));
+    QCOMPARE(r.outlierResidualsMm.size(), r.outliers.size());
+    for (double residual : r.outlierResidualsMm)
+        QVERIFY(residual > qMax(0.1, 5 * r.residualSpreadMm));
+    QVERIFY2(r.residualSpreadMm > 0.01 && r.residualSpreadMm < 0.1,
+             qPrintable(QString::number(r.residualSpreadMm)));
+    QVERIFY2(r.rmsAfterMm < 3 * r.residualSpreadMm, qPrintable(QString::number(r.rmsAfterMm)));
+}
+
+// The same robot seen from trackers all round it: the rigid start brings every placement to
+// the same model, within the noise.
+void tst_Identifier::anyTrackerPlacementConverges()
+{
+    const RobotModel m = modelNamed(QStringLiteral("SR6-900"));
+    const sim::CatalogueModel *entry = sim::RobotCatalogue::builtIn().model(m.name);
+    const AsBuiltRobot robot(m.dh, m.axes, QStringLiteral("SN-PLACES"));
+    const sim::DhChain nominal(m.dh, m.axes);
+    QVector<QVector<Eigen::Vector3d>> predicted;
+    QVector<double> headings;
+    double noise = 0;
+    for (const char *place : {"P-1", "P-2", "P-3", "P-4"}) {
+        sim::VirtualCell cell(*entry, m.limits, QString::fromLatin1(place), robot);
+        IdentificationProblem problem = cellProblem(m, defaultChoice());
+        problem.measurements = measureCell(m, &cell, 60, 1, 21);
+        const IdentificationResult r = Identifier::identify(problem);
+        QVERIFY2(r.converged, qPrintable(r.error));
+        QVERIFY2(r.rmsAfterMm < 0.1, qPrintable(QString::number(r.rmsAfterMm)));
+        noise = qMax(noise, r.residualSpreadMm);
+        const sim::DhChain identified(AsBuiltRobot::foldZeroOffsets(r.dh, r.zeroOffsetsDeg),
+                                      m.axes);
+        QVector<Eigen::Vector3d> flange;
+        sim::SeededRandom random(5);
+        for (int i = 0; i < 20; ++i) {
+            QVector<double> q;
+            for (int k = 0; k < m.axes; ++k)
+                q.append(0.7 * random.uniform(m.limits.lowerDeg.at(k), m.limits.upperDeg.at(k)));
+            flange.append(identified.forward(q).translation());
+        }
+        predicted.append(flange);
+        const Eigen::Matrix3d turn = cell.trackerFromBase().linear();
+        headings.append(std::atan2(turn(1, 0), turn(0, 0)));
+    }
+    // Within the noise: the fits' own residual spread (tracker noise and what no model holds).
+    double spread = 0;
+    double sum = 0;
+    int count = 0;
+    for (int p = 1; p < predicted.size(); ++p) {
+        for (int i = 0; i < predicted.at(p).size(); ++i) {
+            const double apart = (predicted.at(p).at(i) - predicted.at(0).at(i)).norm();
+            spread = qMax(spread, apart);
+            sum += apart;
+            ++count;
+        }
+    }
+    const QString figures = QStringLiteral("at most %1 mm apart, %2 on average, noise %3 mm")
+                                .arg(spread).arg(sum / count).arg(noise);
+    QVERIFY2(spread < 3 * noise && sum / count < noise, qPrintable(figures));
+    std::sort(headings.begin(), headings.end());
+    QVERIFY(headings.constLast() - headings.constFirst() > 1.0);
+}
+
+// A 6-DoF probe's orientation joins the position: the fit still recovers the ideal cell, and a
+// reading whose angles are off by a degree leaves it worse than one without them.
+void tst_Identifier::fullPoseReadings()
+{
+    const RobotModel m = modelNamed(QStringLiteral("SR6-900"));
+    sim::VirtualCell cell(*sim::RobotCatalogue::builtIn().model(m.name), m.limits,
+                          QStringLiteral("SN-FULL"));
+    cell.setImperfections(placedOnly());
+    IdentificationProblem problem = cellProblem(m, defaultChoice());
+    problem.measurements = measureCell(m, &cell, 30, 1, 31);
+    for (PoseMeasurement &reading : problem.measurements)
+        reading.hasOrientation = true;
+    const IdentificationResult r = Identifier::identify(problem);
+    QVERIFY2(r.converged, qPrintable(r.error));
+    const QVector<PoseMeasurement> heldOut = measureCell(m, &cell, 10, 31, 37);
+    QVERIFY2(Identifier::max(Identifier::positionErrorsMm(problem, r.values, heldOut)) < 1e-3,
+             qPrintable(QString::number(
+                 Identifier::max(Identifier::positionErrorsMm(problem, r.values, heldOut)))));
+
+    problem.robust = false;
+    for (PoseMeasurement &reading : problem.measurements)
+        reading.orientationDeg += Eigen::Vector3d(1.0, 0.0, 0.0);
+    const IdentificationResult skewed = Identifier::identify(problem);
+    QVERIFY(skewed.rmsAfterMm > r.rmsAfterMm + 1e-3);
 }
 
 void tst_Identifier::refusedInput_data()
@@ -259,6 +524,7 @@ void tst_Identifier::refusedInput_data()
         << 6 << "unknown parameter \"beta\"";
     QTest::newRow("reading of another robot") << QJsonArray() << 7 << "does not fit";
     QTest::newRow("no readings") << QJsonArray() << 0 << "no readings";
+    QTest::newRow("unknown target") << QJsonArray() << -6 << "unknown target \"Q\"";
 }
 
 void tst_Identifier::refusedInput()
@@ -275,8 +541,12 @@ void tst_Identifier::refusedInput()
         QCOMPARE(problem.freeCount(), 0);
         return;
     }
-    if (jointsPerReading > 0)
-        problem.measurements.append({QVector<double>(jointsPerReading, 0.0), Eigen::Vector3d::Zero()});
+    PoseMeasurement reading;
+    reading.jointsDeg = QVector<double>(qAbs(jointsPerReading), 0.0);
+    if (jointsPerReading < 0)
+        reading.target = QStringLiteral("Q");
+    if (jointsPerReading != 0)
+        problem.measurements.append(reading);
     const IdentificationResult r = Identifier::identify(problem);
     QVERIFY(!r.converged);
     QVERIFY2(r.error.contains(error), qPrintable(r.error));

@@ -148,6 +148,8 @@ void tst_MassModel::catalogueMatchesControllerModels()
         QVERIFY2(m, qPrintable(r.name));
         QCOMPARE(m->axes, r.axes);
         QCOMPARE(m->dh, r.dh);
+        QCOMPARE(m->homeDeg, r.homeDeg);
+        QCOMPARE(m->targetsMm.size(), 3);
         QVERIFY(m->masses.isValid());
         QCOMPARE(m->masses.axisCount(), r.axes);
     }
@@ -161,7 +163,7 @@ void tst_MassModel::badCatalogues_data()
     const QByteArray body = R"({"mass_kg": 1, "com_mm": [0, 0, 0]})";
     const QByteArray dh1 = "[0,0,100,0, 0,200,0,0]";
     auto model = [&](const QByteArray &dh, const QByteArray &links, const QByteArray &plate) {
-        return QByteArray(R"({"models": [{"name": "R1", "axes": 1, "dh": )") + dh
+        return QByteArray(R"({"models": [{"name": "R1", "axes": 1, "home_deg": [0], "dh": )") + dh
                + R"(, "links": )" + links + R"(, "tool_plate": )" + plate + "}]}";
     };
     QTest::newRow("not JSON") << QByteArray("{") << QString();

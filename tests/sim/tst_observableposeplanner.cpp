@@ -2,6 +2,7 @@
 
 #include <sim/cell/seededrandom.h>
 #include <sim/tools/common/calibposeplanner.h>
+#include <sim/kinematics/robotcatalogue.h>
 #include <sim/tools/common/calibrationsolver.h>
 #include <sim/tools/common/observableposeplanner.h>
 
@@ -14,12 +15,16 @@ using sim::ObservablePosePlanner;
 
 namespace {
 
-// The calibration's default choice: joint 1 and the last joint with theta only.
+// The collector's problem: the request's default choice (joint 1 and the last joint with
+// theta only), the tracker's pose and the tool plate's reflectors.
 CalibrationSolver defaultSolver(const sim::RobotModel &m)
 {
     const QJsonArray lengthsAndAlpha{QStringLiteral("alpha"), QStringLiteral("a"),
                                      QStringLiteral("d")};
     CalibrationSolver solver(m.dh, m.axes);
+    const sim::CatalogueModel *catalogue = sim::RobotCatalogue::builtIn().model(m.name);
+    Q_ASSERT(catalogue);
+    solver.setTargets(catalogue->targetsMm.keys(), catalogue->targetsMm.values().toVector());
     QString error;
     const bool set = solver.setConstraints(
         QJsonArray{QJsonObject{{QStringLiteral("joint_index"), 0},

@@ -1,130 +1,121 @@
 // The calibration pose collector and optimiser: moves the robot through identification and
-// validation poses, measures each with the tracker, identifies the DH set and joint zero
-// offsets, and leaves "optimized_dh.json" and the report "<SN>.xlsx".
+// validation poses, reads every target of the tool plate with the tracker at each, keeps the
+// readings and the model it started from, identifies the DH set and joint zero offsets with the
+// tracker's pose and the targets' positions, and leaves "optimized_dh.json" and the report.
 // Usage: collectCalibPoses --path <work folder> [--poses N] [--validation-poses M]
-#include <sim/kinematics/cartesianpose.h>
+//                          [--replay <measurements.csv> [--model <model.json>]]
+// With --replay the poses and readings come from the file; the robot is moved to the poses when
+// the request's controller is there, and need not be when --model gives the model.
 #include <sim/kinematics/dhchain.h>
-#include <sim/metrology/identifier.h>
+#include <sim/kinematics/robotcatalogue.h>
 #include <sim/tools/common/calibposeplanner.h>
+#include <sim/tools/common/calibrationrun.h>
 #include <sim/tools/common/calibrationsolver.h>
 #include <sim/tools/common/calibrequest.h>
-#include <sim/tools/common/jsonfile.h>
 #include <sim/tools/common/observableposeplanner.h>
+#include <sim/tools/common/recordedtracker.h>
 #include <sim/tools/common/robotsession.h>
+#include <sim/tools/common/sessiontracker.h>
 #include <sim/tools/common/toolarguments.h>
 #include <sim/tools/common/toolmain.h>
 #include <sim/tools/common/workfolder.h>
-#include <sim/tools/common/xlsxreport.h>
 
 #include <QCoreApplication>
 #include <QDir>
+
+#include <memory>
 
 using namespace sim;
 
 namespace {
 
-// Moves to each planned joint set in turn and measures it. A pose the controller refuses is
-// replaced by the next planned one; more refusals than a quarter of the poses stop the run.
-bool collect(RobotSession *robot, CalibPosePlanner *planner, const DhChain &model, int count,
-             int *done, int total, QVector<CalibPose> *poses, QString *error)
+// A recorded pose may come back a little off when the controller's zero offsets differ from
+// none; its readings are the file's all the same.
+constexpr double kReplayJointToleranceDeg = 0.01;
+
+struct Collection
 {
-    int refused = 0;
-    while (poses->size() < count) {
-        const QVector<double> planned = planner->next();
-        QString why;
-        CalibPose pose;
-        if (!robot->moveTo(CartesianPose::fromIsometry(model.forward(planned)), &why)) {
-            warnLine(QStringLiteral("[WARN] pose skipped: %1").arg(why));
-            if (++refused > count / 4) {
-                *error = QStringLiteral("%1 poses out of reach, the last: %2").arg(refused).arg(why);
-                return false;
-            }
-            continue;
-        }
-        if (!robot->readPosition(&pose.jointsDeg, &pose.commandedMm, error)
-            || !robot->measure(&pose.measuredMm, error))
+    RobotSession *robot = nullptr; // null: no robot to move
+    Tracker *tracker = nullptr;
+    DhChain model;
+    int done = 0;
+    int total = 0;
+    QVector<CalibPose> poses; // what the controller read, for its zero offsets
+};
+
+// Moves to the joint set (when there is a robot) and takes the tracker's readings of the pose.
+// False with `unreachable` set when the controller refuses the pose.
+bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
+           QVector<PoseMeasurement> *into, bool *unreachable, QString *error)
+{
+    QVector<double> read = jointsDeg;
+    if (c->robot) {
+        CalibPose seen;
+        if (!c->robot->moveTo(CartesianPose::fromIsometry(c->model.forward(jointsDeg)), error)) {
+            *unreachable = true;
             return false;
-        poses->append(pose);
-        printLine(QStringLiteral("[PROGRESS] %1/%2").arg(++*done).arg(total));
+        }
+        if (!c->robot->readPosition(&seen.jointsDeg, &seen.commandedMm, error))
+            return false;
+        c->poses.append(seen);
+        read = seen.jointsDeg;
     }
+    if (!c->tracker->measure(pose, read, into, error))
+        return false;
+    printLine(QStringLiteral("[PROGRESS] %1/%2").arg(++c->done).arg(c->total));
     return true;
 }
 
-QVector<QVariantList> parameterRows(const CalibrationSolver &solver)
+// Planned poses: one the controller refuses is replaced by the next planned one; more refusals
+// than a quarter of the poses stop the run.
+int collectPlanned(Collection *c, CalibPosePlanner *planner, int count,
+                   QVector<PoseMeasurement> *into, QString *error)
 {
-    const IdentificationResult &r = solver.result();
-    const QVector<double> start = solver.problem().startValues();
-    QVector<QVariantList> rows;
-    for (int i = 0; i < r.labels.size() - IdentificationProblem::kBaseParameters; ++i) {
-        const QString &label = r.labels.at(i);
-        QString state = QStringLiteral("fixed");
-        if (r.identifiedLabels.contains(label))
-            state = QStringLiteral("identified");
-        else if (r.heldLabels.contains(label))
-            state = QStringLiteral("held");
-        rows.append({label, start.at(i), r.values.at(i), r.values.at(i) - start.at(i), state});
+    int refused = 0;
+    for (int visited = 0; visited < count;) {
+        bool unreachable = false;
+        QString why;
+        if (visit(c, c->done + 1, planner->next(), into, &unreachable, &why)) {
+            ++visited;
+            continue;
+        }
+        if (!unreachable) {
+            *error = why;
+            return ExitNoController;
+        }
+        warnLine(QStringLiteral("[WARN] pose skipped: %1").arg(why));
+        if (++refused > count / 4) {
+            *error = QStringLiteral("%1 poses out of reach, the last: %2").arg(refused).arg(why);
+            return ExitUnreachable;
+        }
     }
-    return rows;
+    return ExitOk;
 }
 
-QVector<QVariantList> errorRows(const CalibrationSolver &solver,
-                                const QVector<CalibPose> &identification,
-                                const QVector<CalibPose> &validation)
+// Recorded poses, in the file's order: the readings are the file's.
+int collectRecorded(Collection *c, const QVector<PoseMeasurement> &recorded,
+                    QVector<PoseMeasurement> *into, QString *error)
 {
-    QVector<QVariantList> rows;
-    const auto add = [&](const QVector<CalibPose> &poses, const QString &set) {
-        const QVector<double> before = solver.errorsBefore(poses);
-        const QVector<double> after = solver.errorsAfter(poses);
-        for (int i = 0; i < poses.size(); ++i)
-            rows.append({int(rows.size() + 1), set, before.value(i), after.value(i)});
-    };
-    add(identification, QStringLiteral("identification"));
-    add(validation, QStringLiteral("validation"));
-    return rows;
-}
-
-bool writeReport(const QString &path, const CalibRequest &request, const QString &robotType,
-                 const CalibrationSolver &solver, const QVector<CalibPose> &identification,
-                 const QVector<CalibPose> &validation, QString *error)
-{
-    const IdentificationResult &r = solver.result();
-    const QVector<double> before = solver.errorsBefore(validation);
-    const QVector<double> after = solver.errorsAfter(validation);
-    XlsxReport report(path);
-    const QVector<QVariantList> summary{
-        {QStringLiteral("serial number"), request.serialNumber()},
-        {QStringLiteral("robot"), robotType},
-        {QStringLiteral("mode"), request.productionMode() ? QStringLiteral("product")
-                                                          : QStringLiteral("normal")},
-        {QStringLiteral("identification poses"), int(identification.size())},
-        {QStringLiteral("validation poses"), int(validation.size())},
-        {QStringLiteral("validation mean error before (mm)"), Identifier::mean(before)},
-        {QStringLiteral("validation max error before (mm)"), Identifier::max(before)},
-        {QStringLiteral("validation mean error after (mm)"), Identifier::mean(after)},
-        {QStringLiteral("validation max error after (mm)"), Identifier::max(after)},
-        {QStringLiteral("fit RMS after (mm)"), r.rmsAfterMm},
-        {QStringLiteral("condition number"), r.conditionNumber},
-        {QStringLiteral("held parameters"), r.heldLabels.join(QStringLiteral(", "))}};
-    const bool written =
-        report.addTable(QStringLiteral("Summary"), {QStringLiteral("item"), QStringLiteral("value")},
-                        summary)
-        && report.addTable(QStringLiteral("Parameters"),
-                           {QStringLiteral("parameter"), QStringLiteral("before"),
-                            QStringLiteral("after"), QStringLiteral("change"),
-                            QStringLiteral("state")},
-                           parameterRows(solver))
-        && report.addTable(QStringLiteral("Pose errors"),
-                           {QStringLiteral("pose"), QStringLiteral("set"),
-                            QStringLiteral("before (mm)"), QStringLiteral("after (mm)")},
-                           errorRows(solver, identification, validation))
-        && report.addChart(QStringLiteral("Pose errors"),
-                           QStringLiteral("Position error per pose"),
-                           XlsxReport::ChartKind::Column, 0, {2, 3}, QStringLiteral("mm"));
-    if (!written) {
-        *error = QStringLiteral("cannot lay out the report %1").arg(path);
-        return false;
+    QVector<int> seen;
+    for (const PoseMeasurement &r : recorded) {
+        if (seen.contains(r.pose))
+            continue;
+        seen.append(r.pose);
+        bool unreachable = false;
+        if (!visit(c, r.pose, r.jointsDeg, into, &unreachable, error))
+            return unreachable ? ExitUnreachable : ExitNoController;
+        if (!c->poses.isEmpty()) {
+            double off = 0;
+            for (int k = 0; k < r.jointsDeg.size(); ++k)
+                off = qMax(off, qAbs(c->poses.constLast().jointsDeg.value(k) - r.jointsDeg.at(k)));
+            if (off > kReplayJointToleranceDeg)
+                warnLine(QStringLiteral("[WARN] pose %1 reached %2 degrees off its recorded "
+                                        "joints")
+                             .arg(r.pose)
+                             .arg(off));
+        }
     }
-    return report.close(error);
+    return ExitOk;
 }
 
 } // namespace
@@ -139,57 +130,111 @@ int main(int argc, char *argv[])
     if (const int exit = readToolRequest(false, &arguments, &request))
         return exit;
     const WorkFolder folder(arguments.workFolder());
+    const QString replay = arguments.text(QStringLiteral("replay"));
+    const QString modelPath = arguments.text(QStringLiteral("model"));
     QString error;
-    if (request.controllerAddress().isEmpty())
-        return failTool(ExitBadRequest, QStringLiteral("the request names no controller"));
-    const int identificationCount = arguments.number(QStringLiteral("poses"), 60, 10, 1000);
-    const int validationCount = arguments.number(QStringLiteral("validation-poses"), 20, 1, 1000);
+    CalibrationRun run;
+    run.constraints = request.constraints();
+    run.production = request.productionMode();
+    run.serialNumber = request.serialNumber();
 
     RobotSession robot;
-    if (!robot.open(request.controllerAddress(), &error))
-        return failTool(ExitNoController, error);
-    CalibrationSolver solver(robot.dhParams(), robot.axisCount());
-    if (!solver.setConstraints(request.constraints(), &error))
+    const bool offline = !replay.isEmpty() && !modelPath.isEmpty();
+    if (offline) {
+        if (!run.model.read(modelPath, &error))
+            return failTool(ExitBadRequest, error);
+    } else {
+        if (request.controllerAddress().isEmpty())
+            return failTool(ExitBadRequest, QStringLiteral("the request names no controller"));
+        if (!robot.open(request.controllerAddress(), &error))
+            return failTool(ExitNoController, error);
+        run.model.robotType = robot.robotType();
+        run.model.axes = robot.axisCount();
+        run.model.dh = robot.dhParams();
+        if (const CatalogueModel *m = RobotCatalogue::builtIn().model(robot.robotType())) {
+            run.model.targets = m->targetsMm.keys();
+            run.model.targetsMm = m->targetsMm.values().toVector();
+        }
+    }
+    const int axes = run.model.axes;
+    MeasurementFile recorded;
+    if (!replay.isEmpty() && !recorded.read(replay, axes, &error))
         return failTool(ExitBadRequest, error);
 
-    const DhChain model(robot.dhParams(), robot.axisCount());
-    // The identification poses are chosen for what they show of the parameters; the validation
-    // poses stay random, so that they judge the result rather than flatter it.
-    CalibPosePlanner planner(robot.axisCount());
-    ObservablePosePlanner chooser(solver.problem(), CalibPosePlanner::travel(robot.axisCount()),
-                                  CalibPosePlanner::kSeed);
-    planner.queue(chooser.plan(identificationCount));
-    const int total = identificationCount + validationCount;
-    int done = 0;
-    QVector<CalibPose> identification;
-    QVector<CalibPose> validation;
-    if (!collect(&robot, &planner, model, identificationCount, &done, total, &identification,
-                 &error))
-        return failTool(ExitUnreachable, error);
-    planner.queue({});
-    if (!collect(&robot, &planner, model, validationCount, &done, total, &validation,
-                    &error))
-        return failTool(ExitUnreachable, error);
+    QStringList targets = run.model.targets;
+    if (targets.isEmpty()) {
+        warnLine(QStringLiteral("[WARN] no tool plate known for %1: the tracker reads target A")
+                     .arg(run.model.robotType));
+        targets = QStringList{QStringLiteral("A")};
+    }
+    SessionTracker live(&robot, targets);
+    RecordedTracker replayed(recorded.identification + recorded.validation);
+    Collection c;
+    c.robot = offline ? nullptr : &robot;
+    c.tracker = replay.isEmpty() ? static_cast<Tracker *>(&live) : &replayed;
+    c.model = DhChain(run.model.dh, axes);
+    int exit = ExitOk;
+    if (replay.isEmpty()) {
+        const int identificationCount = arguments.number(QStringLiteral("poses"), 60, 10, 1000);
+        const int validationCount =
+            arguments.number(QStringLiteral("validation-poses"), 20, 1, 1000);
+        c.total = identificationCount + validationCount;
+        // The identification poses are chosen for what they show of the parameters; the
+        // validation poses stay random, so that they judge the result rather than flatter it.
+        CalibrationSolver chosen(run.model.dh, axes);
+        if (!run.model.targets.isEmpty())
+            chosen.setTargets(run.model.targets, run.model.targetsMm);
+        if (!chosen.setConstraints(run.constraints, &error))
+            return failTool(ExitBadRequest, error);
+        CalibPosePlanner planner(axes);
+        planner.queue(ObservablePosePlanner(chosen.problem(), CalibPosePlanner::travel(axes),
+                                            CalibPosePlanner::kSeed)
+                          .plan(identificationCount));
+        exit = collectPlanned(&c, &planner, identificationCount, &run.readings.identification,
+                              &error);
+        planner.queue({});
+        if (exit == ExitOk)
+            exit = collectPlanned(&c, &planner, validationCount, &run.readings.validation,
+                                  &error);
+    } else {
+        QVector<int> poses;
+        for (const PoseMeasurement &r : recorded.identification + recorded.validation) {
+            if (!poses.contains(r.pose))
+                poses.append(r.pose);
+        }
+        c.total = int(poses.size());
+        exit = collectRecorded(&c, recorded.identification, &run.readings.identification, &error);
+        if (exit == ExitOk)
+            exit = collectRecorded(&c, recorded.validation, &run.readings.validation, &error);
+        run.readings.fullPose = recorded.fullPose;
+        run.readings.lastLine = recorded.lastLine;
+    }
+    if (exit != ExitOk)
+        return failTool(ToolExit(exit), error);
+    if (!offline)
+        run.model.zeroOffsetsDeg =
+            CalibrationSolver::configuredZeroOffsets(run.model.dh, axes, c.poses);
 
-    printLine(QStringLiteral("[PHASE] OPTIMIZATION"));
-    if (!solver.solve(identification, &error))
-        return failTool(ExitNoResult, QStringLiteral("identification failed: %1").arg(error));
-    for (const QString &warning : solver.result().warnings)
-        warnLine(QStringLiteral("[WARN] %1").arg(warning));
-
-    if (!JsonFile::write(folder.resultFile(),
-                         solver.resultJson(validation, request.productionMode()), &error))
-        return failTool(ExitCannotWrite, error);
     const QString sn = request.serialNumber();
+    QString reportPath;
     if (!WorkFolder::isPlainFileName(sn)) {
         warnLine(QStringLiteral("[WARN] no report: the serial number \"%1\" is no file name")
                      .arg(sn));
-    } else if (!writeReport(folder.calibReportFolder() + QLatin1Char('/') + sn
-                                + QStringLiteral(".xlsx"),
-                            request, robot.robotType(), solver, identification, validation,
-                            &error)) {
-        return failTool(ExitCannotWrite, error);
+    } else {
+        const QString base = folder.calibReportFolder() + QLatin1Char('/') + sn;
+        if (!QDir().mkpath(folder.calibReportFolder()))
+            return failTool(ExitCannotWrite,
+                            QStringLiteral("cannot make %1").arg(folder.calibReportFolder()));
+        if (!run.readings.write(base + QStringLiteral("_measurements.csv"), axes, &error)
+            || !run.model.write(base + QStringLiteral("_model.json"), &error))
+            return failTool(ExitCannotWrite, error);
+        reportPath = base + QStringLiteral(".xlsx");
     }
+
+    printLine(QStringLiteral("[PHASE] OPTIMIZATION"));
+    exit = run.run(folder.resultFile(), reportPath, &error);
+    if (exit != ExitOk)
+        return failTool(ToolExit(exit), error);
     printLine(QStringLiteral("[INFO] result written to %1").arg(folder.resultFile()));
     return ExitOk;
 }

@@ -8,21 +8,19 @@ namespace {
 
 constexpr int kTheta = 3;
 
-QVector<PoseMeasurement> readingsOf(const QVector<CalibPose> &poses)
-{
-    QVector<PoseMeasurement> readings;
-    readings.reserve(poses.size());
-    for (const CalibPose &pose : poses)
-        readings.append(PoseMeasurement{pose.jointsDeg, pose.measuredMm});
-    return readings;
-}
-
 QJsonArray toArray(const QVector<double> &numbers)
 {
     QJsonArray array;
     for (double n : numbers)
         array.append(n);
     return array;
+}
+
+QJsonObject outlierJson(const PoseMeasurement &reading, double residualMm)
+{
+    return QJsonObject{{QStringLiteral("pose"), reading.pose},
+                       {QStringLiteral("target"), reading.target},
+                       {QStringLiteral("residual_mm"), residualMm}};
 }
 
 } // namespace
@@ -32,12 +30,44 @@ CalibrationSolver::CalibrationSolver(const QVector<double> &dh, int axes)
     , m_axes(axes)
     , m_problem(dh, QVector<double>(axes > 0 ? axes : 0, 0.0), axes)
 {
+    m_problem.setBaseFree(true);
+}
+
+void CalibrationSolver::setZeroOffsets(const QVector<double> &zeroOffsetsDeg)
+{
+    IdentificationProblem problem(m_dh, zeroOffsetsDeg, m_axes);
+    if (!problem.isValid())
+        return;
+    const QStringList targets = m_problem.targets();
+    QVector<Eigen::Vector3d> nominal;
+    const QVector<double> start = m_problem.startValues();
+    for (const QString &t : targets) {
+        const int at = m_problem.targetIndex(t);
+        nominal.append(Eigen::Vector3d(start.at(at), start.at(at + 1), start.at(at + 2)));
+    }
+    problem.setTargets(targets, nominal);
+    for (int i = 0; i < problem.parameterCount(); ++i)
+        problem.setFree(i, m_problem.isFree(i));
+    m_problem = problem;
+}
+
+void CalibrationSolver::setTargets(const QStringList &names,
+                                   const QVector<Eigen::Vector3d> &nominalMm)
+{
+    m_problem.setTargets(names, nominalMm);
+}
+
+void CalibrationSolver::setTrackerFree(bool free)
+{
+    m_trackerFree = free;
+    m_problem.setBaseFree(free);
 }
 
 bool CalibrationSolver::setConstraints(const QJsonArray &constraints, QString *error)
 {
     if (!m_problem.applyConstraints(constraints, error))
         return false;
+    m_problem.setBaseFree(m_trackerFree);
     // The zero offset of joint k stands in for the theta of joint k's row.
     for (int joint = 0; joint < m_axes; ++joint) {
         const int theta = IdentificationProblem::dhIndex(joint, kTheta);
@@ -47,31 +77,38 @@ bool CalibrationSolver::setConstraints(const QJsonArray &constraints, QString *e
     return true;
 }
 
-// The controller offers no read of its zero offsets, but it computes the flange from them:
-// fitting only the zero offsets to its own positions finds them exactly (those that move the
-// flange), so that a held or locked zero offset is written back as the controller had it.
-QVector<double> CalibrationSolver::configuredZeroOffsets(const QVector<CalibPose> &poses) const
+QVector<double> CalibrationSolver::configuredZeroOffsets(const QVector<double> &dh, int axes,
+                                                         const QVector<CalibPose> &poses)
 {
-    IdentificationProblem configured(m_dh, QVector<double>(m_axes, 0.0), m_axes);
-    for (int joint = 0; joint < m_axes; ++joint)
+    IdentificationProblem configured(dh, QVector<double>(axes > 0 ? axes : 0, 0.0), axes);
+    if (!configured.isValid())
+        return {};
+    configured.robust = false;
+    for (int joint = 0; joint < axes; ++joint)
         configured.setFree(configured.zeroIndex(joint), true);
     for (const CalibPose &pose : poses)
-        configured.measurements.append(PoseMeasurement{pose.jointsDeg, pose.commandedMm});
+        configured.measurements.append(PoseMeasurement{pose.jointsDeg, pose.commandedMm, {}, 0,
+                                                       false, Eigen::Vector3d::Zero()});
     const IdentificationResult fit = Identifier::identify(configured);
-    return fit.error.isEmpty() ? fit.zeroOffsetsDeg : QVector<double>(m_axes, 0.0);
+    return fit.error.isEmpty() ? fit.zeroOffsetsDeg : QVector<double>(axes, 0.0);
 }
 
-bool CalibrationSolver::solve(const QVector<CalibPose> &identification, QString *error)
+bool CalibrationSolver::solve(const QVector<PoseMeasurement> &identification, QString *error)
 {
-    IdentificationProblem problem(m_dh, configuredZeroOffsets(identification), m_axes);
-    if (!problem.isValid()) {
+    if (!m_problem.isValid()) {
         *error = QStringLiteral("no robot model to identify");
         return false;
     }
-    for (int i = 0; i < problem.parameterCount(); ++i)
-        problem.setFree(i, m_problem.isFree(i));
-    m_problem = problem;
-    m_problem.measurements = readingsOf(identification);
+    m_problem.measurements = identification;
+    if (m_problem.freeCount() > 0 && 3 * identification.size() < m_problem.freeCount()) {
+        *error = QStringLiteral("%1 readings cannot determine %2 free parameters")
+                     .arg(identification.size())
+                     .arg(m_problem.freeCount());
+        return false;
+    }
+    m_before = m_problem;
+    if (m_trackerFree)
+        m_before.setBaseStart(Identifier::rigidStart(m_problem));
     m_result = Identifier::identify(m_problem);
     if (!m_result.error.isEmpty()) {
         *error = m_result.error;
@@ -95,17 +132,30 @@ QVector<double> CalibrationSolver::zeroPointsDeg() const
     return m_result.zeroOffsetsDeg;
 }
 
-QVector<double> CalibrationSolver::errorsBefore(const QVector<CalibPose> &poses) const
+QVector<double> CalibrationSolver::errorsBefore(const QVector<PoseMeasurement> &readings) const
 {
-    QVector<double> errors;
-    for (const CalibPose &pose : poses)
-        errors.append((pose.commandedMm - pose.measuredMm).norm());
-    return errors;
+    return Identifier::positionErrorsMm(m_before, m_before.startValues(), readings);
 }
 
-QVector<double> CalibrationSolver::errorsAfter(const QVector<CalibPose> &poses) const
+QVector<double> CalibrationSolver::errorsAfter(const QVector<PoseMeasurement> &readings) const
 {
-    return Identifier::positionErrorsMm(m_result.values, m_axes, readingsOf(poses));
+    return Identifier::positionErrorsMm(m_problem, m_result.values, readings);
+}
+
+QVector<int> CalibrationSolver::validationOutliers(
+    const QVector<PoseMeasurement> &validation) const
+{
+    QVector<int> outliers;
+    if (!m_problem.robust)
+        return outliers;
+    const QVector<double> after = errorsAfter(validation);
+    const double limit = qMax(m_problem.outlierFactor * m_result.residualSpreadMm,
+                              m_problem.outlierFloorMm);
+    for (int i = 0; i < after.size(); ++i) {
+        if (after.at(i) > limit)
+            outliers.append(i);
+    }
+    return outliers;
 }
 
 QJsonObject CalibrationSolver::dhParametersJson() const
@@ -124,22 +174,47 @@ QJsonObject CalibrationSolver::dhParametersJson() const
     return joints;
 }
 
-QJsonObject CalibrationSolver::resultJson(const QVector<CalibPose> &validation,
+QJsonObject CalibrationSolver::resultJson(const QVector<PoseMeasurement> &identification,
+                                          const QVector<PoseMeasurement> &validation,
                                           bool production) const
 {
     const QVector<double> after = errorsAfter(validation);
+    const QVector<int> dropped = validationOutliers(validation);
+    QVector<double> kept;
+    for (int i = 0; i < after.size(); ++i) {
+        if (!dropped.contains(i))
+            kept.append(after.at(i));
+    }
+    QJsonArray outliers;
+    for (int i = 0; i < m_result.outliers.size(); ++i)
+        outliers.append(outlierJson(identification.value(m_result.outliers.at(i)),
+                                    m_result.outlierResidualsMm.at(i)));
+    for (int i : dropped)
+        outliers.append(outlierJson(validation.at(i), after.at(i)));
+
     QJsonObject result{
         {QStringLiteral("status"), 1},
         {QStringLiteral("dh_parameters"), dhParametersJson()},
         {QStringLiteral("zero_points"), toArray(m_result.zeroOffsetsDeg)},
-        {QStringLiteral("avg_valid_position_error"), Identifier::mean(after)},
-        {QStringLiteral("max_valid_position_error"), Identifier::max(after)},
+        {QStringLiteral("avg_valid_position_error"), Identifier::mean(kept)},
+        {QStringLiteral("max_valid_position_error"), Identifier::max(kept)},
         {QStringLiteral("threshold"),
          QJsonArray{kAvgErrorLimitMm, kMaxErrorLimitMm, kLengthChangeLimitMm,
                     kAngleChangeLimitDeg}},
         {QStringLiteral("identified_parameters"),
          QJsonArray::fromStringList(m_result.identifiedLabels)},
-        {QStringLiteral("held_parameters"), QJsonArray::fromStringList(m_result.heldLabels)}};
+        {QStringLiteral("held_parameters"), QJsonArray::fromStringList(m_result.heldLabels)},
+        {QStringLiteral("outliers"),
+         QJsonObject{{QStringLiteral("count"), outliers.size()},
+                     {QStringLiteral("readings"), outliers}}}};
+    QJsonObject targets;
+    for (const QString &t : m_problem.targets()) {
+        const int at = m_problem.targetIndex(t);
+        targets.insert(t, QJsonArray{m_result.values.at(at), m_result.values.at(at + 1),
+                                     m_result.values.at(at + 2)});
+    }
+    if (!targets.isEmpty())
+        result.insert(QStringLiteral("targets_mm"), targets);
     // The cell has one arm model, so the second set of a production run is the same.
     if (production) {
         result.insert(QStringLiteral("product_result"),

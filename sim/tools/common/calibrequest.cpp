@@ -35,7 +35,11 @@ QString CalibRequest::fileName()
 
 bool CalibRequest::read(const QString &workFolder, QString *error)
 {
-    const QString path = workFolder + QLatin1Char('/') + fileName();
+    return readFile(workFolder + QLatin1Char('/') + fileName(), error);
+}
+
+bool CalibRequest::readFile(const QString &path, QString *error)
+{
     if (!JsonFile::read(path, &m_root, error))
         return false;
     const QJsonObject profile = m_root.value(QStringLiteral("robot_profile")).toObject();

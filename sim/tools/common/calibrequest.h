@@ -28,6 +28,8 @@ public:
 
     // False, with the reason, when the file is missing or is no JSON object.
     bool read(const QString &workFolder, QString *error);
+    // The same for a request file anywhere.
+    bool readFile(const QString &path, QString *error);
     // False, with the reason, when "iso_config" is missing or does not hold the five poses.
     bool readIsoConfig(QString *error);
 

@@ -42,8 +42,14 @@ bool IsoMeasurements::write(const QString &path, QString *error) const
                                 {QStringLiteral("commanded_mm"), toArray(pose.commandedMm)},
                                 {QStringLiteral("attained_mm"), attained}});
     }
+    const Eigen::AngleAxisd turn(trackerFromBase.linear());
+    const Eigen::Vector3d rotationDeg = turn.angle() * 180.0 / 3.14159265358979323846 * turn.axis();
+    const QJsonObject registration{
+        {QStringLiteral("position_mm"), toArray(trackerFromBase.translation())},
+        {QStringLiteral("rotation_deg"), toArray(rotationDeg)}};
     const QJsonObject root{{QStringLiteral("robot_name"), robotType},
                            {QStringLiteral("serial_number"), serialNumber},
+                           {QStringLiteral("registration"), registration},
                            {QStringLiteral("poses"), list}};
     return JsonFile::write(path, root, error);
 }
@@ -56,6 +62,19 @@ bool IsoMeasurements::read(const QString &path, QString *error)
     robotType = root.value(QStringLiteral("robot_name")).toString();
     serialNumber = root.value(QStringLiteral("serial_number")).toString();
     poses.clear();
+    const QJsonObject registration = root.value(QStringLiteral("registration")).toObject();
+    Eigen::Vector3d position = Eigen::Vector3d::Zero();
+    Eigen::Vector3d rotationDeg = Eigen::Vector3d::Zero();
+    trackerFromBase.setIdentity();
+    if (fromArray(registration.value(QStringLiteral("position_mm")), &position)
+        && fromArray(registration.value(QStringLiteral("rotation_deg")), &rotationDeg)) {
+        trackerFromBase.translation() = position;
+        if (rotationDeg.norm() > 0)
+            trackerFromBase.linear() = Eigen::AngleAxisd(rotationDeg.norm() * 3.14159265358979323846
+                                                             / 180.0,
+                                                         rotationDeg.normalized())
+                                           .toRotationMatrix();
+    }
     const QJsonArray list = root.value(QStringLiteral("poses")).toArray();
     for (const QJsonValue &entry : list) {
         const QJsonObject object = entry.toObject();

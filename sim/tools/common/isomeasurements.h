@@ -1,6 +1,6 @@
 #pragma once
 
-#include <Eigen/Core>
+#include <Eigen/Geometry>
 
 #include <QString>
 #include <QVector>
@@ -24,6 +24,9 @@ public:
     QString robotType;
     QString serialNumber;
     QVector<IsoPoseReadings> poses;
+    // The base's pose in the tracker frame as the collector registered it (kept for the record:
+    // "registration" {"position_mm", "rotation_deg" (a rotation vector)}).
+    Eigen::Isometry3d trackerFromBase = Eigen::Isometry3d::Identity();
 
     bool write(const QString &path, QString *error) const;
     // False, with the reason, for a missing file or one not written by the collector.

@@ -1,12 +1,13 @@
 #include "observableposeplanner.h"
 
+#include <sim/cell/seededrandom.h>
 #include <sim/metrology/observabilityindices.h>
 #include <sim/metrology/poseselector.h>
 #include <sim/metrology/positionresidual.h>
 
-#include <sim/cell/seededrandom.h>
-
+#include <algorithm>
 #include <memory>
+#include <numeric>
 
 namespace sim {
 
@@ -75,35 +76,56 @@ bool ObservablePosePlanner::reaches(const QVector<double> &jointsDeg) const
 {
     if (!m_travel.contains(jointsDeg))
         return false;
-    const QVector<double> start = m_problem.startValues();
+    // In the base frame: the robot's parameters at their start, the base's pose left out.
+    QVector<double> robot = m_problem.startValues().mid(0, m_problem.robotParameterCount());
+    for (int i = 0; i < IdentificationProblem::kBaseParameters; ++i)
+        robot[m_problem.baseIndex(i)] = 0.0;
     const Eigen::Vector3d flange =
-        predictFlangeMm(start.constData(), jointsDeg, m_problem.axisCount());
-    // The tracker's pose is the base's at the start values: the base frame.
+        predictFlangeInTracker(robot.constData(), jointsDeg, m_problem.axisCount()).translation();
     return flange.z() >= kMinHeightMm && flange.head<2>().norm() >= kMinRadiusMm;
 }
 
-// Rows: the three coordinates of the flange; columns: every free parameter, as the
-// identification's own residual differentiates it.
+// Rows: the three coordinates of each target the problem reads (of the flange's origin when it
+// has none); columns: every free parameter, as the identification's own residual
+// differentiates it.
 Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsDeg) const
 {
-    const int count = m_problem.parameterCount();
-    const std::unique_ptr<PositionResidual::CostFunction> cost(PositionResidual::create(
-        jointsDeg, Eigen::Vector3d::Zero(), m_problem.axisCount(), count));
-    std::vector<double> values(m_problem.startValues().cbegin(), m_problem.startValues().cend());
-    std::vector<const double *> parameters;
-    parameters.reserve(values.size());
-    for (const double &v : values)
-        parameters.push_back(&v);
-    Eigen::Matrix<double, 3, Eigen::Dynamic> columns(3, Eigen::Index(count));
-    std::vector<double *> jacobians(size_t(count), nullptr);
-    for (int i : m_free)
-        jacobians[size_t(i)] = columns.col(i).data();
-    double residual[3];
-    if (!cost->Evaluate(parameters.data(), residual, jacobians.data()))
-        return Eigen::MatrixXd::Zero(3, Eigen::Index(m_free.size()));
-    Eigen::MatrixXd block(3, Eigen::Index(m_free.size()));
-    for (size_t c = 0; c < m_free.size(); ++c)
-        block.col(Eigen::Index(c)) = columns.col(m_free[c]);
+    const int robotCount = m_problem.robotParameterCount();
+    QStringList targets = m_problem.targets();
+    if (targets.isEmpty())
+        targets.append(QString());
+    const QVector<double> start = m_problem.startValues();
+    Eigen::MatrixXd block = Eigen::MatrixXd::Zero(3 * targets.size(), Eigen::Index(m_free.size()));
+    for (int t = 0; t < targets.size(); ++t) {
+        const int targetAt = m_problem.targetIndex(targets.at(t));
+        const bool hasTarget = targetAt >= 0;
+        const std::unique_ptr<PositionResidual::CostFunction> cost(PositionResidual::create(
+            jointsDeg, Eigen::Vector3d::Zero(), m_problem.axisCount(), hasTarget));
+        // The cost's parameter blocks: the robot's, then the target's three.
+        std::vector<int> index(size_t(robotCount));
+        std::iota(index.begin(), index.end(), 0);
+        for (int i = 0; hasTarget && i < 3; ++i)
+            index.push_back(targetAt + i);
+        std::vector<const double *> parameters;
+        parameters.reserve(index.size());
+        for (int i : index)
+            parameters.push_back(start.constData() + i);
+        Eigen::Matrix<double, 3, Eigen::Dynamic> columns =
+            Eigen::Matrix<double, 3, Eigen::Dynamic>::Zero(3, Eigen::Index(index.size()));
+        std::vector<double *> jacobians(index.size(), nullptr);
+        for (size_t b = 0; b < index.size(); ++b) {
+            if (m_problem.isFree(index[b]))
+                jacobians[b] = columns.col(Eigen::Index(b)).data();
+        }
+        double residual[3];
+        if (!cost->Evaluate(parameters.data(), residual, jacobians.data()))
+            continue;
+        for (size_t b = 0; b < index.size(); ++b) {
+            const auto at = std::find(m_free.begin(), m_free.end(), index[b]);
+            if (at != m_free.end())
+                block.block(3 * t, at - m_free.begin(), 3, 1) = columns.col(Eigen::Index(b));
+        }
+    }
     return block;
 }
 

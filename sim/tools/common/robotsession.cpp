@@ -239,17 +239,27 @@ bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *com
     return true;
 }
 
-bool RobotSession::measure(Eigen::Vector3d *positionMm, QString *error)
+bool RobotSession::measure(const QString &target, bool fullPose, Eigen::Vector3d *positionMm,
+                           Eigen::Vector3d *orientationDeg, QString *error)
 {
+    QJsonObject request{{QStringLiteral("target"), target}};
+    if (fullPose)
+        request.insert(QStringLiteral("full_pose"), true);
     QJsonValue answer;
-    if (!command(QStringLiteral("sim.tracker.measure"), QJsonValue(), &answer, error))
+    if (!command(QStringLiteral("sim.tracker.measure"), request, &answer, error))
         return false;
-    const QJsonArray p = answer.toObject().value(QStringLiteral("position_mm")).toArray();
-    if (p.size() != 3 || !p.at(0).isDouble() || !p.at(1).isDouble() || !p.at(2).isDouble()) {
-        *error = QStringLiteral("the tracker gives no reading");
+    const auto read = [&answer](const char *name, Eigen::Vector3d *out) {
+        const QJsonArray p = answer.toObject().value(QLatin1String(name)).toArray();
+        if (p.size() != 3 || !p.at(0).isDouble() || !p.at(1).isDouble() || !p.at(2).isDouble())
+            return false;
+        *out = {p.at(0).toDouble(), p.at(1).toDouble(), p.at(2).toDouble()};
+        return out->allFinite();
+    };
+    if (!read("position_mm", positionMm)
+        || (fullPose && orientationDeg && !read("orientation_deg", orientationDeg))) {
+        *error = QStringLiteral("the tracker gives no reading of target \"%1\"").arg(target);
         return false;
     }
-    *positionMm = {p.at(0).toDouble(), p.at(1).toDouble(), p.at(2).toDouble()};
     return true;
 }
 

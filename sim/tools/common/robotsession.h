@@ -14,7 +14,8 @@ class ControllerClient;
 
 // What a measuring program does with the robot cell over the controller's network protocol:
 // reads the robot's model, moves the flange to a pose and waits for the move's end, reads the
-// joints and the controller's idea of the flange position, and takes a tracker reading.
+// joints and the controller's idea of the flange position, and takes the simulator's tracker
+// readings.
 // Every call blocks (running a nested event loop) and returns false with the reason on failure.
 class RobotSession : public QObject
 {
@@ -37,7 +38,10 @@ public:
     // Where the robot stands: the joint readings (deg) and the flange position the controller
     // computes from them with its configured model (mm).
     bool readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm, QString *error);
-    bool measure(Eigen::Vector3d *positionMm, QString *error);
+    // The simulator's tracker reads a target on the flange (tracker frame, mm), and with
+    // `fullPose` the flange's orientation (fixed-axis X-Y-Z angles, deg).
+    bool measure(const QString &target, bool fullPose, Eigen::Vector3d *positionMm,
+                 Eigen::Vector3d *orientationDeg, QString *error);
 
     // Joint speed of the moves in degrees per second (of the joint with the longest way).
     void setJointSpeed(double degPerSecond);

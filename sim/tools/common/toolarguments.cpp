@@ -60,4 +60,9 @@ int ToolArguments::number(const QString &name, int fallback, int minimum, int ma
     return ok && value >= minimum && value <= maximum ? value : fallback;
 }
 
+QString ToolArguments::text(const QString &name) const
+{
+    return valueOf(m_arguments, QStringLiteral("--") + name);
+}
+
 } // namespace sim

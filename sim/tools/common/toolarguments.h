@@ -18,6 +18,8 @@ public:
     QString workFolder() const;
     // The value of "--name N" when it is a whole number in [minimum, maximum], else `fallback`.
     int number(const QString &name, int fallback, int minimum, int maximum) const;
+    // The value of "--name VALUE", empty when not given.
+    QString text(const QString &name) const;
 
 private:
     QStringList m_arguments;

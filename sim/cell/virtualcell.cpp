@@ -1,0 +1,323 @@
+#include "virtualcell.h"
+
+#include <sim/kinematics/cartesianpose.h>
+
+#include <QJsonArray>
+
+#include <cmath>
+
+namespace sim {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegPerRad = 180.0 / kPi;
+
+constexpr double kTrackerMinDistanceMm = 2000.0;
+constexpr double kTrackerMaxDistanceMm = 4000.0;
+constexpr double kTrackerMinHeightMm = -300.0;
+constexpr double kTrackerMaxHeightMm = 700.0;
+constexpr double kTrackerMaxTiltDeg = 1.0;
+constexpr double kPlateErrorMinMm = 0.1;
+constexpr double kPlateErrorMaxMm = 0.5;
+constexpr double kOutlierMinMm = 0.5;
+constexpr double kOutlierMaxMm = 3.0;
+constexpr double kRepeatMinMm = 0.01;
+constexpr double kRepeatMaxMm = 0.02;
+constexpr double kDeflectionMinMm = 0.1;
+constexpr double kDeflectionMaxMm = 0.3;
+constexpr double kGearMinDeg = 0.002;
+constexpr double kGearMaxDeg = 0.004;
+// A 6-DoF probe's orientation noise per axis.
+constexpr double kOrientationNoiseDeg = 0.001;
+// Poses over the joint limits on which deflection and scatter are sized.
+constexpr int kSizingPoses = 200;
+
+Eigen::Vector3d randomDirection(SeededRandom *random)
+{
+    const Eigen::Vector3d v(random->gaussian(), random->gaussian(), random->gaussian());
+    return v.norm() > 1e-12 ? v.normalized() : Eigen::Vector3d::UnitX();
+}
+
+QJsonArray toArray(const Eigen::Vector3d &v)
+{
+    return QJsonArray{v.x(), v.y(), v.z()};
+}
+
+QJsonArray toArray(const QVector<double> &v)
+{
+    QJsonArray a;
+    for (double x : v)
+        a.append(x);
+    return a;
+}
+
+} // namespace
+
+VirtualCell::Imperfections VirtualCell::Imperfections::none()
+{
+    return Imperfections{false, false, false, false, false, false, false};
+}
+
+VirtualCell::VirtualCell() = default;
+
+VirtualCell::VirtualCell(const CatalogueModel &model, const JointLimits &limits,
+                         const QString &robotId)
+    : m_robot(model.dh, model.axes, robotId)
+{
+    draw(model, limits, robotId);
+}
+
+VirtualCell::VirtualCell(const CatalogueModel &model, const JointLimits &limits,
+                         const QString &robotId, const AsBuiltRobot &robot)
+    : m_robot(robot)
+{
+    draw(model, limits, robotId);
+}
+
+// The draws come from their own sequence, after the robot's, so that the as-built errors of a
+// robot id stay what they were before the cell had more to it.
+void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
+                       const QString &robotId)
+{
+    const int n = model.axes;
+    if (!m_robot.isValid() || m_robot.axisCount() != n || !model.masses.isValid()
+        || model.masses.axisCount() != n || limits.size() != n || !limits.isValid()) {
+        m_robot = AsBuiltRobot();
+        return;
+    }
+    m_masses = model.masses;
+    SeededRandom random(SeededRandom::seedFromText(robotId + QStringLiteral("/cell")));
+
+    const double distance = random.uniform(kTrackerMinDistanceMm, kTrackerMaxDistanceMm);
+    const double azimuth = random.uniform(0.0, 2 * kPi);
+    const double height = random.uniform(kTrackerMinHeightMm, kTrackerMaxHeightMm);
+    const double heading = random.uniform(0.0, 2 * kPi);
+    const double tiltAxis = random.uniform(0.0, 2 * kPi);
+    const double tilt = random.uniform(0.0, kTrackerMaxTiltDeg) / kDegPerRad;
+    Eigen::Isometry3d baseFromTracker = Eigen::Isometry3d::Identity();
+    baseFromTracker.translate(Eigen::Vector3d(distance * std::cos(azimuth),
+                                              distance * std::sin(azimuth), height));
+    baseFromTracker.rotate(Eigen::AngleAxisd(heading, Eigen::Vector3d::UnitZ()));
+    baseFromTracker.rotate(Eigen::AngleAxisd(
+        tilt, Eigen::Vector3d(std::cos(tiltAxis), std::sin(tiltAxis), 0.0)));
+    m_trackerFromBase = baseFromTracker.inverse();
+
+    m_nominalTargets = model.targetsMm;
+    m_targets.clear();
+    for (auto it = model.targetsMm.constBegin(); it != model.targetsMm.constEnd(); ++it)
+        m_targets.insert(it.key(), it.value()
+                                       + random.uniform(kPlateErrorMinMm, kPlateErrorMaxMm)
+                                             * randomDirection(&random));
+
+    m_gear.clear();
+    for (int k = 0; k < n; ++k)
+        m_gear.append(Eigen::Vector4d(random.uniform(kGearMinDeg, kGearMaxDeg),
+                                      random.uniform(kGearMinDeg, kGearMaxDeg),
+                                      random.uniform(0.0, 2 * kPi), random.uniform(0.0, 2 * kPi)));
+
+    // Compliance: the big joints carry most of the load and are stiffer per newton metre than
+    // the wrist. Relative values first, then scaled to the drawn largest deflection.
+    QVector<double> relative(n);
+    for (int k = 0; k < n; ++k)
+        relative[k] = (k < 3 ? 1.0 : 3.0) * random.uniform(0.7, 1.3);
+    const double deflectionMm = random.uniform(kDeflectionMinMm, kDeflectionMaxMm);
+    const double repeatMm = random.uniform(kRepeatMinMm, kRepeatMaxMm);
+
+    const DhChain &chain = m_robot.chain();
+    SeededRandom poses(SeededRandom::seedFromText(robotId + QStringLiteral("/sizing")));
+    double largest = 0;
+    double leverSum = 0;
+    for (int i = 0; i < kSizingPoses; ++i) {
+        QVector<double> q(n);
+        for (int k = 0; k < n; ++k)
+            q[k] = poses.uniform(limits.lowerDeg.at(k), limits.upperDeg.at(k));
+        const QVector<double> tau = m_masses.gravityTorqueNm(chain, q);
+        // Relative compliances are tiny angles: the flange's move is linear in them.
+        const Eigen::Matrix<double, 6, Eigen::Dynamic> j = chain.jacobian(q);
+        Eigen::VectorXd dq(n);
+        for (int k = 0; k < n; ++k)
+            dq[k] = relative.at(k) * tau.at(k);
+        largest = qMax(largest, (j.topRows<3>() * dq).norm());
+        leverSum += std::sqrt(j.topRows<3>().squaredNorm());
+    }
+    m_complianceDegPerNm.fill(0.0, n);
+    for (int k = 0; k < n && largest > 0; ++k)
+        m_complianceDegPerNm[k] = relative.at(k) * deflectionMm / largest * kDegPerRad;
+    // sqrt(sum |J_k|^2) maps an equal joint sigma onto the flange's 3-D sigma.
+    m_scatterSigmaDeg = repeatMm / (leverSum / kSizingPoses) * kDegPerRad;
+    m_scatterDeg.fill(0.0, n);
+    m_random = SeededRandom(SeededRandom::seedFromText(robotId + QStringLiteral("/readings")));
+    m_moved = true;
+}
+
+bool VirtualCell::isValid() const
+{
+    return m_robot.isValid();
+}
+
+void VirtualCell::setImperfections(const Imperfections &on)
+{
+    m_on = on;
+}
+
+VirtualCell::Imperfections VirtualCell::imperfections() const
+{
+    return m_on;
+}
+
+void VirtualCell::setNoiseScale(double scale)
+{
+    m_noiseScale = std::isfinite(scale) && scale > 0 ? scale : 0.0;
+}
+
+double VirtualCell::noiseScale() const
+{
+    return m_noiseScale;
+}
+
+void VirtualCell::reseed(std::uint64_t seed)
+{
+    m_random = SeededRandom(seed);
+    m_moved = true;
+}
+
+const AsBuiltRobot &VirtualCell::robot() const
+{
+    return m_robot;
+}
+
+Eigen::Isometry3d VirtualCell::trackerFromBase() const
+{
+    return m_on.trackerPlacement ? m_trackerFromBase : Eigen::Isometry3d::Identity();
+}
+
+QStringList VirtualCell::targetNames() const
+{
+    return m_targets.keys();
+}
+
+Eigen::Vector3d VirtualCell::targetOffsetMm(const QString &target) const
+{
+    const auto &targets = m_on.plateErrors ? m_targets : m_nominalTargets;
+    return targets.value(target, Eigen::Vector3d::Zero());
+}
+
+QVector<double> VirtualCell::complianceDegPerNm() const
+{
+    return m_on.compliance ? m_complianceDegPerNm : QVector<double>(m_complianceDegPerNm.size());
+}
+
+double VirtualCell::scatterSigmaDeg() const
+{
+    return m_on.scatter ? m_scatterSigmaDeg : 0.0;
+}
+
+QVector<Eigen::Vector4d> VirtualCell::gearErrors() const
+{
+    return m_on.gearError ? m_gear : QVector<Eigen::Vector4d>(m_gear.size(),
+                                                              Eigen::Vector4d::Zero());
+}
+
+QJsonObject VirtualCell::truthJson() const
+{
+    const Eigen::Isometry3d t = trackerFromBase();
+    const Eigen::AngleAxisd turn(t.linear());
+    QJsonObject targets;
+    for (const QString &name : targetNames())
+        targets.insert(name, toArray(targetOffsetMm(name)));
+    QJsonArray gear;
+    for (const Eigen::Vector4d &g : gearErrors())
+        gear.append(QJsonArray{g[0], g[1], g[2], g[3]});
+    return QJsonObject{
+        {QStringLiteral("dh"), toArray(m_robot.dh())},
+        {QStringLiteral("zero_offsets"), toArray(m_robot.zeroOffsetsDeg())},
+        {QStringLiteral("base_in_tracker"),
+         QJsonObject{{QStringLiteral("position_mm"), toArray(Eigen::Vector3d(t.translation()))},
+                     {QStringLiteral("rotation_vector_deg"),
+                      toArray(Eigen::Vector3d(turn.angle() * kDegPerRad * turn.axis()))}}},
+        {QStringLiteral("targets_mm"), targets},
+        {QStringLiteral("compliance_deg_per_nm"), toArray(complianceDegPerNm())},
+        {QStringLiteral("scatter_sigma_deg"), scatterSigmaDeg()},
+        {QStringLiteral("gear_errors"), gear}};
+}
+
+void VirtualCell::noteMotion()
+{
+    m_moved = true;
+}
+
+QVector<double> VirtualCell::deflectedJointsDeg(const QVector<double> &jointsDeg,
+                                                bool scatter) const
+{
+    const int n = m_robot.axisCount();
+    QVector<double> q = jointsDeg;
+    if (m_on.gearError) {
+        for (int k = 0; k < n; ++k) {
+            const Eigen::Vector4d &g = m_gear.at(k);
+            const double turn = jointsDeg.at(k) / kDegPerRad;
+            q[k] += g[0] * std::sin(turn + g[2]) + g[1] * std::sin(2 * turn + g[3]);
+        }
+    }
+    if (scatter && m_on.scatter) {
+        for (int k = 0; k < n && k < m_scatterDeg.size(); ++k)
+            q[k] += m_scatterDeg.at(k);
+    }
+    if (m_on.compliance) {
+        const QVector<double> tau = m_masses.gravityTorqueNm(m_robot.chain(), q);
+        for (int k = 0; k < n && k < tau.size(); ++k)
+            q[k] += m_complianceDegPerNm.at(k) * tau.at(k);
+    }
+    return q;
+}
+
+QVector<double> VirtualCell::trueJointsDeg(const QVector<double> &jointsDeg) const
+{
+    if (!isValid() || jointsDeg.size() != m_robot.axisCount())
+        return {};
+    return deflectedJointsDeg(jointsDeg, true);
+}
+
+Eigen::Isometry3d VirtualCell::trueFlangeDeterministic(const QVector<double> &jointsDeg) const
+{
+    if (!isValid() || jointsDeg.size() != m_robot.axisCount())
+        return Eigen::Isometry3d::Identity();
+    return m_robot.flange(deflectedJointsDeg(jointsDeg, false));
+}
+
+bool VirtualCell::measure(const QVector<double> &jointsDeg, const QString &target,
+                          Reading *out)
+{
+    if (!isValid() || jointsDeg.size() != m_robot.axisCount() || !m_targets.contains(target))
+        return false;
+    if (m_moved) {
+        for (double &s : m_scatterDeg)
+            s = m_scatterSigmaDeg * m_random.gaussian();
+        m_moved = false;
+    }
+    const Eigen::Isometry3d flange = trackerFromBase() * m_robot.flange(trueJointsDeg(jointsDeg));
+    const Eigen::Vector3d p = flange * targetOffsetMm(target);
+    // Every draw is made whether it is used or not, so switching one imperfection off leaves
+    // the others' sequences as they were.
+    const Eigen::Vector3d noise(m_random.gaussian(), m_random.gaussian(), m_random.gaussian());
+    const Eigen::Vector3d turnNoise(m_random.gaussian(), m_random.gaussian(),
+                                    m_random.gaussian());
+    const bool outlier = m_random.uniform() < kOutlierRate;
+    const double jump = m_random.uniform(kOutlierMinMm, kOutlierMaxMm);
+    const Eigen::Vector3d jumpDirection = randomDirection(&m_random);
+
+    out->sigmaMm = m_on.noise
+                       ? m_noiseScale * (kNoiseBaseMm + kNoisePerMetreMm * p.norm() / 1000.0)
+                       : 0.0;
+    out->positionMm = p + out->sigmaMm * noise;
+    out->outlier = m_on.outliers && outlier;
+    if (out->outlier)
+        out->positionMm += jump * jumpDirection;
+    const double turnSigma = m_on.noise ? m_noiseScale * kOrientationNoiseDeg : 0.0;
+    // Fixed axes X, Y, Z: R = Rz(rz) * Ry(ry) * Rx(rx), the controller's Euler a, b, c.
+    const CartesianPose pose = CartesianPose::fromIsometry(flange);
+    out->orientationDeg = Eigen::Vector3d(pose.cDeg, pose.bDeg, pose.aDeg) + turnSigma * turnNoise;
+    return true;
+}
+
+} // namespace sim

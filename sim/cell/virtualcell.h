@@ -1,0 +1,116 @@
+#pragma once
+
+#include "asbuiltrobot.h"
+#include "seededrandom.h"
+
+#include <sim/kinematics/jointlimits.h>
+#include <sim/kinematics/robotcatalogue.h>
+
+#include <Eigen/Geometry>
+
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+#include <QVector>
+
+namespace sim {
+
+// The measuring cell around a robot, as imperfect as a real one. Everything is drawn once from
+// the robot id, so the same robot in the same cell is the same after every restart:
+//   - a laser tracker 2-4 m from the base, turned by any angle about the vertical and tilted by
+//     up to a degree; its readings are in its own frame;
+//   - a tool plate with the catalogue's reflectors, each off its nominal place by 0.1-0.5 mm;
+//   - tracker noise of 5 um + 2.5 um per metre of distance per axis, and one reading in about
+//     200 off by 0.5-3 mm (a broken beam re-caught);
+//   - a joint scatter on each arrival at a pose, so the flange repeats to 0.01-0.02 mm (sigma);
+//   - joint compliance under gravity, c_k * tau_k(q), the largest flange deflection over the
+//     joint limits being 0.1-0.3 mm;
+//   - a gear transmission error per joint, one and two cycles per turn, 0.002-0.004 degrees each.
+// The joints the controller reads stay the commanded ones; only the tracker sees the rest.
+class VirtualCell
+{
+public:
+    // Which imperfections act; a test switches them off to check the rest exactly. Placement and
+    // plate errors are drawn either way; off means the tracker at the base and nominal reflectors.
+    struct Imperfections
+    {
+        bool trackerPlacement = true;
+        bool plateErrors = true;
+        bool noise = true;
+        bool scatter = true;
+        bool compliance = true;
+        bool gearError = true;
+        bool outliers = true;
+
+        static Imperfections none();
+    };
+
+    struct Reading
+    {
+        Eigen::Vector3d positionMm = Eigen::Vector3d::Zero(); // tracker frame
+        // Fixed-axis X-Y-Z angles (deg) of the flange in the tracker frame, for 6-DoF probes.
+        Eigen::Vector3d orientationDeg = Eigen::Vector3d::Zero();
+        double sigmaMm = 0; // noise per axis at this distance
+        bool outlier = false;
+    };
+
+    static constexpr double kNoiseBaseMm = 0.005;
+    static constexpr double kNoisePerMetreMm = 0.0025;
+    static constexpr double kOutlierRate = 1.0 / 200.0;
+
+    VirtualCell();
+    VirtualCell(const CatalogueModel &model, const JointLimits &limits, const QString &robotId);
+    // The same cell around a robot with given as-built errors, for tests.
+    VirtualCell(const CatalogueModel &model, const JointLimits &limits, const QString &robotId,
+                const AsBuiltRobot &robot);
+
+    bool isValid() const;
+    void setImperfections(const Imperfections &on);
+    Imperfections imperfections() const;
+    // Scales the tracker's noise (1 as drawn, 0 measures exactly; outliers stay as set).
+    void setNoiseScale(double scale);
+    double noiseScale() const;
+    // Restarts the sequence of noise, scatter and outliers.
+    void reseed(std::uint64_t seed);
+
+    // The truth, for tests only.
+    const AsBuiltRobot &robot() const;
+    Eigen::Isometry3d trackerFromBase() const;
+    QStringList targetNames() const;
+    // True position of a reflector on the flange (mm); zero for an unknown name.
+    Eigen::Vector3d targetOffsetMm(const QString &target) const;
+    QVector<double> complianceDegPerNm() const;
+    double scatterSigmaDeg() const;
+    // Amplitudes (deg) and phases (rad) of each joint's gear error: one and two cycles per turn.
+    QVector<Eigen::Vector4d> gearErrors() const;
+    QJsonObject truthJson() const;
+
+    // The robot moved: the next reading sees a new arrival scatter.
+    void noteMotion();
+    // Where the joints truly stand for the readings `jointsDeg`, with the current arrival scatter.
+    QVector<double> trueJointsDeg(const QVector<double> &jointsDeg) const;
+    // Without scatter, noise or outliers: the flange's pose in the base frame.
+    Eigen::Isometry3d trueFlangeDeterministic(const QVector<double> &jointsDeg) const;
+    // A reflector measured at the joint readings; false for an unknown target.
+    bool measure(const QVector<double> &jointsDeg, const QString &target, Reading *out);
+
+private:
+    void draw(const CatalogueModel &model, const JointLimits &limits, const QString &robotId);
+    QVector<double> deflectedJointsDeg(const QVector<double> &jointsDeg, bool scatter) const;
+
+    AsBuiltRobot m_robot;
+    MassModel m_masses;
+    Imperfections m_on;
+    Eigen::Isometry3d m_trackerFromBase = Eigen::Isometry3d::Identity();
+    QMap<QString, Eigen::Vector3d> m_nominalTargets;
+    QMap<QString, Eigen::Vector3d> m_targets;
+    QVector<double> m_complianceDegPerNm;
+    QVector<Eigen::Vector4d> m_gear;
+    double m_scatterSigmaDeg = 0;
+    QVector<double> m_scatterDeg;
+    bool m_moved = true;
+    double m_noiseScale = 1.0;
+    SeededRandom m_random{1};
+};
+
+} // namespace sim

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "calibmodelfile.h"
+#include "measurementfile.h"
+#include "toolmain.h"
+
+#include <QJsonArray>
+#include <QString>
+
+namespace sim {
+
+// The identification of a calibration run from its model and readings, and its result files:
+// what the collector does after collecting and `identifyCalib` does offline, the same way.
+class CalibrationRun
+{
+public:
+    CalibModelFile model;
+    MeasurementFile readings;
+    // From the request: "algorithm_constraints", "mode" and the serial number.
+    QJsonArray constraints;
+    bool production = false;
+    QString serialNumber;
+
+    // Identifies and writes the result file and, when `reportPath` is not empty, the .xlsx
+    // report. ExitOk, or the exit code with the reason: ExitBadRequest for constraints or
+    // readings that cannot determine the free parameters (naming the file's last line),
+    // ExitNoResult when the identification fails, ExitCannotWrite.
+    ToolExit run(const QString &resultPath, const QString &reportPath, QString *error);
+};
+
+} // namespace sim

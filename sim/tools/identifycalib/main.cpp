@@ -1,0 +1,68 @@
+// Identification alone, offline: a calibration from a run's model and measurement files, such
+// as a collector run leaves them or a real tracker's export gives them.
+// Usage: identifyCalib --model <model.json> --measurements <measurements.csv>
+//                      [--request <calibInfo.json>] --out <folder>
+// Writes "optimized_dh.json" and "<SN>.xlsx" (SN from the request, else "calibration") into the
+// folder. Exit codes as the measuring programs'; a bad file writes nothing.
+#include <sim/tools/common/calibrationrun.h>
+#include <sim/tools/common/calibrequest.h>
+#include <sim/tools/common/toolmain.h>
+#include <sim/tools/common/workfolder.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+using namespace sim;
+
+namespace {
+
+QString valueOf(const QStringList &arguments, const QString &option)
+{
+    const int at = arguments.indexOf(option);
+    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("identifyCalib"));
+    const QStringList arguments = QCoreApplication::arguments();
+    const QString modelPath = valueOf(arguments, QStringLiteral("--model"));
+    const QString measurementPath = valueOf(arguments, QStringLiteral("--measurements"));
+    const QString requestPath = valueOf(arguments, QStringLiteral("--request"));
+    const QString out = valueOf(arguments, QStringLiteral("--out"));
+    if (modelPath.isEmpty() || measurementPath.isEmpty() || out.isEmpty())
+        return failTool(ExitBadArguments,
+                        QStringLiteral("usage: identifyCalib --model FILE --measurements FILE "
+                                       "[--request calibInfo.json] --out FOLDER"));
+    QString error;
+    CalibrationRun run;
+    if (!run.model.read(modelPath, &error))
+        return failTool(ExitBadRequest, error);
+    if (!run.readings.read(measurementPath, run.model.axes, &error))
+        return failTool(ExitBadRequest, error);
+    run.serialNumber = QStringLiteral("calibration");
+    if (!requestPath.isEmpty()) {
+        CalibRequest request;
+        if (!request.readFile(requestPath, &error))
+            return failTool(ExitBadRequest, error);
+        run.constraints = request.constraints();
+        run.production = request.productionMode();
+        if (WorkFolder::isPlainFileName(request.serialNumber()))
+            run.serialNumber = request.serialNumber();
+    }
+    if (!QDir().mkpath(out))
+        return failTool(ExitCannotWrite, QStringLiteral("cannot make %1").arg(out));
+    const QString folder = QFileInfo(out).absoluteFilePath();
+    const ToolExit exit = run.run(folder + QStringLiteral("/optimized_dh.json"),
+                                  folder + QLatin1Char('/') + run.serialNumber
+                                      + QStringLiteral(".xlsx"),
+                                  &error);
+    if (exit != ExitOk)
+        return failTool(exit, error);
+    printLine(QStringLiteral("[INFO] result written to %1/optimized_dh.json").arg(folder));
+    return ExitOk;
+}
