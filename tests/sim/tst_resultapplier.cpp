@@ -5,6 +5,9 @@
 #include <sim/tools/common/resultapplier.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QJsonObject>
 #include <QtTest>
 
@@ -79,6 +82,7 @@ private slots:
     void firstFailureStops();
     void verdictRule_data();
     void verdictRule();
+    void programAppliesOrRefuses();
 
 private:
     SimulatedController *m_controller = nullptr;
@@ -241,6 +245,42 @@ void tst_ResultApplier::verdictRule()
     QFETCH(QJsonValue, response);
     QFETCH(bool, ok);
     QCOMPARE(ResultApplier::judge(response), ok);
+}
+
+// identifyCalib --apply against the controller served on loopback: a good result is written
+// with its compliance and the controller reboots; one over its limits leaves it untouched.
+void tst_ResultApplier::programAppliesOrRefuses()
+{
+    QTemporaryDir dir;
+    const QVector<double> before = m_controller->dhParams();
+    QJsonObject bad = resultFor(before, m_controller->axisCount());
+    bad.insert(QStringLiteral("max_valid_position_error"), 0.5);
+    const auto run = [&](const QJsonObject &result) {
+        const QString path = dir.filePath(QStringLiteral("optimized_dh.json"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return -1;
+        file.write(QJsonDocument(result).toJson());
+        file.close();
+        QProcess program;
+        program.start(QStringLiteral(IDENTIFY_CALIB_PROGRAM),
+                      {QStringLiteral("--apply"), m_server->addressText(),
+                       QStringLiteral("--result"), path});
+        // The server answers on this thread's event loop while the program runs.
+        if (!QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 30000))
+            return -2;
+        return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -3;
+    };
+
+    QCOMPARE(run(bad), 3);
+    QCOMPARE(m_controller->dhParams(), before);
+    QVERIFY(!m_controller->compliance().isActive());
+    QCOMPARE(m_controller->rebootCount(), 0);
+
+    QCOMPARE(run(resultFor(before, m_controller->axisCount())), 0);
+    QVERIFY(m_controller->dhParams() != before);
+    QVERIFY(m_controller->compliance().isActive());
+    QTRY_COMPARE(m_controller->rebootCount(), 1);
 }
 
 QTEST_MAIN(tst_ResultApplier)

@@ -102,7 +102,7 @@ Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsD
         const std::unique_ptr<PositionResidual::CostFunction> cost(PositionResidual::create(
             jointsDeg, Eigen::Vector3d::Zero(), m_problem.axisCount(), hasTarget));
         // The cost's parameter blocks: the robot's, then the target's three.
-        std::vector<int> index(size_t(robotCount));
+        std::vector<int> index(static_cast<size_t>(robotCount));
         std::iota(index.begin(), index.end(), 0);
         for (int i = 0; hasTarget && i < 3; ++i)
             index.push_back(targetAt + i);

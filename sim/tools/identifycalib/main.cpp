@@ -4,8 +4,14 @@
 //                      [--request <calibInfo.json>] --out <folder>
 // Writes "optimized_dh.json" and "<SN>.xlsx" (SN from the request, else "calibration") into the
 // folder. Exit codes as the measuring programs'; a bad file writes nothing.
+//        identifyCalib --apply <HOST[:PORT]> (--result <optimized_dh.json> | --out <folder>)
+// Writes a result to a controller as the pendant applies it, then its joint compliance, then
+// reboots the controller; a result whose quality gate fails is refused (exit 3).
 #include <sim/tools/common/calibrationrun.h>
+#include <sim/server/controllerclient.h>
 #include <sim/tools/common/calibrequest.h>
+#include <sim/tools/common/jsonfile.h>
+#include <sim/tools/common/resultapplier.h>
 #include <sim/tools/common/toolmain.h>
 #include <sim/tools/common/workfolder.h>
 
@@ -23,6 +29,27 @@ QString valueOf(const QStringList &arguments, const QString &option)
     return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
 }
 
+// The result of `path` written to the controller at `address`.
+int apply(const QString &address, const QString &path)
+{
+    QString error;
+    QJsonObject result;
+    if (!JsonFile::read(path, &result, &error))
+        return failTool(ExitBadRequest, error);
+    ControllerClient client;
+    if (!client.connectTo(address))
+        return failTool(ExitNoController,
+                        QStringLiteral("cannot reach the controller at %1").arg(address));
+    ResultApplier applier(&client);
+    const bool applied = applier.apply(result, &error);
+    for (const QString &line : applier.log())
+        printLine(line);
+    if (!applied)
+        return failTool(applier.log().isEmpty() ? ExitBadRequest : ExitNoController, error);
+    printLine(QStringLiteral("[INFO] %1 applied to %2").arg(path, address));
+    return ExitOk;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -34,6 +61,17 @@ int main(int argc, char *argv[])
     const QString measurementPath = valueOf(arguments, QStringLiteral("--measurements"));
     const QString requestPath = valueOf(arguments, QStringLiteral("--request"));
     const QString out = valueOf(arguments, QStringLiteral("--out"));
+    const QString address = valueOf(arguments, QStringLiteral("--apply"));
+    if (!address.isEmpty()) {
+        QString result = valueOf(arguments, QStringLiteral("--result"));
+        if (result.isEmpty() && !out.isEmpty())
+            result = out + QStringLiteral("/optimized_dh.json");
+        if (result.isEmpty())
+            return failTool(ExitBadArguments,
+                            QStringLiteral("usage: identifyCalib --apply HOST[:PORT] "
+                                           "(--result FILE | --out FOLDER)"));
+        return apply(address, result);
+    }
     if (modelPath.isEmpty() || measurementPath.isEmpty() || out.isEmpty())
         return failTool(ExitBadArguments,
                         QStringLiteral("usage: identifyCalib --model FILE --measurements FILE "
