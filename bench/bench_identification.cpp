@@ -9,6 +9,7 @@
 #include <sim/cell/lasertracker.h>
 #include <sim/cell/virtualcell.h>
 #include <sim/controller/simulatedcontroller.h>
+#include <sim/kinematics/cartesianpose.h>
 #include <sim/metrology/identifier.h>
 #include <sim/metrology/isometrics.h>
 #include <sim/metrology/positionresidual.h>

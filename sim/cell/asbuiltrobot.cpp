@@ -6,10 +6,10 @@ namespace sim {
 
 namespace {
 
-constexpr double kLengthErrorMinMm = 0.1;
-constexpr double kLengthErrorMaxMm = 0.5;
-constexpr double kAngleErrorMinDeg = 0.01;
-constexpr double kAngleErrorMaxDeg = 0.05;
+constexpr double kLengthErrorMinMm = 0.2;
+constexpr double kLengthErrorMaxMm = 0.8;
+constexpr double kAngleErrorMinDeg = 0.02;
+constexpr double kAngleErrorMaxDeg = 0.08;
 
 } // namespace
 

@@ -20,7 +20,7 @@ class AsBuiltRobot
 public:
     AsBuiltRobot();
     // Errors drawn once from `robotId`, so the same robot is the same after every restart:
-    // 0.1-0.5 mm on a and d, 0.01-0.05 degrees on alpha, theta and the joint zeros, each with a
+    // 0.2-0.8 mm on a and d, 0.02-0.08 degrees on alpha, theta and the joint zeros, each with a
     // random sign. Alpha, a and d err on the links between the joints (`hasLinkErrors`); the
     // base mounting (group 1, which the tracker's base frame is registered to), the wrist group
     // of the last joint and the flange group keep them as designed, theta errs on all but the

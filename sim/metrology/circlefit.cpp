@@ -1,5 +1,6 @@
 #include "circlefit.h"
 
+#include <Eigen/Geometry>
 #include <Eigen/SVD>
 
 #include <cmath>
