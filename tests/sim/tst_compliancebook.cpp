@@ -20,21 +20,8 @@ namespace {
 
 constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
 
-QJsonArray toArray(const QVector<double> &numbers)
-{
-    QJsonArray array;
-    for (double n : numbers)
-        array.append(n);
-    return array;
-}
-
-QVector<double> numbers(const QJsonValue &array)
-{
-    QVector<double> out;
-    for (const QJsonValue &v : array.toArray())
-        out.append(v.toDouble());
-    return out;
-}
+using simtest::numbers;
+using simtest::toArray;
 
 bool succeeded(const QJsonValue &answer)
 {

@@ -1,3 +1,5 @@
+#include "simtesthelpers.h"
+
 #include <sim/controller/compliancebook.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/server/controllerclient.h>
@@ -23,21 +25,8 @@ const QString kSetDhLink = QStringLiteral("factory.set_DH_params_link");
 const QString kSetZero = QStringLiteral("ethercat.set_precision_compensation_zero");
 const QString kReboot = QStringLiteral("system.controller.reboot");
 
-QJsonArray toArray(const QVector<double> &numbers)
-{
-    QJsonArray array;
-    for (double n : numbers)
-        array.append(n);
-    return array;
-}
-
-QVector<double> numbers(const QJsonValue &array)
-{
-    QVector<double> out;
-    for (const QJsonValue &v : array.toArray())
-        out.append(v.toDouble());
-    return out;
-}
+using simtest::numbers;
+using simtest::toArray;
 
 // A result as the collector writes it for the controller's set `dh`: a changed a of joint 2,
 // zero offsets and compliances.
