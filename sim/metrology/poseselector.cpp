@@ -113,6 +113,13 @@ PoseSelector::PoseSelector(std::vector<Eigen::MatrixXd> candidates)
         m_columnEnergy.row(Eigen::Index(i)) = m_blocks.back().colwise().squaredNorm();
     }
     m_ridge = kRidge * m_columnEnergy.colwise().mean().transpose();
+    m_stacked.resize(rows, used);
+    Eigen::Index at = 0;
+    for (const Eigen::MatrixXd &block : m_blocks) {
+        m_firstRow.push_back(at);
+        m_stacked.middleRows(at, block.rows()) = block;
+        at += block.rows();
+    }
 }
 
 int PoseSelector::candidateCount() const
@@ -141,8 +148,15 @@ int PoseSelector::exchanges() const
 double PoseSelector::logDetGain(const Set &set, int candidate, double sign) const
 {
     const Eigen::MatrixXd &a = m_blocks[size_t(candidate)];
+    return logDetGain(set, candidate, sign, a * set.inverse);
+}
+
+double PoseSelector::logDetGain(const Set &set, int candidate, double sign,
+                                const Eigen::Ref<const Eigen::MatrixXd> &timesInverse) const
+{
+    const Eigen::MatrixXd &a = m_blocks[size_t(candidate)];
     const Eigen::MatrixXd k = Eigen::MatrixXd::Identity(a.rows(), a.rows())
-                              + sign * (a * set.inverse * a.transpose());
+                              + sign * (a * timesInverse.transpose());
     const Eigen::LLT<Eigen::MatrixXd> llt(k);
     if (llt.info() != Eigen::Success)
         return kMinusInfinity;
@@ -185,13 +199,18 @@ std::vector<int> PoseSelector::select(int count, int maxExchanges)
         set.energy -= m_columnEnergy.row(c).transpose();
         set.refresh();
     };
+    // One product of all candidates with the inverse is much faster than one per candidate.
+    Eigen::MatrixXd timesInverse(m_stacked.rows(), used);
     const auto bestToAdd = [&] {
+        timesInverse.noalias() = m_stacked * set.inverse;
         int best = -1;
         double bestGain = kMinusInfinity;
         for (int c = 0; c < total; ++c) {
             if (set.in[size_t(c)])
                 continue;
-            const double gain = logDetGain(set, c, 1.0);
+            const double gain = logDetGain(
+                set, c, 1.0,
+                timesInverse.middleRows(m_firstRow[size_t(c)], m_blocks[size_t(c)].rows()));
             if (gain > bestGain) {
                 bestGain = gain;
                 best = c;

@@ -41,8 +41,13 @@ public:
 private:
     struct Set;
     double logDetGain(const Set &set, int candidate, double sign) const;
+    // The same, with the candidate's rows already multiplied by the set's inverse.
+    double logDetGain(const Set &set, int candidate, double sign,
+                      const Eigen::Ref<const Eigen::MatrixXd> &timesInverse) const;
 
     std::vector<Eigen::MatrixXd> m_blocks;  // candidates over the used columns
+    Eigen::MatrixXd m_stacked;              // the same, one under the other
+    std::vector<Eigen::Index> m_firstRow;   // of each candidate in m_stacked
     Eigen::MatrixXd m_columnEnergy;         // per candidate, squared norm of each column
     Eigen::VectorXd m_ridge;                // keeps the normal matrix of a small set invertible
     std::vector<int> m_columns;

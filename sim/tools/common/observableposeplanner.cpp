@@ -6,12 +6,15 @@
 #include <sim/metrology/positionresidual.h>
 
 #include <algorithm>
-#include <memory>
-#include <numeric>
+#include <cmath>
 
 namespace sim {
 
 namespace {
+
+// Relative step of the central differences: far above the rounding of millimetres and degrees,
+// far below any curvature of the model.
+constexpr double kStep = 1e-6;
 
 Eigen::MatrixXd stack(const std::vector<Eigen::MatrixXd> &blocks, const std::vector<int> &columns)
 {
@@ -86,45 +89,51 @@ bool ObservablePosePlanner::reaches(const QVector<double> &jointsDeg) const
 }
 
 // Rows: the three coordinates of each target the problem reads (of the flange's origin when it
-// has none); columns: every free parameter, as the identification's own residual
-// differentiates it.
+// has none); columns: every free parameter. The model is the identification's own
+// (`predictFlangeInTracker`), differentiated by central differences: once per pose for the
+// robot's parameters, which every target shares, and exactly for the targets' offsets.
 Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsDeg) const
 {
+    const int axes = m_problem.axisCount();
     const int robotCount = m_problem.robotParameterCount();
     QStringList targets = m_problem.targets();
     if (targets.isEmpty())
         targets.append(QString());
-    const QVector<double> start = m_problem.startValues();
+    QVector<double> p = m_problem.startValues();
+    QVector<Eigen::Vector3d> offsets;
+    for (const QString &t : qAsConst(targets)) {
+        const int at = m_problem.targetIndex(t);
+        offsets.append(at >= 0 ? Eigen::Vector3d(p.at(at), p.at(at + 1), p.at(at + 2))
+                               : Eigen::Vector3d::Zero());
+    }
+    const auto points = [&](const QVector<double> &values) {
+        const Eigen::Isometry3d flange =
+            predictFlangeInTracker(values.constData(), jointsDeg, axes);
+        Eigen::VectorXd stacked(3 * offsets.size());
+        for (int t = 0; t < offsets.size(); ++t)
+            stacked.segment<3>(3 * t) = flange * offsets.at(t);
+        return stacked;
+    };
     Eigen::MatrixXd block = Eigen::MatrixXd::Zero(3 * targets.size(), Eigen::Index(m_free.size()));
-    for (int t = 0; t < targets.size(); ++t) {
-        const int targetAt = m_problem.targetIndex(targets.at(t));
-        const bool hasTarget = targetAt >= 0;
-        const std::unique_ptr<PositionResidual::CostFunction> cost(PositionResidual::create(
-            jointsDeg, Eigen::Vector3d::Zero(), m_problem.axisCount(), hasTarget));
-        // The cost's parameter blocks: the robot's, then the target's three.
-        std::vector<int> index(static_cast<size_t>(robotCount));
-        std::iota(index.begin(), index.end(), 0);
-        for (int i = 0; hasTarget && i < 3; ++i)
-            index.push_back(targetAt + i);
-        std::vector<const double *> parameters;
-        parameters.reserve(index.size());
-        for (int i : index)
-            parameters.push_back(start.constData() + i);
-        Eigen::Matrix<double, 3, Eigen::Dynamic> columns =
-            Eigen::Matrix<double, 3, Eigen::Dynamic>::Zero(3, Eigen::Index(index.size()));
-        std::vector<double *> jacobians(index.size(), nullptr);
-        for (size_t b = 0; b < index.size(); ++b) {
-            if (m_problem.isFree(index[b]))
-                jacobians[b] = columns.col(Eigen::Index(b)).data();
-        }
-        double residual[3];
-        if (!cost->Evaluate(parameters.data(), residual, jacobians.data()))
+    const Eigen::Matrix3d turn =
+        predictFlangeInTracker(p.constData(), jointsDeg, axes).linear();
+    for (size_t c = 0; c < m_free.size(); ++c) {
+        const int i = m_free[c];
+        if (i < robotCount) {
+            const double h = kStep * std::max(1.0, std::abs(p.at(i)));
+            const double at = p.at(i);
+            p[i] = at + h;
+            const Eigen::VectorXd up = points(p);
+            p[i] = at - h;
+            const Eigen::VectorXd down = points(p);
+            p[i] = at;
+            block.col(Eigen::Index(c)) = (up - down) / (2 * h);
             continue;
-        for (size_t b = 0; b < index.size(); ++b) {
-            const auto at = std::find(m_free.begin(), m_free.end(), index[b]);
-            if (at != m_free.end())
-                block.block(3 * t, at - m_free.begin(), 3, 1) = columns.col(Eigen::Index(b));
         }
+        // A target's offset moves only its own reading, turned by the flange.
+        const int t = targets.indexOf(m_problem.targets().value((i - robotCount) / 3));
+        if (t >= 0)
+            block.block(3 * t, Eigen::Index(c), 3, 1) = turn.col((i - robotCount) % 3);
     }
     return block;
 }
