@@ -15,7 +15,7 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target bench_log bench_export bench_runcard floodcollector \
-    bench_identification bench_controllerlink simcontroller pendant Veltra
+    bench_identification bench_poseplanner bench_controllerlink simcontroller pendant Veltra
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -36,6 +36,8 @@ echo "running the controller link..." >&2
 "$dir/bin/bench_controllerlink" --benchmark_filter=Get "${common[@]}" >"$out/link.json"
 "$dir/bin/bench_controllerlink" --benchmark_filter=serverMemory --benchmark_format=json \
     >"$out/linkmemory.json"
+echo "running the pose planner benchmark..." >&2
+"$dir/bin/bench_poseplanner" "${common[@]}" >"$out/poseplanner.json"
 echo "running the start-up..." >&2
 bash "$root/bench/startup.sh" "$dir/bin/pendant" "$dir/plugins" "$reps" >"$out/startup.txt"
 
@@ -70,6 +72,7 @@ _, runcard = load("runcard.json")
 _, identification = load("identification.json")
 _, link = load("link.json")
 _, linkmemory = load("linkmemory.json")
+_, poseplanner = load("poseplanner.json")
 startup = dict(line.split() for line in open(os.path.join(out, "startup.txt")))
 
 def name(case, threads):
@@ -176,6 +179,14 @@ rss = median(linkmemory, "serverMemory/iterations:1/real_time", "server_rss_afte
 rss0 = median(linkmemory, "serverMemory/iterations:1/real_time", "server_rss_before_mb")
 row("simcontroller RSS after 100,000 sets of 10 kB, 10 clients", "%.1f" % rss, "MB",
     "%.2f" % (rss / rss0), "at start", "< 50", rss < 50)
+
+plan = median(poseplanner, "BM_ObservablePosePlanner_plan/60", "real_time")
+chosen_o1 = median(poseplanner, "BM_ObservablePosePlanner_plan/60", "o1")
+random_o1 = median(poseplanner, "BM_RandomPoses/60", "o1")
+row("pose planner: 60 of 5,000 candidates", "%.0f" % plan, "ms", "", "", "< 2000", plan < 2000)
+row("O1 of 60 random poses", "%.4f" % random_o1, "", "1.00", "itself")
+row("O1 of 60 chosen poses", "%.4f" % chosen_o1, "", "%.2f" % (chosen_o1 / random_o1),
+    "random", "> 1", chosen_o1 > random_o1)
 
 model = ""
 try:

@@ -1,5 +1,6 @@
 #include "motionservice.h"
 
+#include "compliancebook.h"
 #include "motionplanner.h"
 #include "moveerror.h"
 #include "robotmotion.h"
@@ -149,6 +150,12 @@ const DhChain &MotionService::chain() const
     return m_chain;
 }
 
+void MotionService::setCompliance(const ComplianceBook *compliance)
+{
+    m_compliance = compliance;
+    m_prepared = MotionPlan();
+}
+
 RobotMotion *MotionService::motion() const
 {
     return m_motion;
@@ -288,7 +295,8 @@ QJsonObject MotionService::prepareMove(const QString &command, bool linear,
         return refuse(MoveError::BadRequest, QStringLiteral("\"traj.speed\" must be positive"));
 
     // What the request leaves out stays as it is now.
-    const QVector<double> from = m_motion->joints();
+    const QVector<double> from =
+        m_compliance ? m_compliance->armFor(m_chain, m_motion->joints()) : m_motion->joints();
     CartesianPose goal = CartesianPose::fromIsometry(m_chain.forward(from));
     if (hasTrans)
         goal.positionMm = trans * kUnitScale;
@@ -312,6 +320,8 @@ QJsonObject MotionService::prepareMove(const QString &command, bool linear,
     }
     if (error != MoveError::None)
         return refuse(error, why);
+    if (m_compliance)
+        m_compliance->compensate(m_chain, &plan);
     m_prepared = plan;
     m_target = plan.target();
     report(QStringLiteral("ready"), MoveError::None, QString());

@@ -11,6 +11,7 @@
 
 namespace sim {
 
+class ComplianceBook;
 class RobotMotion;
 
 // The controller's motion side: where the robot is, the move commands and their outcome as
@@ -29,6 +30,8 @@ public:
     void setRobot(const QVector<double> &dh, int axes, const JointLimits &limits,
                   const QVector<double> &homeDeg);
     const DhChain &chain() const;
+    // Moves are planned for where the arm should stand and turned by its predicted deflection.
+    void setCompliance(const ComplianceBook *compliance);
     RobotMotion *motion() const;
 
     QVector<double> joints() const;
@@ -69,6 +72,7 @@ private:
 
     DhChain m_chain;
     JointLimits m_limits;
+    const ComplianceBook *m_compliance = nullptr;
     RobotMotion *m_motion = nullptr;
     MotionPlan m_prepared; // planned, waiting for the operator's go
     QVector<double> m_target;

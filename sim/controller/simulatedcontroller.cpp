@@ -2,6 +2,7 @@
 
 #include "controllerjson.h"
 #include "dhbook.h"
+#include "compliancebook.h"
 #include "motionservice.h"
 #include "programstore.h"
 #include "robotiobook.h"
@@ -179,6 +180,7 @@ struct SimulatedController::State
     MotionService *motion = nullptr;
     ProgramStore programs;
     RobotIoBook io;
+    ComplianceBook compliance;
     // While a message is handled, updates wait in its outcome, so they follow the answer.
     Outcome *handling = nullptr;
 
@@ -186,6 +188,7 @@ struct SimulatedController::State
     {
         model = m;
         calibration.reset(m.dh, m.axes);
+        compliance.setRobot(m.name, m.axes);
         buildCell();
     }
 
@@ -250,6 +253,7 @@ SimulatedController::SimulatedController(QObject *parent)
     , d(std::make_unique<State>())
 {
     d->motion = new MotionService(this);
+    d->motion->setCompliance(&d->compliance);
     connect(d->motion->motion(), &RobotMotion::jointsChanged, this,
             &SimulatedController::jointsChanged);
     connect(this, &SimulatedController::jointsChanged, this, [this] {
@@ -606,7 +610,7 @@ bool SimulatedController::isReadOnly(mirel::ControllerMessage::Kind kind, const 
         return true;
     return kind == mirel::ControllerMessage::Command
            && (name == kGetParams || name == kTrackerMeasure || name == kCellTruth
-               || DhBook::isReading(name)
+               || name == ComplianceBook::GetCommand || DhBook::isReading(name)
                || MotionService::isReading(name) || ProgramStore::isReading(name));
 }
 
@@ -720,6 +724,13 @@ QJsonValue SimulatedController::runCommand(const QString &command, const QJsonVa
         return d->motion->runCommand(command, payload, moveTo);
     if (ProgramStore::handles(command))
         return d->programs.runCommand(command, payload);
+    if (ComplianceBook::handles(command)) {
+        bool changed = false;
+        const QJsonObject answer = d->compliance.runCommand(command, payload, &changed);
+        if (changed)
+            robotChanged();
+        return answer;
+    }
     if (command.startsWith(QLatin1String("sim.")))
         return runInstrument(command, payload.toObject());
     return unknownCommand(command);
@@ -802,6 +813,11 @@ QJsonValue SimulatedController::unknownCommand(const QString &command)
 ProgramStore *SimulatedController::programs() const
 {
     return &d->programs;
+}
+
+const ComplianceBook &SimulatedController::compliance() const
+{
+    return d->compliance;
 }
 
 void SimulatedController::deliver(std::function<void()> emitter)

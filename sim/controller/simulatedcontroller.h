@@ -17,6 +17,7 @@
 
 namespace sim {
 
+class ComplianceBook;
 class ProgramStore;
 
 // A robot model the simulator can be: its DH set has one link group more than it has joints.
@@ -151,6 +152,8 @@ public:
 
     // Projects, start-up project and PERS values the controller keeps.
     ProgramStore *programs() const;
+    // The joint compliance its moves compensate ("factory.set_compliance").
+    const ComplianceBook &compliance() const;
 
 signals:
     void received(const QString &name);

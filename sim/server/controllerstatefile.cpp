@@ -1,5 +1,6 @@
 #include "controllerstatefile.h"
 
+#include <sim/controller/compliancebook.h>
 #include <sim/controller/programstore.h>
 #include <sim/controller/simulatedcontroller.h>
 
@@ -26,6 +27,7 @@ const QString kProjects = QStringLiteral("projects");
 const QString kAutoload = QStringLiteral("autoload");
 const QString kPersNames = QStringLiteral("pers_registered");
 const QString kPersValues = QStringLiteral("pers_values");
+const QString kCompliance = QStringLiteral("compliance");
 // Ids of the restoring commands; nobody waits for their answers.
 constexpr quint64 kRestoreId = quint64(1) << 61;
 
@@ -73,7 +75,7 @@ QStringList strings(const QJsonValue &value)
 }
 
 // Everything the file holds must fit the robot, so that loading it is all or nothing.
-QString whatIsWrong(const QJsonObject &state, int axes)
+QString whatIsWrong(const QJsonObject &state, const QString &model, int axes)
 {
     const std::initializer_list<int> dhSizes = {4 * axes, 4 * (axes + 1)};
     if (!isNumbers(state.value(kDh), dhSizes) || !isNumbers(state.value(kProductDh), dhSizes))
@@ -85,6 +87,18 @@ QString whatIsWrong(const QJsonObject &state, int axes)
         return QStringLiteral("its values are no object");
     if (!isStrings(state.value(kProjects)) || !isStrings(state.value(kPersNames)))
         return QStringLiteral("its projects are no list of names");
+    // Files of controllers without the accuracy option have none; a compliance the controller
+    // would refuse is tried on a book of its own, before anything is applied.
+    const QJsonValue compliance = state.value(kCompliance);
+    ComplianceBook probe;
+    probe.setRobot(model, axes);
+    bool changed = false;
+    if (!compliance.isUndefined()
+        && (!compliance.isObject()
+            || !probe.runCommand(ComplianceBook::SetCommand, compliance, &changed)
+                    .value(QStringLiteral("success"))
+                    .toBool()))
+        return QStringLiteral("its joint compliance does not fit the robot");
     const QJsonValue autoload = state.value(kAutoload);
     const QJsonValue pers = state.value(kPersValues);
     if ((!autoload.isUndefined() && !autoload.isString())
@@ -138,7 +152,7 @@ ControllerStateFile::LoadResult ControllerStateFile::load(SimulatedController *c
     if (state.value(kModel).toString() != controller->model().name)
         return setAside(QStringLiteral("it is no state of a %1").arg(controller->model().name),
                         error);
-    const QString wrong = whatIsWrong(state, controller->axisCount());
+    const QString wrong = whatIsWrong(state, controller->model().name, controller->axisCount());
     if (!wrong.isEmpty())
         return setAside(wrong, error);
 
@@ -157,6 +171,8 @@ void ControllerStateFile::apply(SimulatedController *controller, const QJsonObje
     run(controller, QStringLiteral("ethercat.set_precision_compensation_zero"),
         QJsonObject{{QStringLiteral("joint_angle_A"), state.value(kZero)},
                     {QStringLiteral("joint_angle_L"), state.value(kProductZero)}});
+    if (state.contains(kCompliance))
+        run(controller, ComplianceBook::SetCommand, state.value(kCompliance).toObject());
     const QJsonObject values = state.value(kValues).toObject();
     const QStringList keys = controller->valueKeys();
     for (const QString &key : keys) {
@@ -257,6 +273,7 @@ QJsonObject ControllerStateFile::snapshot(const SimulatedController *controller)
                        {kProductDh, toArray(controller->productDhParams())},
                        {kZero, toArray(controller->zeroOffsets())},
                        {kProductZero, toArray(controller->productZeroOffsets())},
+                       {kCompliance, controller->compliance().toJson()},
                        {kValues, values},
                        {kProjects, QJsonArray::fromStringList(programs->projects())},
                        {kAutoload, programs->autoloadPath()},

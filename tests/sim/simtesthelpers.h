@@ -3,11 +3,30 @@
 #include <sim/controller/simulatedcontroller.h>
 
 #include <QEventLoop>
+#include <QJsonArray>
 #include <QJsonValue>
 #include <QTimer>
 
 // Helpers the simulator's tests share: a robot model by name, a command sent and its answer.
 namespace simtest {
+
+inline QJsonArray toArray(const QVector<double> &numbers)
+{
+    QJsonArray array;
+    for (double n : numbers)
+        array.append(n);
+    return array;
+}
+
+// The numbers of a JSON array (0 for anything else in it).
+inline QVector<double> numbers(const QJsonValue &array)
+{
+    QVector<double> out;
+    const QJsonArray items = array.toArray();
+    for (const QJsonValue &v : items)
+        out.append(v.toDouble());
+    return out;
+}
 
 // The model of that name, or an empty one.
 inline sim::RobotModel modelNamed(const QString &name)

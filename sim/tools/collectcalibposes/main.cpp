@@ -12,6 +12,7 @@
 #include <sim/tools/common/calibrationrun.h>
 #include <sim/tools/common/calibrationsolver.h>
 #include <sim/tools/common/calibrequest.h>
+#include <sim/tools/common/observableposeplanner.h>
 #include <sim/tools/common/recordedtracker.h>
 #include <sim/tools/common/robotsession.h>
 #include <sim/tools/common/sessiontracker.h>
@@ -178,9 +179,20 @@ int main(int argc, char *argv[])
         const int validationCount =
             arguments.number(QStringLiteral("validation-poses"), 20, 1, 1000);
         c.total = identificationCount + validationCount;
+        // The identification poses are chosen for what they show of the parameters; the
+        // validation poses stay random, so that they judge the result rather than flatter it.
+        CalibrationSolver chosen(run.model.dh, axes);
+        if (!run.model.targets.isEmpty())
+            chosen.setTargets(run.model.targets, run.model.targetsMm);
+        if (!chosen.setConstraints(run.constraints, &error))
+            return failTool(ExitBadRequest, error);
         CalibPosePlanner planner(axes);
+        planner.queue(ObservablePosePlanner(chosen.problem(), CalibPosePlanner::travel(axes),
+                                            CalibPosePlanner::kSeed)
+                          .plan(identificationCount));
         exit = collectPlanned(&c, &planner, identificationCount, &run.readings.identification,
                               &error);
+        planner.queue({});
         if (exit == ExitOk)
             exit = collectPlanned(&c, &planner, validationCount, &run.readings.validation,
                                   &error);

@@ -8,8 +8,23 @@ CalibPosePlanner::CalibPosePlanner(int axes, std::uint64_t seed)
 {
 }
 
+JointLimits CalibPosePlanner::travel(int axes)
+{
+    JointLimits limits;
+    limits.lowerDeg = QVector<double>(axes, -kTravelDeg);
+    limits.upperDeg = QVector<double>(axes, kTravelDeg);
+    return limits;
+}
+
+void CalibPosePlanner::queue(const QVector<QVector<double>> &jointSets)
+{
+    m_queued = jointSets;
+}
+
 QVector<double> CalibPosePlanner::next()
 {
+    if (!m_queued.isEmpty())
+        return m_queued.takeFirst();
     QVector<double> joints;
     joints.reserve(m_axes);
     for (int k = 0; k < m_axes; ++k)

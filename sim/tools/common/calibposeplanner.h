@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sim/cell/seededrandom.h>
+#include <sim/kinematics/jointlimits.h>
 
 #include <QVector>
 
@@ -10,18 +11,25 @@ namespace sim {
 
 // Joint sets for the identification and validation poses: spread over the travel every robot
 // of the cell has (a margin inside each model's limits), the same sequence on every run.
+// Poses planned elsewhere can be queued: they come first, the random ones after them.
 class CalibPosePlanner
 {
 public:
     static constexpr double kTravelDeg = 100.0;
+    static constexpr std::uint64_t kSeed = 2026;
 
-    explicit CalibPosePlanner(int axes, std::uint64_t seed = 2026);
+    explicit CalibPosePlanner(int axes, std::uint64_t seed = kSeed);
 
+    // +-kTravelDeg on every joint.
+    static JointLimits travel(int axes);
+    // Replaces what is queued.
+    void queue(const QVector<QVector<double>> &jointSets);
     QVector<double> next();
 
 private:
     int m_axes;
     SeededRandom m_random;
+    QVector<QVector<double>> m_queued;
 };
 
 } // namespace sim

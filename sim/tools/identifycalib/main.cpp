@@ -4,8 +4,14 @@
 //                      [--request <calibInfo.json>] --out <folder>
 // Writes "optimized_dh.json" and "<SN>.xlsx" (SN from the request, else "calibration") into the
 // folder. Exit codes as the measuring programs'; a bad file writes nothing.
+//        identifyCalib --apply <HOST[:PORT]> (--result <optimized_dh.json> | --out <folder>)
+// Writes a result to a controller as the pendant applies it, then its joint compliance, then
+// reboots the controller; a result whose quality gate fails is refused (exit 3).
 #include <sim/tools/common/calibrationrun.h>
+#include <sim/server/controllerclient.h>
 #include <sim/tools/common/calibrequest.h>
+#include <sim/tools/common/jsonfile.h>
+#include <sim/tools/common/resultapplier.h>
 #include <sim/tools/common/toolarguments.h>
 #include <sim/tools/common/toolmain.h>
 #include <sim/tools/common/workfolder.h>
@@ -15,6 +21,31 @@
 #include <QFileInfo>
 
 using namespace sim;
+
+namespace {
+
+// The result of `path` written to the controller at `address`.
+int apply(const QString &address, const QString &path)
+{
+    QString error;
+    QJsonObject result;
+    if (!JsonFile::read(path, &result, &error))
+        return failTool(ExitBadRequest, error);
+    ControllerClient client;
+    if (!client.connectTo(address))
+        return failTool(ExitNoController,
+                        QStringLiteral("cannot reach the controller at %1").arg(address));
+    ResultApplier applier(&client);
+    const bool applied = applier.apply(result, &error);
+    for (const QString &line : applier.log())
+        printLine(line);
+    if (!applied)
+        return failTool(applier.log().isEmpty() ? ExitBadRequest : ExitNoController, error);
+    printLine(QStringLiteral("[INFO] %1 applied to %2").arg(path, address));
+    return ExitOk;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -28,6 +59,17 @@ int main(int argc, char *argv[])
     const QString measurementPath = option("--measurements");
     const QString requestPath = option("--request");
     const QString out = option("--out");
+    const QString address = option("--apply");
+    if (!address.isEmpty()) {
+        QString result = option("--result");
+        if (result.isEmpty() && !out.isEmpty())
+            result = out + QStringLiteral("/optimized_dh.json");
+        if (result.isEmpty())
+            return failTool(ExitBadArguments,
+                            QStringLiteral("usage: identifyCalib --apply HOST[:PORT] "
+                                           "(--result FILE | --out FOLDER)"));
+        return apply(address, result);
+    }
     if (modelPath.isEmpty() || measurementPath.isEmpty() || out.isEmpty())
         return failTool(ExitBadArguments,
                         QStringLiteral("usage: identifyCalib --model FILE --measurements FILE "
