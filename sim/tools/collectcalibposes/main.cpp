@@ -55,7 +55,8 @@ bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
             *unreachable = true;
             return false;
         }
-        if (!c->robot->readPosition(&seen.jointsDeg, &seen.commandedMm, error))
+        if (!c->robot->readPosition(&seen.jointsDeg, &seen.commandedMm, error,
+                                    &seen.flangeRotation, &seen.rotationKnown))
             return false;
         c->poses.append(seen);
         read = seen.jointsDeg;
@@ -212,8 +213,8 @@ int main(int argc, char *argv[])
     if (exit != ExitOk)
         return failTool(ToolExit(exit), error);
     if (!offline)
-        run.model.zeroOffsetsDeg =
-            CalibrationSolver::configuredZeroOffsets(run.model.dh, axes, c.poses);
+        run.model.zeroOffsetsDeg = CalibrationSolver::configuredZeroOffsets(
+            run.model.dh, axes, c.poses, &run.zeroPointsBefore);
 
     const QString sn = request.serialNumber();
     QString reportPath;

@@ -98,6 +98,8 @@ ToolExit CalibrationRun::run(const QString &resultPath, const QString &reportPat
 {
     CalibrationSolver solver(model.dh, model.axes);
     solver.setZeroOffsets(model.zeroOffsetsDeg);
+    solver.setZeroPointsBefore(zeroPointsBefore.isEmpty() ? model.zeroOffsetsDeg
+                                                          : zeroPointsBefore);
     QStringList targets = model.targets;
     QVector<Eigen::Vector3d> nominal = model.targetsMm;
     for (const QVector<PoseMeasurement> *set : {&readings.identification, &readings.validation}) {

@@ -20,6 +20,9 @@ public:
     QJsonArray constraints;
     bool production = false;
     QString serialNumber;
+    // The controller's zero offsets before the run, NaN where they could not be told; the
+    // model's when empty (offline, the model file says what the controller held).
+    QVector<double> zeroPointsBefore;
 
     // Identifies and writes the result file and, when `reportPath` is not empty, the .xlsx
     // report. ExitOk, or the exit code with the reason: ExitBadRequest for constraints or

@@ -1,6 +1,11 @@
 #include "calibrationsolver.h"
 
+#include <sim/kinematics/dhchain.h>
 #include <sim/metrology/identifier.h>
+
+#include <QtMath>
+
+#include <cmath>
 
 namespace sim {
 
@@ -8,11 +13,12 @@ namespace {
 
 constexpr int kTheta = 3;
 
+// NaN, an unknown number, as null.
 QJsonArray toArray(const QVector<double> &numbers)
 {
     QJsonArray array;
     for (double n : numbers)
-        array.append(n);
+        array.append(std::isfinite(n) ? QJsonValue(n) : QJsonValue(QJsonValue::Null));
     return array;
 }
 
@@ -78,8 +84,12 @@ bool CalibrationSolver::setConstraints(const QJsonArray &constraints, QString *e
 }
 
 QVector<double> CalibrationSolver::configuredZeroOffsets(const QVector<double> &dh, int axes,
-                                                         const QVector<CalibPose> &poses)
+                                                         const QVector<CalibPose> &poses,
+                                                         QVector<double> *known)
 {
+    QVector<double> unknown(axes > 0 ? axes : 0, std::nan(""));
+    if (known)
+        *known = unknown;
     IdentificationProblem configured(dh, QVector<double>(axes > 0 ? axes : 0, 0.0), axes);
     if (!configured.isValid())
         return {};
@@ -90,7 +100,74 @@ QVector<double> CalibrationSolver::configuredZeroOffsets(const QVector<double> &
         configured.measurements.append(PoseMeasurement{pose.jointsDeg, pose.commandedMm, {}, 0,
                                                        false, Eigen::Vector3d::Zero()});
     const IdentificationResult fit = Identifier::identify(configured);
-    return fit.error.isEmpty() ? fit.zeroOffsetsDeg : QVector<double>(axes, 0.0);
+    if (!fit.error.isEmpty())
+        return QVector<double>(axes, 0.0);
+    QVector<double> found = fit.zeroOffsetsDeg;
+    const QStringList labels = configured.labels();
+    for (int joint = 0; joint < axes; ++joint) {
+        if (fit.heldLabels.contains(labels.value(configured.zeroIndex(joint))))
+            found[joint] = std::nan("");
+    }
+    // The last joint turns the flange about its own centre: only the reported orientation
+    // tells its zero offset. Held in the fit, so written back as the controller has it.
+    QVector<double> zeros = fit.zeroOffsetsDeg;
+    if (axes > 0 && !std::isfinite(found.constLast())) {
+        found[axes - 1] = lastZeroFromRotation(dh, axes, poses, found);
+        if (std::isfinite(found.constLast()))
+            zeros[axes - 1] = found.constLast();
+    }
+    if (known)
+        *known = found;
+    return zeros;
+}
+
+// With the other zero offsets known, the flange's reported orientation leaves one rotation
+// about the last joint's axis: Rz(q_n + z_n) = A^T * R * B^T, A the frame of joint n, B the
+// last link group. The controller computes R without noise, so the poses must agree.
+double CalibrationSolver::lastZeroFromRotation(const QVector<double> &dh, int axes,
+                                               const QVector<CalibPose> &poses,
+                                               const QVector<double> &zeros)
+{
+    constexpr double kAgreeDeg = 1e-3;
+    const int last = axes - 1;
+    QVector<double> shifted = dh;
+    for (int joint = 0; joint < last; ++joint) {
+        if (!std::isfinite(zeros.at(joint)))
+            return std::nan("");
+        shifted[IdentificationProblem::dhIndex(joint + 1, kTheta)] += zeros.at(joint);
+    }
+    const DhChain chain(shifted, axes);
+    const int g = IdentificationProblem::dhIndex(axes, 0);
+    const Eigen::Matrix3d b =
+        DhChain::groupTransform(qDegreesToRadians(dh.at(g)), dh.at(g + 1), dh.at(g + 2),
+                                qDegreesToRadians(dh.at(g + kTheta)))
+            .rotation();
+    QVector<double> found;
+    for (const CalibPose &pose : poses) {
+        if (!pose.rotationKnown || pose.jointsDeg.size() != axes)
+            return std::nan("");
+        const QVector<Eigen::Isometry3d> frames = chain.frames(pose.jointsDeg);
+        if (frames.size() < axes + 2)
+            return std::nan("");
+        // frames[axes] is joint n's frame before its own turn.
+        const Eigen::Matrix3d a = frames.at(axes).rotation();
+        const Eigen::Matrix3d turn =
+            a.transpose() * pose.flangeRotation.toRotationMatrix() * b.transpose();
+        const double angle = qRadiansToDegrees(std::atan2(turn(1, 0), turn(0, 0)));
+        found.append(std::remainder(angle - pose.jointsDeg.at(last), 360.0));
+    }
+    if (found.isEmpty())
+        return std::nan("");
+    for (double zero : found) {
+        if (std::abs(std::remainder(zero - found.first(), 360.0)) > kAgreeDeg)
+            return std::nan("");
+    }
+    return found.first();
+}
+
+void CalibrationSolver::setZeroPointsBefore(const QVector<double> &zeroOffsetsDeg)
+{
+    m_zeroBefore = zeroOffsetsDeg;
 }
 
 bool CalibrationSolver::solve(const QVector<PoseMeasurement> &identification, QString *error)
@@ -204,6 +281,7 @@ QJsonObject CalibrationSolver::resultJson(const QVector<PoseMeasurement> &identi
         {QStringLiteral("identified_parameters"),
          QJsonArray::fromStringList(m_result.identifiedLabels)},
         {QStringLiteral("held_parameters"), QJsonArray::fromStringList(m_result.heldLabels)},
+        {QStringLiteral("zero_points_before"), toArray(m_zeroBefore)},
         {QStringLiteral("outliers"),
          QJsonObject{{QStringLiteral("count"), outliers.size()},
                      {QStringLiteral("readings"), outliers}}}};

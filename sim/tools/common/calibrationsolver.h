@@ -15,6 +15,9 @@ struct CalibPose
 {
     QVector<double> jointsDeg;
     Eigen::Vector3d commandedMm = Eigen::Vector3d::Zero();
+    // The flange's orientation as the controller reports it, when it does.
+    Eigen::Quaterniond flangeRotation = Eigen::Quaterniond::Identity();
+    bool rotationKnown = false;
 };
 
 // Identifies a robot's DH set and joint zero offsets from tracker readings and puts the outcome
@@ -70,10 +73,19 @@ public:
     // The controller offers no read of its zero offsets, but it computes the flange from them:
     // fitting only the zero offsets to its own positions finds them (those that move the
     // flange), so that a held or locked zero offset is written back as the controller had it.
+    // `known`, when given, gets the same offsets with NaN for those the poses cannot tell; the
+    // last joint's, which does not move the flange, comes from the reported orientations.
     static QVector<double> configuredZeroOffsets(const QVector<double> &dh, int axes,
-                                                 const QVector<CalibPose> &poses);
+                                                 const QVector<CalibPose> &poses,
+                                                 QVector<double> *known = nullptr);
+    // The controller's zero offsets before the run, written as "zero_points_before" (NaN, an
+    // unknown one, as null).
+    void setZeroPointsBefore(const QVector<double> &zeroOffsetsDeg);
 
 private:
+    static double lastZeroFromRotation(const QVector<double> &dh, int axes,
+                                       const QVector<CalibPose> &poses,
+                                       const QVector<double> &zeros);
     QJsonObject dhParametersJson() const;
 
     QVector<double> m_dh;
@@ -83,6 +95,7 @@ private:
     // The start model with the tracker's pose from the rigid fit: the "before" of the errors.
     IdentificationProblem m_before;
     IdentificationResult m_result;
+    QVector<double> m_zeroBefore;
 };
 
 } // namespace sim

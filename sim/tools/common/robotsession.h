@@ -37,7 +37,10 @@ public:
     bool moveTo(const CartesianPose &pose, QString *error);
     // Where the robot stands: the joint readings (deg) and the flange position the controller
     // computes from them with its configured model (mm).
-    bool readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm, QString *error);
+    // `flangeRotation`, when given, gets the orientation the controller reports with the
+    // position, or stays untouched (the result false) when there is none.
+    bool readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *commandedMm, QString *error,
+                      Eigen::Quaterniond *flangeRotation = nullptr, bool *rotationRead = nullptr);
     // The simulator's tracker reads a target on the flange (tracker frame, mm), and with
     // `fullPose` the flange's orientation (fixed-axis X-Y-Z angles, deg).
     bool measure(const QString &target, bool fullPose, Eigen::Vector3d *positionMm,
