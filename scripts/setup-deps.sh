@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the emulator and the tests need, if any is missing.
-# libbenchmark-dev and libspdlog-dev serve only bench/, which CTest runs briefly too.
+# libbenchmark-dev and libspdlog-dev serve only bench/, which CTest runs briefly too; doxygen
+# makes the reference (the `docs` target, which CI builds so that no declaration goes undocumented).
 # --fuzz adds clang and its libFuzzer runtime, which only the fuzz build (fuzz/) needs;
 # --tidy adds clang-tidy, which scripts/tidy.sh runs.
 set -euo pipefail
@@ -12,6 +13,7 @@ packages=(
     libbenchmark-dev libspdlog-dev libceres-dev libxlsxwriter-dev
     fonts-wqy-microhei fonts-symbola
     qttools5-dev-tools qttools5-dev qttranslations5-l10n
+    doxygen
 )
 for arg in "$@"; do
     case "$arg" in

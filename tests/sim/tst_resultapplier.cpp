@@ -1,5 +1,6 @@
 #include "simtesthelpers.h"
 
+#include <controllertoken.h>
 #include <sim/controller/compliancebook.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/server/controllerclient.h>
@@ -84,6 +85,10 @@ void tst_ResultApplier::init()
     m_controller->setRebootDelay(50);
     m_controller->bringUp();
     m_server = new ControllerServer(m_controller, this);
+    // Applying writes: the client and identifyCalib find the token where the pendant puts it.
+    const QByteArray token = mirel::ControllerToken::generate();
+    m_server->setToken(token);
+    qputenv(mirel::ControllerToken::EnvironmentVariable, token);
     QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
 }
 

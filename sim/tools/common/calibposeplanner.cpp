@@ -13,6 +13,8 @@ JointLimits CalibPosePlanner::travel(int axes)
     JointLimits limits;
     limits.lowerDeg = QVector<double>(axes, -kTravelDeg);
     limits.upperDeg = QVector<double>(axes, kTravelDeg);
+    if (axes >= 2)
+        limits.lowerDeg[axes - 2] = kLeastWristBendDeg;
     return limits;
 }
 
@@ -25,10 +27,11 @@ QVector<double> CalibPosePlanner::next()
 {
     if (!m_queued.isEmpty())
         return m_queued.takeFirst();
+    const JointLimits limits = travel(m_axes);
     QVector<double> joints;
     joints.reserve(m_axes);
     for (int k = 0; k < m_axes; ++k)
-        joints.append(m_random.uniform(-kTravelDeg, kTravelDeg));
+        joints.append(m_random.uniform(limits.lowerDeg.at(k), limits.upperDeg.at(k)));
     return joints;
 }
 

@@ -16,11 +16,16 @@ class CalibPosePlanner
 {
 public:
     static constexpr double kTravelDeg = 100.0;
+    // The wrist bends one way only (the last joint but one, from this much on): a joint move
+    // takes the controller's solution nearest the joints it stands at, and a pose past the
+    // straight wrist would leave the arm with its wrist flipped for whatever moves next (an ISO
+    // test then measures another arm configuration than the one before it).
+    static constexpr double kLeastWristBendDeg = 10.0;
     static constexpr std::uint64_t kSeed = 2026;
 
     explicit CalibPosePlanner(int axes, std::uint64_t seed = kSeed);
 
-    // +-kTravelDeg on every joint.
+    // +-kTravelDeg on every joint, the wrist bent kLeastWristBendDeg to kTravelDeg.
     static JointLimits travel(int axes);
     // Replaces what is queued.
     void queue(const QVector<QVector<double>> &jointSets);
