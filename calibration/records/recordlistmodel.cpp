@@ -71,6 +71,9 @@ QVariant RecordListModel::data(const QModelIndex &index, int role) const
         return QBrush(QColor(0xb9, 0x1c, 0x1c));
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
+    // The columns share the page's width: a cell too narrow for its text shows it whole here.
+    if (role == Qt::ToolTipRole)
+        return data(index, Qt::DisplayRole);
     if (role != Qt::DisplayRole)
         return QVariant();
     switch (index.column()) {

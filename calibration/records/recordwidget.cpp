@@ -115,9 +115,10 @@ void recordWidget::setupUi()
     recordTable->setSelectionMode(QAbstractItemView::SingleSelection);
     recordTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     recordTable->verticalHeader()->hide();
-    // Whole figures and times: the table scrolls sideways rather than eliding them.
-    recordTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    recordTable->horizontalHeader()->setStretchLastSection(true);
+    // A pendant's page never scrolls sideways: the columns share the width, and a cell too
+    // narrow for its text shows it whole as its tool tip.
+    recordTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    recordTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalLayout->addWidget(recordTable, 1);
 
     recordSummaryLabel = new QLabel(this);
