@@ -18,8 +18,7 @@ PendantLanguage::PendantLanguage(QObject *parent)
 
 QString PendantLanguage::fromLocale(const QLocale &locale)
 {
-    // Containers and fresh machines run in the C locale: English unless the system is Chinese.
-    return locale.language() == QLocale::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
+    return locale.language() == QLocale::English ? QStringLiteral("en") : QStringLiteral("zh");
 }
 
 QLocale PendantLanguage::localeOf(const QString &language)

@@ -23,12 +23,6 @@ QString withDefault(const QString &description, const QString &value)
     return tr("%1 Default: %2").arg(description, value);
 }
 
-// The session runs in its home folder: what the user typed means the folder they typed it in.
-QString absolute(const QString &path)
-{
-    return path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 // Below this nothing of a page fits; above it no screen exists.
 constexpr int kMinSide = 320;
 constexpr int kMaxSide = 16384;
@@ -121,17 +115,12 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
         QStringLiteral("controller"),
         tr("Use the controller at this address (simcontroller) instead of the embedded one."),
         QStringLiteral("address:port"));
-    const QCommandLineOption check(
-        QStringLiteral("check"),
-        tr("Load every plug-in library, create every module, show each page once and quit; "
-           "exit non-zero, naming the library, when one does not load or adds no plug-in, and "
-           "when the folder holds no plug-in."));
     parser.addOptions({home, plugins, robot, windowSize, screenshot, demo, quitAfter, rebootDelay,
-                       pace, tools, controller, check});
+                       pace, tools, controller});
     const QCommandLineOption lang(
         QStringLiteral("lang"),
         withDefault(tr("Language of the window and the plug-ins: en or zh."),
-                    tr("Chinese on a Chinese system, English otherwise")),
+                    tr("English on an English system, Chinese otherwise")),
         QStringLiteral("language"));
     parser.addOption(lang);
 
@@ -154,13 +143,12 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
     if (!parser.positionalArguments().isEmpty())
         return fail(tr("Unexpected argument: %1").arg(parser.positionalArguments().constFirst()));
 
-    options.home = absolute(parser.value(home));
-    options.pluginDir = parser.isSet(plugins) ? absolute(parser.value(plugins)) : defaultPlugins;
+    options.home = parser.value(home);
+    options.pluginDir = parser.isSet(plugins) ? parser.value(plugins) : defaultPlugins;
     options.robotModel = parser.value(robot);
-    options.screenshot = absolute(parser.value(screenshot));
-    options.demoDir = absolute(parser.value(demo));
-    options.toolsDir = absolute(parser.value(tools));
-    options.check = parser.isSet(check);
+    options.screenshot = parser.value(screenshot);
+    options.demoDir = parser.value(demo);
+    options.toolsDir = parser.value(tools);
     options.controllerAddress = parser.value(controller);
     if (options.home.isEmpty())
         return fail(tr("No home folder: give one with --home"));

@@ -306,8 +306,7 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
                              QStringLiteral("--plugins"), QStringLiteral(VELTRA_PLUGIN_DIR),
                              QStringLiteral("--quit-after"), QStringLiteral("200"),
                              QStringLiteral("--reboot-delay"), QStringLiteral("300"),
-                             QStringLiteral("--demo"), demo, QStringLiteral("--lang"),
-                             QStringLiteral("zh")};
+                             QStringLiteral("--demo"), demo};
     QProcess controller;
     if (separate) {
         QTcpServer probe;
