@@ -61,7 +61,7 @@ void Veltra::init()
                         << rows.size() / 4 << " axes, more than " << common::jointNames.size();
             rows = QJsonArray();
         }
-        for (const QJsonValue &row : rows) {
+        for (const QJsonValue &row : qAsConst(rows)) {
             if (!row.isArray())
                 continue;
             const QJsonArray numbers = row.toArray();
