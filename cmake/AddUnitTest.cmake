@@ -16,6 +16,10 @@ function(add_unit_test)
     if(TESSEL_SANITIZE)
         list(APPEND _env "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
                          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+        # Sanitized code runs several times slower (Eigen's loops ten times): tests that wait
+        # for whole programs scale their limits by TESSEL_TIME_SCALE.
+        list(APPEND _env "TESSEL_TIME_SCALE=3")
+        math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
     endif()
     set_tests_properties(${T_NAME} PROPERTIES
         ENVIRONMENT "${_env}"

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr double kDemoMotionPace = 100.0;
+// Without --quit-after the demo still starts, once the window and the link have settled.
+constexpr int kDemoStartMs = 1500;
 
 QString tr(const char *text)
 {
@@ -92,9 +94,12 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
                                      "Veltra steps), save its screenshots into this folder, "
                                      "then quit."),
                                   QStringLiteral("dir"));
-    const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
-                                       tr("Quit this many milliseconds after start."),
-                                       QStringLiteral("ms"));
+    const QCommandLineOption quitAfter(
+        QStringLiteral("quit-after"),
+        withDefault(tr("Quit this many milliseconds after start (with --demo: start the demo "
+                       "then, and quit when it ends)."),
+                    tr("never, with --demo %1").arg(kDemoStartMs)),
+        QStringLiteral("ms"));
     const QCommandLineOption rebootDelay(
         QStringLiteral("reboot-delay"),
         withDefault(tr("Milliseconds the simulated controller takes to reboot."),
@@ -183,6 +188,8 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
         options.quitAfterMs = parser.value(quitAfter).toInt(&number);
         if (!number || options.quitAfterMs < 0)
             return fail(tr("--quit-after takes milliseconds"));
+    } else if (!options.demoDir.isEmpty()) {
+        options.quitAfterMs = kDemoStartMs;
     }
     options.rebootDelayMs = parser.value(rebootDelay).toInt(&number);
     if (!number || options.rebootDelayMs < 0)

@@ -51,7 +51,8 @@ RunResult runPendant(const QStringList &arguments, int timeoutMs = 30000)
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(PENDANT_EXECUTABLE), arguments);
     RunResult result;
-    if (!process.waitForFinished(timeoutMs)) {
+    const int scale = qMax(1, qEnvironmentVariableIntValue("TESSEL_TIME_SCALE"));
+    if (!process.waitForFinished(timeoutMs * scale)) {
         process.kill();
         process.waitForFinished();
         return result;
@@ -94,6 +95,13 @@ void tst_Pendant::options_data()
                                 << true << QStringLiteral("SR7-800") << -1;
     QTest::newRow("quit after") << QStringList{QStringLiteral("--quit-after"), QStringLiteral("250")}
                                 << true << QStringLiteral("SR6-900") << 250;
+    QTest::newRow("demo starts by itself")
+        << QStringList{QStringLiteral("--demo"), QStringLiteral("shots")} << true
+        << QStringLiteral("SR6-900") << 1500;
+    QTest::newRow("demo at a given time")
+        << QStringList{QStringLiteral("--demo"), QStringLiteral("shots"),
+                       QStringLiteral("--quit-after"), QStringLiteral("0")}
+        << true << QStringLiteral("SR6-900") << 0;
     QTest::newRow("unknown robot") << QStringList{QStringLiteral("--robot"), QStringLiteral("X1")}
                                    << false << QString() << -1;
     QTest::newRow("quit after not a number")

@@ -198,7 +198,7 @@ void tst_CalibrationRoad::wholeCalibration()
     // The result shows next to the controller's set.
     const QJsonObject file = readJson(common::workFolder + "/optimized_dh.json");
     const QJsonObject joint1 = file["dh_parameters"].toObject()["joint_1"].toObject();
-    QCOMPARE(cellText(result, 2, 6), figure(joint1["a"].toDouble()));
+    QTRY_COMPARE(cellText(result, 2, 6), figure(joint1["a"].toDouble()));
     QCOMPARE(result->findChild<QLineEdit *>("averagePosErrorText")->text(),
              QStringLiteral("0.1234"));
     QCOMPARE(result->findChild<QLineEdit *>("averagePoseErrorText")->text(),
