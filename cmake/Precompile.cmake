@@ -127,6 +127,18 @@ function(tessel_precompile_targets)
             continue()
         endif()
         target_precompile_headers(${t} REUSE_FROM tessel_pch)
+        # A program's moc output is empty but for a few (its classes are moc'd into its .cpp
+        # files): loading 200 MB of precompiled header into it costs more than compiling it.
+        get_target_property(automoc ${t} AUTOMOC)
+        if(type STREQUAL "EXECUTABLE" AND automoc AND CMAKE_VERSION VERSION_GREATER_EQUAL 3.18)
+            get_target_property(autogen ${t} AUTOGEN_BUILD_DIR)
+            if(NOT autogen)
+                get_target_property(binary ${t} BINARY_DIR)
+                set(autogen ${binary}/${t}_autogen)
+            endif()
+            set_source_files_properties(${autogen}/mocs_compilation.cpp TARGET_DIRECTORY ${t}
+                PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+        endif()
         if(launcher)
             set_target_properties(${t} PROPERTIES CXX_COMPILER_LAUNCHER "${launcher}")
         endif()

@@ -8,6 +8,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QNetworkRequest>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QWebSocket>
@@ -60,6 +61,7 @@ private slots:
     void onlyTokenHoldersMoveOrWrite_data();
     void onlyTokenHoldersMoveOrWrite();
     void handshakeWithAnOriginIsRefused();
+    void remoteListeningLetsInOnlyTokenHolders();
     void rebootKeepsThePortAndClosesLateComersWithAReason();
     void clientThatDoesNotReadIsDropped();
     void perClientCaps();
@@ -293,6 +295,38 @@ void TestControllerServer::onlyTokenHoldersMoveOrWrite()
     answer = client.command(QStringLiteral("system.controller.reboot"));
     QCOMPARE(codeOf(answer), mayWrite ? 0 : int(ControllerServer::NoToken));
     QCOMPARE(m_controller->isUp(), true);
+}
+
+// Listening beyond loopback, not even a reader gets in without the token.
+void TestControllerServer::remoteListeningLetsInOnlyTokenHolders()
+{
+    ControllerServer remote(m_controller);
+    remote.setToken(kToken);
+    QVERIFY(remote.listen(QHostAddress::AnyIPv4, 0, true));
+    const QUrl url(QStringLiteral("ws://127.0.0.1:%1").arg(remote.port()));
+
+    QWebSocket stranger;
+    QSignalSpy strangerClosed(&stranger, &QWebSocket::disconnected);
+    stranger.open(url);
+    QTRY_COMPARE(strangerClosed.count(), 1);
+    QCOMPARE(stranger.closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
+    QVERIFY(stranger.closeReason().contains(QLatin1String("token")));
+
+    QNetworkRequest wrong(url);
+    wrong.setRawHeader("Authorization", "Bearer " + QByteArray(kToken).replace('0', '1'));
+    QWebSocket guesser;
+    QSignalSpy guesserClosed(&guesser, &QWebSocket::disconnected);
+    guesser.open(wrong);
+    QTRY_COMPARE(guesserClosed.count(), 1);
+    QCOMPARE(remote.clientCount(), 0);
+
+    ControllerClient holder;
+    holder.setToken(kToken);
+    QVERIFY(holder.connectTo(remote.addressText().replace(QLatin1String("0.0.0.0"),
+                                                          QLatin1String("127.0.0.1"))));
+    QTRY_COMPARE(remote.clientCount(), 1);
+    QCOMPARE(holder.command(kGetParams).toObject().value(QStringLiteral("axis_num")).toInt(),
+             m_controller->axisCount());
 }
 
 void TestControllerServer::handshakeWithAnOriginIsRefused()
