@@ -37,6 +37,9 @@ int main(int argc, char *argv[])
         PendantSession session(options);
         QObject::connect(&session, &PendantSession::message, &app,
                          [&out](const QString &text) { out << "pendant: " << text << Qt::endl; });
+        QObject::connect(&session, &PendantSession::failure, &app, [](const QString &text) {
+            QTextStream(stderr) << "pendant: error: " << text << Qt::endl;
+        });
         QObject::connect(&session, &PendantSession::finished, &app,
                          [](int code) { QApplication::exit(code); });
         if (!session.start())

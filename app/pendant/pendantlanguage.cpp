@@ -18,7 +18,8 @@ PendantLanguage::PendantLanguage(QObject *parent)
 
 QString PendantLanguage::fromLocale(const QLocale &locale)
 {
-    return locale.language() == QLocale::English ? QStringLiteral("en") : QStringLiteral("zh");
+    // Containers and fresh machines run in the C locale: English unless the system is Chinese.
+    return locale.language() == QLocale::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
 }
 
 QLocale PendantLanguage::localeOf(const QString &language)

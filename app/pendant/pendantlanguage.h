@@ -15,7 +15,7 @@ class PendantLanguage : public QObject
 public:
     explicit PendantLanguage(QObject *parent = nullptr);
 
-    // "en" for an English locale, "zh" for any other: Chinese stays the default.
+    // "zh" for a Chinese locale, "en" for any other, the C locale of containers among them.
     static QString fromLocale(const QLocale &locale);
     static QLocale localeOf(const QString &language);
 

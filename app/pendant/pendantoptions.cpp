@@ -13,7 +13,6 @@ namespace {
 
 constexpr double kDemoMotionPace = 100.0;
 // Without --quit-after the demo still starts, once the window and the link have settled.
-constexpr int kDemoStartMs = 1500;
 
 QString tr(const char *text)
 {
@@ -23,6 +22,12 @@ QString tr(const char *text)
 QString withDefault(const QString &description, const QString &value)
 {
     return tr("%1 Default: %2").arg(description, value);
+}
+
+// The session runs in its home folder: what the user typed means the folder they typed it in.
+QString absolute(const QString &path)
+{
+    return path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 // Below this nothing of a page fits; above it no screen exists.
@@ -96,9 +101,9 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
                                   QStringLiteral("dir"));
     const QCommandLineOption quitAfter(
         QStringLiteral("quit-after"),
-        withDefault(tr("Quit this many milliseconds after start (with --demo: start the demo "
-                       "then, and quit when it ends)."),
-                    tr("never, with --demo %1").arg(kDemoStartMs)),
+        withDefault(tr("Quit this many milliseconds after start (with --demo or --check: start "
+                       "them then, and quit when they end)."),
+                    tr("never; the demo and the check start once the controller answers")),
         QStringLiteral("ms"));
     const QCommandLineOption rebootDelay(
         QStringLiteral("reboot-delay"),
@@ -120,12 +125,17 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
         QStringLiteral("controller"),
         tr("Use the controller at this address (simcontroller) instead of the embedded one."),
         QStringLiteral("address:port"));
+    const QCommandLineOption check(
+        QStringLiteral("check"),
+        tr("Load every plug-in library, create every module, show each page once and quit; "
+           "exit non-zero, naming the library, when one does not load or adds no plug-in, and "
+           "when the folder holds no plug-in."));
     parser.addOptions({home, plugins, robot, windowSize, screenshot, demo, quitAfter, rebootDelay,
-                       pace, tools, controller});
+                       pace, tools, controller, check});
     const QCommandLineOption lang(
         QStringLiteral("lang"),
         withDefault(tr("Language of the window and the plug-ins: en or zh."),
-                    tr("English on an English system, Chinese otherwise")),
+                    tr("Chinese on a Chinese system, English otherwise")),
         QStringLiteral("language"));
     parser.addOption(lang);
 
@@ -148,12 +158,13 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
     if (!parser.positionalArguments().isEmpty())
         return fail(tr("Unexpected argument: %1").arg(parser.positionalArguments().constFirst()));
 
-    options.home = parser.value(home);
-    options.pluginDir = parser.isSet(plugins) ? parser.value(plugins) : defaultPlugins;
+    options.home = absolute(parser.value(home));
+    options.pluginDir = parser.isSet(plugins) ? absolute(parser.value(plugins)) : defaultPlugins;
     options.robotModel = parser.value(robot);
-    options.screenshot = parser.value(screenshot);
-    options.demoDir = parser.value(demo);
-    options.toolsDir = parser.value(tools);
+    options.screenshot = absolute(parser.value(screenshot));
+    options.demoDir = absolute(parser.value(demo));
+    options.toolsDir = absolute(parser.value(tools));
+    options.check = parser.isSet(check);
     options.controllerAddress = parser.value(controller);
     if (options.home.isEmpty())
         return fail(tr("No home folder: give one with --home"));
@@ -188,8 +199,6 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
         options.quitAfterMs = parser.value(quitAfter).toInt(&number);
         if (!number || options.quitAfterMs < 0)
             return fail(tr("--quit-after takes milliseconds"));
-    } else if (!options.demoDir.isEmpty()) {
-        options.quitAfterMs = kDemoStartMs;
     }
     options.rebootDelayMs = parser.value(rebootDelay).toInt(&number);
     if (!number || options.rebootDelayMs < 0)

@@ -27,11 +27,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QJsonValue>
 #include <QPixmap>
 #include <QTimer>
 
 namespace {
+
+// A controller that does not answer by then is not waited for: the script reports it.
+constexpr int kPendantFontPoints = 9;
+constexpr int kLinkUpWaitMs = 5000;
+constexpr int kFirstUnreachableReportMs = 2000;
+constexpr int kLongestUnreachableReportMs = 60000;
 
 bool linkConnected()
 {
@@ -86,6 +93,12 @@ bool PendantSession::start()
     mirel::ManagerHelper::instance()->settingManager()->setStr(
         QStringLiteral("workspace"), QDir::current().absoluteFilePath(QStringLiteral("workspace")));
 
+    // A pendant shows its system font at 9 points. Platforms without a desktop (offscreen)
+    // default to 12, which lays pages out for a screen no pendant has.
+    QFont font = QApplication::font();
+    font.setPointSize(kPendantFontPoints);
+    QApplication::setFont(font);
+
     m_window = std::make_unique<PendantWindow>(m_options.windowSize);
     connect(m_window.get(), &PendantWindow::message, this, &PendantSession::say);
     m_window->show();
@@ -100,7 +113,9 @@ bool PendantSession::start()
     } else {
         m_networkLink = new mirel::NetworkControllerLink(m_options.controllerAddress, this);
         manager->setLink(m_networkLink);
+        m_window->setControllerAddress(m_options.controllerAddress);
         say(tr("using the controller at %1").arg(m_options.controllerAddress));
+        watchUnreachable();
     }
     connect(manager, &mirel::ControllerManager::rcConnected, this, [this] {
         say(tr("controller link up (%1)")
@@ -123,9 +138,30 @@ bool PendantSession::start()
     else
         m_networkLink->open();
 
+    // The demo and the check end by themselves; --quit-after only delays their start.
     if (m_options.quitAfterMs >= 0)
         QTimer::singleShot(m_options.quitAfterMs, this, &PendantSession::finish);
+    else if (!m_options.demoDir.isEmpty() || m_options.check)
+        startScriptOnLinkUp();
     return true;
+}
+
+// The host reads the controller's parameters in a nested event loop when the link comes up; a
+// script started from within that loop would hold it open to its end. It starts once the link
+// is announced, or when the controller has not answered in time.
+void PendantSession::startScriptOnLinkUp()
+{
+    mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
+    auto *start = new QTimer(this);
+    start->setSingleShot(true);
+    connect(start, &QTimer::timeout, this, [this, manager, start] {
+        // Once: the script's own reboots bring the link up again.
+        disconnect(manager, nullptr, start, nullptr);
+        start->deleteLater();
+        finish();
+    });
+    connect(manager, &mirel::ControllerManager::rcConnected, start, [start] { start->start(0); });
+    start->start(kLinkUpWaitMs);
 }
 
 PendantWindow *PendantSession::window() const
@@ -146,6 +182,38 @@ sim::SimulatedController *PendantSession::controller() const
 QString PendantSession::controllerAddress() const
 {
     return m_networkLink ? m_networkLink->address() : m_controller->address();
+}
+
+// The link retries by itself and silently: say when the controller is not reached, once, and
+// again whenever the wait has doubled, so a typing error in --controller is seen at once.
+void PendantSession::watchUnreachable()
+{
+    auto *timer = new QTimer(this);
+    timer->setSingleShot(true);
+    const auto restart = [this, timer] {
+        m_unreachableSinceMs = 0;
+        timer->start(kFirstUnreachableReportMs);
+    };
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        if (linkConnected())
+            return;
+        m_unreachableSinceMs += timer->interval();
+        if (m_unreachableSinceMs == kFirstUnreachableReportMs)
+            say(tr("cannot reach %1, retrying").arg(m_options.controllerAddress));
+        else
+            say(tr("cannot reach %1 for %2 s, retrying")
+                    .arg(m_options.controllerAddress)
+                    .arg(m_unreachableSinceMs / 1000));
+        timer->start(qMin(m_unreachableSinceMs, kLongestUnreachableReportMs));
+    });
+    mirel::ControllerManager *manager = mirel::ManagerHelper::instance()->controllerManager();
+    connect(manager, &mirel::ControllerManager::rcConnected, timer, &QTimer::stop);
+    // A reboot is announced and brief; a lost link is watched again.
+    connect(manager, &mirel::ControllerManager::rcDisconnected, timer, [restart](bool expected) {
+        if (!expected)
+            restart();
+    });
+    restart();
 }
 
 // The embedded controller is also served on loopback, so that programs the plug-ins start reach
@@ -184,6 +252,11 @@ void PendantSession::requestReboot()
                   QJsonValue());
 }
 
+void PendantSession::setPictureHook(std::function<void(const QString &)> hook)
+{
+    m_pictureHook = std::move(hook);
+}
+
 bool PendantSession::saveScreenshot(const QString &path)
 {
     const QFileInfo info(path);
@@ -211,6 +284,8 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
         if (!saveScreenshot(file))
             return false;
         files.append(file);
+        if (m_pictureHook)
+            m_pictureHook(what);
         return true;
     };
     // Boxes a plug-in opens while the demo drives it would block the demo.
@@ -278,12 +353,47 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
     return files;
 }
 
+QStringList PendantSession::checkPlugins()
+{
+    QStringList faults = m_loader->problems();
+    const auto entries = m_window->navigationEntries();
+    if (m_loader->loadedLibraries().isEmpty() || m_loader->moduleNames().isEmpty()) {
+        faults.append(tr("no plug-in in %1")
+                          .arg(QDir::toNativeSeparators(QFileInfo(m_options.pluginDir)
+                                                            .absoluteFilePath())));
+    }
+    for (const auto &entry : entries) {
+        if (!m_window->showNavigation(entry.second)) {
+            faults.append(tr("page %1 cannot be shown").arg(entry.second));
+            continue;
+        }
+        eventwait::settle(50);
+        say(tr("showing page \"%1\" (%2)").arg(entry.first, entry.second));
+    }
+    return faults;
+}
+
 void PendantSession::finish()
 {
     bool ok = true;
+    if (m_options.check) {
+        const QStringList faults = checkPlugins();
+        for (const QString &fault : faults)
+            emit failure(fault);
+        say(faults.isEmpty() ? tr("check passed: %n plug-in module(s)", nullptr,
+                                  m_loader->moduleNames().size())
+                             : tr("check failed: %n fault(s)", nullptr, faults.size()));
+        ok = faults.isEmpty();
+    }
+    // A library that does not load fails a scripted run, as it would fail a pendant.
+    if (!m_options.demoDir.isEmpty() && !m_options.check) {
+        for (const QString &problem : m_loader->problems())
+            emit failure(problem);
+        ok = m_loader->problems().isEmpty();
+    }
     if (!m_options.demoDir.isEmpty()) {
         bool stepsSucceeded = false;
-        ok = !runDemo(m_options.demoDir, &stepsSucceeded).isEmpty() && stepsSucceeded;
+        ok = !runDemo(m_options.demoDir, &stepsSucceeded).isEmpty() && stepsSucceeded && ok;
     }
     if (!m_options.screenshot.isEmpty())
         ok = saveScreenshot(m_options.screenshot) && ok;

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class ControllerProbe;
@@ -48,9 +49,17 @@ public:
     // through their scripted steps (the same on the embedded controller and a separate one);
     // reboots the controller. Returns the files; `allSucceeded` tells whether every step did.
     QStringList runDemo(const QString &folder, bool *allSucceeded = nullptr);
+    // Called with the picture's name after each picture the demo saves: a test looks at the
+    // window in every state the demo passes through.
+    void setPictureHook(std::function<void(const QString &what)> hook);
+
+    // Shows each navigation page once; returns the faults, each naming the library or page.
+    QStringList checkPlugins();
 
 signals:
     void message(const QString &text);
+    // A fault that makes the run fail, for standard error.
+    void failure(const QString &text);
     void finished(int exitCode);
 
 private:
@@ -62,9 +71,13 @@ private:
     skald::PluginLoader *m_loader = nullptr;
     void startEmbeddedController();
     void requestReboot();
+    void watchUnreachable();
+    void startScriptOnLinkUp();
 
     ControllerProbe *m_probe = nullptr;
     sim::SimulatedController *m_controller = nullptr;
     sim::ControllerServer *m_server = nullptr;
     mirel::NetworkControllerLink *m_networkLink = nullptr;
+    int m_unreachableSinceMs = 0;
+    std::function<void(const QString &)> m_pictureHook;
 };

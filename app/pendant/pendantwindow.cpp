@@ -1,5 +1,6 @@
 #include "pendantwindow.h"
 
+#include "pagehost.h"
 #include "programeditor.h"
 #include "robotview.h"
 
@@ -80,7 +81,8 @@ PendantWindow::PendantWindow(const QSize &size, QWidget *parent)
     m_centerScroll->setFrameShape(QFrame::NoFrame);
     m_centerScroll->setWidgetResizable(true);
     m_center = new skald::CenterWidget(m_centerScroll);
-    m_centerScroll->setWidget(m_center);
+    m_pageHost = new PageHost(m_center, m_centerScroll);
+    m_centerScroll->setWidget(m_pageHost);
     // The plug-in's page comes first; the robot view and program editor beside it give way
     // (drag the handle), and start folded away on screens narrower than a pendant's.
     auto *sides = new QSplitter(Qt::Horizontal, body);
@@ -232,6 +234,9 @@ bool PendantWindow::showNavigation(const QString &nav)
     for (int i = 0; i < m_navigation->count(); ++i) {
         if (m_navigation->item(i)->data(kNavRole).toString() == nav) {
             m_navigation->setCurrentRow(i);
+            // The row may be current already while another page shows: the list was refilled
+            // with its signals blocked after a later plug-in added its page.
+            m_center->showPage(nav);
             return m_center->currentKey() == nav;
         }
     }
@@ -242,6 +247,12 @@ void PendantWindow::showText(const QString &text)
 {
     m_messages->appendPlainText(text);
     emit message(text);
+}
+
+void PendantWindow::setControllerAddress(const QString &address)
+{
+    m_controllerAddress = address;
+    refreshLinkState();
 }
 
 void PendantWindow::scheduleNavigationRefresh()
@@ -309,8 +320,20 @@ void PendantWindow::refreshButtons()
 void PendantWindow::refreshLinkState()
 {
     const bool up = sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false);
-    if (m_linkLabel)
-        m_linkLabel->setText(up ? tr("Controller connected") : tr("Controller disconnected"));
+    m_everUp = m_everUp || up;
+    if (m_linkLabel) {
+        if (up)
+            m_linkLabel->setText(tr("Controller connected"));
+        else if (!m_controllerAddress.isEmpty())
+            m_linkLabel->setText(m_everUp ? tr("Controller lost, retrying %1")
+                                                .arg(m_controllerAddress)
+                                          : tr("Controller not reached at %1")
+                                                .arg(m_controllerAddress));
+        else
+            m_linkLabel->setText(tr("Controller disconnected"));
+    }
+    // What the view shows is where the arm was when the link went.
+    m_robotView->setStale(!up);
     if (m_robotLabel) {
         const QString robot =
             mirel::ManagerHelper::instance()->settingManager()->getStr(QStringLiteral("robot"));
@@ -333,4 +356,5 @@ void PendantWindow::fitCenterToPage()
                                 : QSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored));
     }
     m_center->updateGeometry();
+    m_pageHost->followCurrentPage();
 }

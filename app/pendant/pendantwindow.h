@@ -8,6 +8,7 @@ class QPlainTextEdit;
 class QScrollArea;
 class QTabWidget;
 class QVBoxLayout;
+class PageHost;
 class ProgramEditor;
 class RobotView;
 
@@ -43,6 +44,9 @@ public:
     QList<QPair<QString, QString>> navigationEntries() const;
     bool showNavigation(const QString &nav);
     void showText(const QString &text);
+    // Where a separate controller is looked for; the status bar names it while it is not
+    // reached. Empty for the embedded one.
+    void setControllerAddress(const QString &address);
 
 signals:
     void message(const QString &text);
@@ -56,6 +60,7 @@ private:
 
     skald::CenterWidget *m_center;
     QScrollArea *m_centerScroll;
+    PageHost *m_pageHost;
     skald::StatusBar *m_status;
     QListWidget *m_navigation;
     QPlainTextEdit *m_messages;
@@ -66,5 +71,7 @@ private:
     QLabel *m_robotLabel;
     QVBoxLayout *m_leftButtons;
     QVBoxLayout *m_rightButtons;
+    QString m_controllerAddress;
+    bool m_everUp = false;
     bool m_refreshPending = false;
 };

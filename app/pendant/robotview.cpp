@@ -10,7 +10,10 @@ namespace {
 // Seen from front left and a little above; the largest arm's reach fills the drawing area.
 constexpr double kAzimuthDeg = 35.0;
 constexpr double kElevationDeg = 20.0;
-constexpr double kReachMm = 1400.0;
+constexpr double kFloorMm = 300.0; // floor shown around the base
+constexpr double kMarginPx = 10.0;
+// Before the first pose: a robot of about a metre's reach.
+const QRectF kStartRoom(-700.0, -300.0, 1400.0, 1400.0);
 
 const QColor kBackground(0xf7, 0xf8, 0xfa);
 const QColor kFloor(0xd5, 0xda, 0xe1);
@@ -32,8 +35,24 @@ RobotView::~RobotView() = default;
 
 void RobotView::setPose(const QVector<double> &jointsDeg, const QVector<QVector3D> &linksMm)
 {
+    // Another robot (another number of links) starts a new room.
+    if (linksMm.size() != m_links.size())
+        m_seen = QRectF();
     m_joints = jointsDeg;
     m_links = linksMm;
+    for (const QVector3D &link : linksMm) {
+        const QPointF v = view(link);
+        const QRectF point(v.x() - 1.0, v.y() - 1.0, 2.0, 2.0);
+        m_seen = m_seen.isValid() ? m_seen.united(point) : point;
+    }
+    if (!linksMm.isEmpty()) {
+        for (const QVector3D &corner :
+             {QVector3D(-kFloorMm, -kFloorMm, 0), QVector3D(kFloorMm, -kFloorMm, 0),
+              QVector3D(-kFloorMm, kFloorMm, 0), QVector3D(kFloorMm, kFloorMm, 0)}) {
+            const QPointF v = view(corner);
+            m_seen = m_seen.united(QRectF(v.x() - 1.0, v.y() - 1.0, 2.0, 2.0));
+        }
+    }
     update();
 }
 
@@ -57,17 +76,42 @@ QSize RobotView::sizeHint() const
     return QSize(320, 480);
 }
 
-// Orthographic: turn about the vertical axis, then tilt towards the viewer; z is up.
-QPointF RobotView::project(const QVector3D &p, const QRectF &area) const
+// Orthographic: turn about the vertical axis, then tilt towards the viewer; z is up. In mm,
+// x to the right and y upwards on the screen.
+QPointF RobotView::view(const QVector3D &p)
 {
     const double az = qDegreesToRadians(kAzimuthDeg);
     const double el = qDegreesToRadians(kElevationDeg);
     const double across = p.x() * qCos(az) - p.y() * qSin(az);
     const double depth = p.x() * qSin(az) + p.y() * qCos(az);
     const double up = p.z() * qCos(el) - depth * qSin(el);
-    const double scale = qMin(area.width() / (1.2 * kReachMm), area.height() * 0.85 / kReachMm);
-    const QPointF base(area.center().x(), area.bottom() - 0.12 * area.height());
-    return QPointF(base.x() + across * scale, base.y() - up * scale);
+    return QPointF(across, up);
+}
+
+QPointF RobotView::project(const QVector3D &p, const QRectF &area) const
+{
+    // The room the arm has used so far, with the floor around its base, fills the area: the
+    // picture keeps its scale while the arm moves within it and zooms out when it reaches
+    // further.
+    const QRectF used = m_seen.isValid() ? m_seen : kStartRoom;
+    const double scale = qMin((area.width() - 2 * kMarginPx) / used.width(),
+                              (area.height() - 2 * kMarginPx) / used.height());
+    const QPointF v = view(p);
+    return QPointF(area.center().x() + (v.x() - used.center().x()) * scale,
+                   area.center().y() - (v.y() - used.center().y()) * scale);
+}
+
+void RobotView::setStale(bool stale)
+{
+    if (m_stale == stale)
+        return;
+    m_stale = stale;
+    update();
+}
+
+bool RobotView::isStale() const
+{
+    return m_stale;
 }
 
 void RobotView::paintEvent(QPaintEvent *)
@@ -82,6 +126,8 @@ void RobotView::paintEvent(QPaintEvent *)
     const QRectF figure(0, 0, width(), qMax(80, height() - textRows * lineHeight - 8));
 
     // Floor grid, 200 mm squares, under the base.
+    painter.save();
+    painter.setClipRect(figure);
     painter.setPen(QPen(kFloor, 1));
     for (int i = -4; i <= 4; ++i) {
         const double s = 200.0 * i;
@@ -106,6 +152,13 @@ void RobotView::paintEvent(QPaintEvent *)
     } else {
         painter.setPen(Qt::darkGray);
         painter.drawText(figure, Qt::AlignCenter, tr("No robot position yet"));
+    }
+    painter.restore();
+    if (m_stale) {
+        painter.fillRect(rect(), QColor(0xf7, 0xf8, 0xfa, 170));
+        painter.setPen(kTcp);
+        painter.drawText(figure.adjusted(8, 8, -8, -8), Qt::AlignTop | Qt::AlignHCenter | Qt::TextWordWrap,
+                         tr("Controller not reached: last known position"));
     }
 
     painter.setPen(Qt::black);

@@ -6,6 +6,7 @@
 
 #include <nabuCore/moduleobject.h>
 #include <nabusrv/vantor.h>
+#include <sim/controller/simulatedcontroller.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
@@ -389,11 +391,39 @@ bool VeltraDemo::showCalibrationTab(QString *detail)
         *detail = tr("the DH tables did not fill with the controller's %1 joints").arg(axes);
         return false;
     }
+    // A separate controller keeps its DH set across runs: a second demo finds it calibrated.
+    const QString calibrated = calibratedBefore();
+    if (!calibrated.isEmpty())
+        say(tr("the controller does not hold the factory DH set of %1 (%2): the robot was "
+               "calibrated before this demo, so the first ISO test measures it as calibrated, "
+               "not as built")
+                .arg(m_controller->robotName(), calibrated));
     *detail = tr("setup page and result card list the controller's DH parameters of %1 joints "
                  "(J1: alpha %2, a %3, d %4, theta %5)")
                   .arg(axes)
                   .arg(m_before.value(0), m_before.value(1), m_before.value(2), m_before.value(3));
     return true;
+}
+
+// The first DH value that differs from the robot model's factory set; empty when none does or
+// the model is unknown.
+QString VeltraDemo::calibratedBefore() const
+{
+    const QList<sim::RobotModel> models = sim::SimulatedController::models();
+    for (const sim::RobotModel &model : models) {
+        if (model.name != m_controller->robotName() || model.dh.size() != m_factoryDh.size())
+            continue;
+        static const char *const names[] = {"alpha", "a", "d", "theta"};
+        for (int k = 0; k < model.dh.size(); ++k) {
+            if (std::abs(model.dh.at(k) - m_factoryDh.at(k)) > 1e-9)
+                return tr("J%1 %2 %3 instead of %4")
+                    .arg(k / kDHValues + 1)
+                    .arg(QLatin1String(names[k % kDHValues]))
+                    .arg(m_factoryDh.at(k))
+                    .arg(model.dh.at(k));
+        }
+    }
+    return QString();
 }
 
 // Unlocks the table with the password, as a service engineer types it (the page ignores the
@@ -729,6 +759,14 @@ bool VeltraDemo::runIsoTest(const QString &name, double *accuracy, QString *deta
         *detail = tr("the ISO collector did not start");
         return false;
     }
+    // The page shows a fixed box when the collector fails; its reason is on standard error.
+    QString reason;
+    const QObject listening; // ends the connection with this step
+    if (auto *collector = display->findChild<QProcess *>()) {
+        connect(collector, &QProcess::readyReadStandardError, &listening, [collector, &reason] {
+            reason += QString::fromLocal8Bit(collector->readAllStandardError());
+        });
+    }
     QString lastRound;
     const bool collected = eventwait::until(
         [&] {
@@ -740,9 +778,13 @@ bool VeltraDemo::runIsoTest(const QString &name, double *accuracy, QString *deta
             return start->text() != collecting;
         },
         (rounds > 0 ? rounds : kCardSampleDefault) * kIsoRoundMs + kIsoExtraMs);
+    if (!reason.trimmed().isEmpty())
+        say(tr("ISO collector: %1").arg(reason.trimmed()));
     if (!collected || start->text() == idle) {
         *detail = collected ? tr("the ISO collector failed")
                             : tr("the ISO collector did not end in time");
+        if (!reason.trimmed().isEmpty())
+            *detail += QStringLiteral(": ") + reason.trimmed();
         return false;
     }
 

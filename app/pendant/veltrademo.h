@@ -82,6 +82,7 @@ private:
     // The mean of one figure ("Repeatability", ...) of the ISO results; negative without one.
     double isoMean(const QString &figure) const;
     QVector<double> controllerDh();
+    QString calibratedBefore() const;
     // *lastJointLocked tells whether the file keeps a parameter of the last joint (index -1).
     QString requestSummary(bool *lastJointLocked) const;
     bool press(QAbstractButton *button, QString *detail);

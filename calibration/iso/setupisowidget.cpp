@@ -7,6 +7,7 @@
 #include "isoconfigfile.h"
 #include "pages/buttonsizing.h"
 #include "pages/cardframe.h"
+#include "pages/elidedpathlabel.h"
 #include "plugin/pageinstance.h"
 #include "plugin/pluginlog.h"
 
@@ -194,7 +195,8 @@ void setupisowidget::setupUi()
     savePathLabel = new QLabel(this);
     savePathLabel->setObjectName(QStringLiteral("savePathLabel"));
     horizontalLayoutSave->addWidget(savePathLabel, 1);
-    pathLabel = new QLabel(this);
+    // A chosen folder may be long: drawn elided, it never widens the card.
+    pathLabel = new ElidedPathLabel(this);
     pathLabel->setObjectName(QStringLiteral("pathLabel"));
     horizontalLayoutSave->addWidget(pathLabel, 2);
     selectPathBtn = new QPushButton(this);

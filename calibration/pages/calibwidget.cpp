@@ -459,7 +459,9 @@ void calibWidget::handleResult()
     emit calibrationDoneStr(avg, max);
     runCalibrationBtn->setText(tr("标定完成"));
     setRunButtonEnabled(false);
-    calibrationLabel->setText(tr("请检查右侧数据并应用参数"));
+    // One text in Chinese; the English says where the result card is and who applies it.
+    calibrationLabel->setText(automatic ? tr("请检查右侧数据并应用参数", "automatic apply")
+                                        : tr("请检查右侧数据并应用参数"));
     connectionLabel->setText(tr("优化完成"));
     emit changeBtnsStatus(true);
     if (!automatic)

@@ -19,8 +19,10 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpacerItem>
 #include <QStyleOption>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -255,6 +257,24 @@ void dhparameterWidget::changeBtnsStatus(bool enable)
 {
     hasPendingResult = enable;
     applyButtonRule();
+    // A result waits for the operator's choice: on a small screen its buttons lie below the fold.
+    if (enable)
+        QTimer::singleShot(0, this, &dhparameterWidget::bringActionsIntoView);
+}
+
+// Every scrolled area the card lies in shows the two buttons, from its left edge.
+void dhparameterWidget::bringActionsIntoView()
+{
+    for (QWidget *w = parentWidget(); w; w = w->parentWidget()) {
+        auto *area = qobject_cast<QScrollArea *>(w);
+        if (!area || !area->widget() || !area->widget()->isAncestorOf(this))
+            continue;
+        const QRect actions = QRect(giveUpBtn->mapTo(area->widget(), QPoint()), giveUpBtn->size())
+                                  .united(QRect(confirmBtn->mapTo(area->widget(), QPoint()),
+                                                confirmBtn->size()));
+        area->ensureVisible(actions.center().x(), actions.center().y(), actions.width() / 2 + 8,
+                            actions.height() / 2 + 8);
+    }
 }
 
 void dhparameterWidget::onAutoApplyToggled(bool checked)

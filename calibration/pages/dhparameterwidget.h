@@ -64,6 +64,7 @@ private:
     QLabel *addCell(const QString &text, int row, int column);
 
     void applyButtonRule();
+    void bringActionsIntoView();
     void clearErrorFields();
     bool applyResult(CalibrationRecord::Method method);
     void setApplying(bool running);

@@ -401,7 +401,7 @@ QWidget *setupWidget::makeParamCell(int row, int column, double value, bool hasV
     cell->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     cell->setMinimumHeight(lineEditHeight);
     auto *layout = new QHBoxLayout(cell);
-    layout->setContentsMargins(8, 0, 8, 0);
+    layout->setContentsMargins(2, 0, 2, 0);
     layout->setSpacing(5);
     layout->setAlignment(Qt::AlignCenter);
 

@@ -14,6 +14,7 @@
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QEvent>
+#include <QStackedWidget>
 
 namespace {
 
@@ -137,6 +138,8 @@ void centerWidget::fitToCurrentTab()
             tab == current ? QSizePolicy::Preferred : QSizePolicy::Ignored;
         tab->setSizePolicy(policy, policy);
     }
+    arrangeCards(ui->tab1, ui->tab1_main_layout);
+    arrangeCards(ui->tab2, ui->tab2_main_layout);
     ui->stackedWidget->updateGeometry();
 }
 
@@ -166,6 +169,10 @@ void centerWidget::arrangeCards(QWidget *tab, QBoxLayout *layout)
         stacked = qMax(stacked, width);
     }
     stacked += margins.left() + margins.right();
+    // A minimum width counts in the stack even for a tab not on show: only the shown one sets it.
+    const auto *stack = qobject_cast<const QStackedWidget *>(tab->parentWidget());
+    if (stack && stack->currentWidget() != tab)
+        stacked = 0;
     if (tab->minimumWidth() != stacked)
         tab->setMinimumWidth(stacked);
     const QBoxLayout::Direction direction =

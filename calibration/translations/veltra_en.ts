@@ -168,7 +168,7 @@
     </message>
     <message>
         <source>请检查右侧数据并应用参数</source>
-        <translation>Check the result on the right, then apply it.</translation>
+        <translation>Check the result card, then apply it.</translation>
     </message>
     <message>
         <source>结果合规，即将写入控制器</source>
@@ -185,6 +185,11 @@
     <message>
         <source>已取消</source>
         <translation>Cancelled.</translation>
+    </message>
+    <message>
+        <source>请检查右侧数据并应用参数</source>
+        <comment>automatic apply</comment>
+        <translation>Check the result card: it passed and is applied automatically.</translation>
     </message>
 </context>
 <context>

@@ -43,8 +43,12 @@ QTableWidget *table(const QString &objectName, const QStringList &headers, QWidg
     auto *t = new QTableWidget(0, headers.size(), parent);
     t->setObjectName(objectName);
     t->setHorizontalHeaderLabels(headers);
-    t->horizontalHeader()->setStretchLastSection(true);
-    t->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Names and kinds as wide as they are, the value in what is left: the table never scrolls
+    // sideways on a pendant's screen.
+    for (int c = 0; c + 1 < headers.size(); ++c)
+        t->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    t->horizontalHeader()->setSectionResizeMode(headers.size() - 1, QHeaderView::Stretch);
+    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     t->verticalHeader()->hide();
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return t;
@@ -146,6 +150,9 @@ QWidget *RlIo::buildPage()
                             page);
     hint->setObjectName(QStringLiteral("instructionHint"));
     layout->addWidget(hint, 2, 0, 1, 2);
+    // The signals' three columns need about as much room as the registers' two.
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(1, 1);
     return page;
 }
 

@@ -24,7 +24,13 @@ WaitDIEditor::WaitDIEditor(QWidget *parent)
     m_value->setObjectName(QStringLiteral("valueBox"));
     m_value->setRange(0, 1);
     m_value->setValue(1);
+    // The program editor sits in a narrow side panel: the field gives way to its label, and a
+    // label too long for the row goes above its field.
+    m_signal->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_signal->setMinimumContentsLength(8);
     auto *layout = new QFormLayout(this);
+    layout->setRowWrapPolicy(QFormLayout::WrapLongRows);
+    layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     layout->addRow(tr("Input"), m_signal);
     layout->addRow(tr("Value"), m_value);
 }

@@ -44,8 +44,10 @@ bool PluginLoader::loadLibrary(const QString &path)
     auto library = std::make_unique<QLibrary>(path);
     // A plug-in registers itself while its library loads: what is new afterwards is its own.
     const QStringList before = bfactory().keys();
+    const QString file = QFileInfo(path).fileName();
     if (!library->load()) {
         m_error = tr("cannot load %1: %2").arg(path, library->errorString());
+        m_problems.append(tr("cannot load %1: %2").arg(file, library->errorString()));
         emit message(m_error);
         return false;
     }
@@ -53,10 +55,21 @@ bool PluginLoader::loadLibrary(const QString &path)
     QStringList added = bfactory().keys();
     for (const QString &name : before)
         added.removeAll(name);
+    for (const QString &name : qAsConst(added))
+        m_registeredBy.insert(name, file);
     if (added.isEmpty()) {
-        // Also what a library sees whose plug-in name another library has taken already.
-        m_error = tr("%1 registers no new plug-in: none, or only names already taken (%2)")
-                      .arg(QFileInfo(path).fileName(), before.join(QStringLiteral(", ")));
+        // The registry keeps the first creator of a name and says nothing: a library whose
+        // every name is taken looks like one that registers nothing.
+        QStringList taken;
+        for (const QString &name : before)
+            taken.append(m_registeredBy.contains(name)
+                             ? QStringLiteral("%1 (%2)").arg(name, m_registeredBy.value(name))
+                             : name);
+        m_error = taken.isEmpty()
+                      ? tr("%1 registers no new plug-in: it registers none").arg(file)
+                      : tr("%1 registers no new plug-in: none, or only a name already taken (%2)")
+                            .arg(file, taken.join(QStringLiteral(", ")));
+        m_problems.append(m_error);
         emit message(m_error);
     }
     m_lastRegistered = added;
@@ -118,6 +131,11 @@ QStringList PluginLoader::loadedLibraries() const
     for (const auto &library : m_libraries)
         paths.append(library->fileName());
     return paths;
+}
+
+QStringList PluginLoader::problems() const
+{
+    return m_problems;
 }
 
 QStringList PluginLoader::moduleNames() const

@@ -2,6 +2,7 @@
 
 #include "nabuskald_global.h"
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -42,6 +43,9 @@ public:
     void stopModules();
 
     QStringList loadedLibraries() const;
+    // What went wrong while loading, one line per library, each naming it: a library that does
+    // not load, or one that adds no plug-in (none, or only names another library took first).
+    QStringList problems() const;
     QStringList moduleNames() const;
     BModule *module(const QString &name) const;
 
@@ -50,6 +54,8 @@ signals:
 
 private:
     std::vector<std::unique_ptr<QLibrary>> m_libraries;
+    QStringList m_problems;
+    QHash<QString, QString> m_registeredBy; // plug-in name -> library file name
     QStringList m_moduleNames;
     QList<BModule *> m_modules;
     QStringList m_lastRegistered;

@@ -2,6 +2,7 @@
 #include "pendantoptions.h"
 #include "pendantsession.h"
 #include "pendantwindow.h"
+#include "windowinspector.h"
 
 #include <nabuCore/moduleobject.h>
 #include <nabuSkald/centerwidget.h>
@@ -47,14 +48,6 @@ QString describe(const QWidget *widget, const QString &text)
         .arg(QString::fromLatin1(widget->metaObject()->className()), widget->objectName(), text);
 }
 
-QString plainText(const QString &text)
-{
-    if (!Qt::mightBeRichText(text))
-        return text;
-    QTextDocument document;
-    document.setHtml(text);
-    return document.toPlainText();
-}
 
 // Every text a widget shows by itself.
 QStringList textsOf(const QWidget *widget)
@@ -107,59 +100,6 @@ QStringList textsOf(const QWidget *widget)
     return texts;
 }
 
-// Why a shown label or button does not show all of its text; empty when it does.
-QString clipping(const QWidget *widget)
-{
-    if (const auto *label = qobject_cast<const QLabel *>(widget)) {
-        const QString text = plainText(label->text());
-        if (text.trimmed().isEmpty())
-            return {};
-        const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(),
-                                                          -label->margin(), -label->margin());
-        const QFontMetrics metrics = label->fontMetrics();
-        if (label->wordWrap()) {
-            if (label->heightForWidth(label->width()) > label->height())
-                return QStringLiteral("wraps to %1 px in a height of %2 px")
-                    .arg(label->heightForWidth(label->width()))
-                    .arg(label->height());
-            const QStringList words = text.split(QRegularExpression(QStringLiteral("\\s+")));
-            for (const QString &word : words) {
-                if (metrics.horizontalAdvance(word) > room.width())
-                    return QStringLiteral("the word \"%1\" is wider than %2 px")
-                        .arg(word)
-                        .arg(room.width());
-            }
-            return {};
-        }
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        for (const QString &line : lines) {
-            if (metrics.horizontalAdvance(line) > room.width())
-                return QStringLiteral("%1 px of text in %2 px")
-                    .arg(metrics.horizontalAdvance(line))
-                    .arg(room.width());
-            if (lines.size() * metrics.height() > room.height() + metrics.leading() + 1)
-                return QStringLiteral("%1 lines in %2 px").arg(lines.size()).arg(room.height());
-        }
-        return {};
-    }
-    if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
-        QString text = button->text();
-        text.remove(QLatin1Char('&'));
-        if (text.isEmpty())
-            return {};
-        int needed = button->fontMetrics().horizontalAdvance(text);
-        if (!button->icon().isNull())
-            needed += button->iconSize().width() + 4;
-        if (qobject_cast<const QCheckBox *>(button) || qobject_cast<const QRadioButton *>(button))
-            needed += button->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, button)
-                      + button->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr,
-                                                     button);
-        if (needed > button->width())
-            return QStringLiteral("%1 px of text in %2 px").arg(needed).arg(button->width());
-    }
-    return {};
-}
-
 void inspect(QWidget *window, const QString &where, QSet<QString> *faults)
 {
     const QList<QWidget *> widgets = window->findChildren<QWidget *>();
@@ -174,12 +114,12 @@ void inspect(QWidget *window, const QString &where, QSet<QString> *faults)
         }
         if (!widget->isVisibleTo(window) || widget->width() <= 0)
             continue;
-        const QString clipped = clipping(widget);
+        const QString clipped = WindowInspector::clipping(widget);
         if (!clipped.isEmpty()) {
             const QString text = textsOf(widget).value(1).isEmpty() ? textsOf(widget).value(0)
                                                                     : textsOf(widget).value(1);
             faults->insert(QStringLiteral("%1: clipped %2: %3")
-                               .arg(where, describe(widget, plainText(text)), clipped));
+                               .arg(where, describe(widget, WindowInspector::plainText(text)), clipped));
         }
     }
 }
@@ -233,9 +173,10 @@ void tst_Language::fromLocale_data()
     QTest::newRow("en_GB") << QLocale(QLocale::English, QLocale::UnitedKingdom) << "en";
     QTest::newRow("zh_CN") << QLocale(QLocale::Chinese, QLocale::China) << "zh";
     QTest::newRow("zh_TW") << QLocale(QLocale::Chinese, QLocale::Taiwan) << "zh";
-    // Chinese stays the default for any other language.
-    QTest::newRow("C") << QLocale::c() << "zh";
-    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "zh";
+    // English for any other language, and for the C locale of containers.
+    QTest::newRow("C") << QLocale::c() << "en";
+    QTest::newRow("C.UTF-8") << QLocale(QStringLiteral("C.UTF-8")) << "en";
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "en";
 }
 
 void tst_Language::fromLocale()

@@ -95,9 +95,9 @@ void tst_Pendant::options_data()
                                 << true << QStringLiteral("SR7-800") << -1;
     QTest::newRow("quit after") << QStringList{QStringLiteral("--quit-after"), QStringLiteral("250")}
                                 << true << QStringLiteral("SR6-900") << 250;
-    QTest::newRow("demo starts by itself")
+    QTest::newRow("demo waits for the controller")
         << QStringList{QStringLiteral("--demo"), QStringLiteral("shots")} << true
-        << QStringLiteral("SR6-900") << 1500;
+        << QStringLiteral("SR6-900") << -1;
     QTest::newRow("demo at a given time")
         << QStringList{QStringLiteral("--demo"), QStringLiteral("shots"),
                        QStringLiteral("--quit-after"), QStringLiteral("0")}
@@ -314,7 +314,8 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
                              QStringLiteral("--plugins"), QStringLiteral(VELTRA_PLUGIN_DIR),
                              QStringLiteral("--quit-after"), QStringLiteral("200"),
                              QStringLiteral("--reboot-delay"), QStringLiteral("300"),
-                             QStringLiteral("--demo"), demo};
+                             QStringLiteral("--demo"), demo, QStringLiteral("--lang"),
+                             QStringLiteral("zh")};
     QProcess controller;
     if (separate) {
         QTcpServer probe;

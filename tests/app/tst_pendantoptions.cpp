@@ -3,9 +3,41 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QTcpServer>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The emulator as a process of its own, offscreen; exit code -1 when it did not end by itself.
+Run runPendant(const QStringList &arguments)
+{
+    QProcess pendant;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    pendant.setProcessEnvironment(env);
+    pendant.start(QStringLiteral(PENDANT_EXECUTABLE), arguments);
+    Run run;
+    if (!pendant.waitForFinished(60000)) {
+        pendant.kill();
+        pendant.waitForFinished(3000);
+        return run;
+    }
+    run.exitCode = pendant.exitStatus() == QProcess::NormalExit ? pendant.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(pendant.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(pendant.readAllStandardError());
+    return run;
+}
+
+} // namespace
 
 // The emulator's command line: what it accepts, refuses and takes by default, and that help and
 // errors need no display.
@@ -19,6 +51,10 @@ private slots:
     void defaultFoldersPreferTheInstalledLayout_data();
     void defaultFoldersPreferTheInstalledLayout();
     void helpAndErrorsWorkWithoutADisplay();
+    void relativePathsMeanTheCurrentFolder();
+    void checkAndDemoExitCodes_data();
+    void checkAndDemoExitCodes();
+    void saysWhenTheControllerIsNotReached();
 };
 
 void tst_PendantOptions::parse_data()
@@ -167,6 +203,114 @@ void tst_PendantOptions::helpAndErrorsWorkWithoutADisplay()
     QVERIFY(run({QStringLiteral("--plugins"), QStringLiteral("/nonexistent-plugins")}, &out,
                 &err) > 0);
     QVERIFY2(err.contains("/nonexistent-plugins"), err.constData());
+}
+
+// The session moves into its home: a relative path typed on the command line must still name
+// what the user meant.
+void tst_PendantOptions::relativePathsMeanTheCurrentFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("plugins")));
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const PendantOptions options = PendantOptions::fromArguments(
+        {QStringLiteral("pendant"), QStringLiteral("--plugins"), QStringLiteral("plugins"),
+         QStringLiteral("--home"), QStringLiteral("home"), QStringLiteral("--screenshot"),
+         QStringLiteral("shots/window.png"), QStringLiteral("--demo"), QStringLiteral("./demo"),
+         QStringLiteral("--tools"), QStringLiteral("../tools")},
+        PendantPaths(QStringLiteral(PENDANT_BIN_DIR)));
+    QDir::setCurrent(previous);
+    QVERIFY2(options.ok, qPrintable(options.error));
+    const QDir here(QFileInfo(dir.path()).absoluteFilePath());
+    QCOMPARE(options.pluginDir, here.filePath(QStringLiteral("plugins")));
+    QCOMPARE(options.home, here.filePath(QStringLiteral("home")));
+    QCOMPARE(options.screenshot, here.filePath(QStringLiteral("shots/window.png")));
+    QCOMPARE(options.demoDir, here.filePath(QStringLiteral("demo")));
+    QCOMPARE(options.toolsDir, QDir::cleanPath(here.filePath(QStringLiteral("../tools"))));
+}
+
+void tst_PendantOptions::checkAndDemoExitCodes_data()
+{
+    QTest::addColumn<QString>("mode");         // "--check" or "--demo"
+    QTest::addColumn<QStringList>("libraries"); // copies of Hello, or "broken" for a bad file
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QString>("named");        // on standard error when it fails
+
+    const QStringList one{QStringLiteral("libHello.so")};
+    const QStringList clash{QStringLiteral("libHello.so"), QStringLiteral("libHelloAgain.so")};
+    const QStringList broken{QStringLiteral("libHello.so"), QStringLiteral("broken")};
+    QTest::newRow("check, one plug-in") << "--check" << one << true << QString();
+    QTest::newRow("check, empty folder") << "--check" << QStringList() << false << "no plug-in in";
+    QTest::newRow("check, a library that does not load")
+        << "--check" << broken << false << "cannot load libBroken.so";
+    QTest::newRow("check, a name taken twice")
+        << "--check" << clash << false << "libHelloAgain.so registers no new plug-in";
+    // The demo ends by itself, without --quit-after.
+    QTest::newRow("demo, one plug-in") << "--demo" << one << true << QString();
+    QTest::newRow("demo, a library that does not load")
+        << "--demo" << broken << false << "cannot load libBroken.so";
+    QTest::newRow("demo, a name taken twice")
+        << "--demo" << clash << false << "libHelloAgain.so registers no new plug-in";
+}
+
+void tst_PendantOptions::checkAndDemoExitCodes()
+{
+    QFETCH(QString, mode);
+    QFETCH(QStringList, libraries);
+    QFETCH(bool, succeeds);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QDir plugins(dir.filePath(QStringLiteral("plugins")));
+    QVERIFY(plugins.mkpath(QStringLiteral(".")));
+    // No measuring programs: the work folder stays empty.
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("tools")));
+    for (const QString &library : libraries) {
+        if (library == QLatin1String("broken")) {
+            QFile bad(plugins.filePath(QStringLiteral("libBroken.so")));
+            QVERIFY(bad.open(QIODevice::WriteOnly));
+            bad.write("not a library");
+        } else {
+            QVERIFY(QFile::copy(QStringLiteral(HELLO_PLUGIN), plugins.filePath(library)));
+        }
+    }
+    QStringList arguments{QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
+                          QStringLiteral("--plugins"), plugins.path(), QStringLiteral("--tools"),
+                          dir.filePath(QStringLiteral("tools")), QStringLiteral("--reboot-delay"),
+                          QStringLiteral("100"), mode};
+    if (mode == QLatin1String("--demo"))
+        arguments << dir.filePath(QStringLiteral("shots"));
+    const Run run = runPendant(arguments);
+    QVERIFY2(run.exitCode >= 0, "the emulator did not quit by itself");
+    QVERIFY2((run.exitCode == 0) == succeeds,
+             qPrintable(QStringLiteral("exit %1\n%2\n%3").arg(run.exitCode).arg(run.err, run.out)));
+    if (!succeeds)
+        QVERIFY2(run.err.contains(named), qPrintable(run.err));
+    if (!libraries.isEmpty())
+        QVERIFY2(run.out.contains(QStringLiteral("showing page")), qPrintable(run.out));
+}
+
+void tst_PendantOptions::saysWhenTheControllerIsNotReached()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("plugins")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("tools")));
+    QVERIFY(QFile::copy(QStringLiteral(HELLO_PLUGIN), dir.filePath(QStringLiteral("plugins/libHello.so"))));
+    // A port nobody listens on: taken, then given back.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+    const Run run = runPendant(
+        {QStringLiteral("--home"), dir.filePath(QStringLiteral("home")), QStringLiteral("--plugins"),
+         dir.filePath(QStringLiteral("plugins")), QStringLiteral("--tools"),
+         dir.filePath(QStringLiteral("tools")), QStringLiteral("--controller"), address,
+         QStringLiteral("--check")});
+    // Said once, early; the plug-in still loads and shows its page without a controller.
+    QCOMPARE(run.out.count(QStringLiteral("cannot reach %1, retrying").arg(address)), 1);
+    QCOMPARE(run.exitCode, 0);
 }
 
 QTEST_MAIN(tst_PendantOptions)

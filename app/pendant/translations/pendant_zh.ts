@@ -23,6 +23,14 @@
         <source>Controller disconnected</source>
         <translation>控制器已断开</translation>
     </message>
+    <message>
+        <source>Controller lost, retrying %1</source>
+        <translation>控制器连接丢失，正在重试 %1</translation>
+    </message>
+    <message>
+        <source>Controller not reached at %1</source>
+        <translation>无法连接控制器 %1</translation>
+    </message>
 </context>
 <context>
     <name>ProgramEditor</name>
@@ -112,6 +120,10 @@
     <message>
         <source>TCP %1, %2, %3 mm</source>
         <translation>TCP %1, %2, %3 mm</translation>
+    </message>
+    <message>
+        <source>Controller not reached: last known position</source>
+        <translation>未连接控制器：显示最后已知位置</translation>
     </message>
 </context>
 </TS>
