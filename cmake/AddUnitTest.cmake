@@ -1,5 +1,14 @@
 # add_unit_test(NAME name SOURCES ... LIBS ... [LABEL unit|gui|e2e] [TIMEOUT s])
 # Makes the executable, registers it with CTest and runs it offscreen.
+
+# Test programs are compiled for a quick build rather than for speed; the code under test keeps
+# the build type's optimisation. Measured on a widget test: 6.0 s at -O2 -g, 3.2 s at -Og -g1
+# (line tables are all a failure's stack needs). A debug build keeps its full debug information.
+set(TESSEL_TEST_COMPILE_OPTIONS "")
+if(NOT MSVC AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+    set(TESSEL_TEST_COMPILE_OPTIONS -Og -g1)
+endif()
+
 function(add_unit_test)
     cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(NOT T_LABEL)
@@ -10,6 +19,7 @@ function(add_unit_test)
     endif()
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBS})
+    target_compile_options(${T_NAME} PRIVATE ${TESSEL_TEST_COMPILE_OPTIONS})
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     # Tests find widgets by their Chinese texts: the plug-ins must not follow a developer's locale.
     set(_env "QT_QPA_PLATFORM=offscreen" "LC_ALL=C.UTF-8" "LANGUAGE=")

@@ -13,6 +13,9 @@
 # one that must see its sources without Qt in front, opts out with
 #     set_target_properties(<target> PROPERTIES DISABLE_PRECOMPILE_HEADERS ON)
 #
+# Tests compile with options of their own (TESSEL_TEST_COMPILE_OPTIONS, cmake/AddUnitTest.cmake)
+# and reuse a second target, tessel_test_pch, made with those options.
+#
 # The headers go in front of every source of those targets, so a missing #include goes unseen
 # in the build; clang-tidy (scripts/tidy.sh) compiles the shipped sources without them.
 #
@@ -81,30 +84,45 @@ function(_tessel_collect_targets dir out)
     set(${out} ${targets} PARENT_SCOPE)
 endfunction()
 
-function(tessel_precompile_targets)
-    if(NOT TESSEL_PCH)
-        return()
-    endif()
-    set(pch_source ${CMAKE_BINARY_DIR}/tessel_pch.cpp)
+# Makes <name>, an object library that only precompiles the headers, with <options> on top of
+# the tree's own; its compile options go into <options_out>.
+function(_tessel_add_pch name launcher options_out)
+    set(pch_source ${CMAKE_BINARY_DIR}/${name}.cpp)
     file(GENERATE OUTPUT ${pch_source} CONTENT "// Only the precompiled headers are built here.\n")
     # Only what every user of Qt has: a define given here and missing in a user makes GCC refuse
     # the header there (QT_GUI_LIB in a QtCore-only library), so Gui's and Widgets' headers come
     # by their folders alone.
-    add_library(tessel_pch OBJECT ${pch_source})
-    target_link_libraries(tessel_pch PRIVATE Qt5::Core)
-    target_include_directories(tessel_pch SYSTEM PRIVATE
+    add_library(${name} OBJECT ${pch_source})
+    target_link_libraries(${name} PRIVATE Qt5::Core)
+    target_compile_options(${name} PRIVATE ${ARGN})
+    target_include_directories(${name} SYSTEM PRIVATE
         $<TARGET_PROPERTY:Qt5::Gui,INTERFACE_INCLUDE_DIRECTORIES>
         $<TARGET_PROPERTY:Qt5::Widgets,INTERFACE_INCLUDE_DIRECTORIES>)
-    set_target_properties(tessel_pch PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
-    target_precompile_headers(tessel_pch PRIVATE ${TESSEL_PCH_HEADERS})
-    get_target_property(pch_options tessel_pch COMPILE_OPTIONS)
+    set_target_properties(${name} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+    target_precompile_headers(${name} PRIVATE ${TESSEL_PCH_HEADERS})
+    if(launcher)
+        set_target_properties(${name} PROPERTIES CXX_COMPILER_LAUNCHER "${launcher}")
+    endif()
+    get_target_property(options ${name} COMPILE_OPTIONS)
+    set(${options_out} "${options}" PARENT_SCOPE)
+endfunction()
 
+function(tessel_precompile_targets)
+    if(NOT TESSEL_PCH)
+        return()
+    endif()
     set(launcher "")
     if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
         set(launcher ${CMAKE_COMMAND} -E env
             CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
             ${CMAKE_CXX_COMPILER_LAUNCHER})
-        set_target_properties(tessel_pch PROPERTIES CXX_COMPILER_LAUNCHER "${launcher}")
+    endif()
+    _tessel_add_pch(tessel_pch "${launcher}" pch_options)
+    # Tests compile with options of their own (add_unit_test): a second header for them.
+    set(test_pch_options "<none>")
+    if(TESSEL_TEST_COMPILE_OPTIONS)
+        _tessel_add_pch(tessel_test_pch "${launcher}" test_pch_options
+                        ${TESSEL_TEST_COMPILE_OPTIONS})
     endif()
 
     _tessel_collect_targets(${CMAKE_SOURCE_DIR} targets)
@@ -112,21 +130,28 @@ function(tessel_precompile_targets)
     foreach(t IN LISTS targets)
         get_target_property(type ${t} TYPE)
         if(NOT type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$"
-           OR t STREQUAL "tessel_pch")
+           OR t MATCHES "^tessel(_test)?_pch$")
             continue()
         endif()
         get_target_property(off ${t} DISABLE_PRECOMPILE_HEADERS)
         get_target_property(own ${t} PRECOMPILE_HEADERS)
         get_target_property(reuse ${t} PRECOMPILE_HEADERS_REUSE_FROM)
         get_target_property(options ${t} COMPILE_OPTIONS)
-        if(off OR own OR reuse OR NOT "${options}" STREQUAL "${pch_options}")
+        if("${options}" STREQUAL "${pch_options}")
+            set(pch tessel_pch)
+        elseif("${options}" STREQUAL "${test_pch_options}")
+            set(pch tessel_test_pch)
+        else()
+            continue()
+        endif()
+        if(off OR own OR reuse)
             continue()
         endif()
         _tessel_uses_qt(${t} uses_qt)
         if(NOT uses_qt)
             continue()
         endif()
-        target_precompile_headers(${t} REUSE_FROM tessel_pch)
+        target_precompile_headers(${t} REUSE_FROM ${pch})
         # A program's moc output is empty but for a few (its classes are moc'd into its .cpp
         # files): loading 200 MB of precompiled header into it costs more than compiling it.
         get_target_property(automoc ${t} AUTOMOC)

