@@ -951,16 +951,19 @@ bool VeltraDemo::compareRestored(QString *detail)
         return false;
     }
     const double difference = std::abs(m_accuracyRestored - m_accuracyBefore);
-    // Each ISO test registers the tracker anew from single-joint circles, so two tests of the
-    // same robot differ by the registration's error as well as by the scatter of arrivals; with
-    // nine points a circle the registration keeps within the repeatability.
-    const bool same = difference <= m_repeatabilityBefore;
-    *detail = tr("uncalibrated %1 mm, restored %2 mm: %3 mm apart, within the repeatability "
-                 "(%4 mm): %5")
+    // Two ISO tests of one unchanged robot differ by more than its repeatability: each registers
+    // the tracker anew from single-joint circles (0.02-0.06 mm apart at the test poses), and each
+    // takes reflector A's place on the flange from the latest calibration (the first test the
+    // given-up one's, the last the applied one's). A fifth of the uncalibrated figure still
+    // tells a restored robot (about 0.8 mm) from a calibrated one (about 0.1 mm).
+    const double tolerance = std::max(m_repeatabilityBefore, 0.2 * m_accuracyBefore);
+    const bool same = difference <= tolerance;
+    *detail = tr("uncalibrated %1 mm, restored %2 mm: %3 mm apart, within %4 mm (the larger of "
+                 "the repeatability and a fifth of the uncalibrated figure): %5")
                   .arg(m_accuracyBefore, 0, 'f', 4)
                   .arg(m_accuracyRestored, 0, 'f', 4)
                   .arg(difference, 0, 'f', 4)
-                  .arg(m_repeatabilityBefore, 0, 'f', 4)
+                  .arg(tolerance, 0, 'f', 4)
                   .arg(same ? tr("yes") : tr("no"));
     return same;
 }

@@ -9,6 +9,7 @@
 #include <nabuCore/moduleobject.h>
 
 #include <QDir>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -102,6 +103,16 @@ void tst_PendantWindow::everyPageFitsInEveryStateOfTheDemo()
         QStringList pictures;
         session.setPictureHook([&](const QString &what) {
             pictures << what;
+            // A result waits for the operator's choice: its two buttons are on screen, whole.
+            // Looked at first: the walk scrolls every control into view in turn.
+            if (what == QLatin1String("veltra-calib-result")) {
+                QTest::qWait(60);
+                for (const char *name : {"giveUpBtn", "confirmBtn"}) {
+                    const auto *button = window->findChild<QPushButton *>(QLatin1String(name));
+                    if (!button || button->visibleRegion().boundingRect() != button->rect())
+                        problems << QStringLiteral("demo %1: %2 not in view").arg(what, name);
+                }
+            }
             check(QStringLiteral("demo ") + what);
         });
         QStringList steps;
@@ -113,8 +124,10 @@ void tst_PendantWindow::everyPageFitsInEveryStateOfTheDemo()
         QVERIFY(!session.runDemo(options.demoDir, &succeeded).isEmpty());
         session.setPictureHook(nullptr);
         // The figures are the demo's own test; here its states count.
-        if (!succeeded)
-            qWarning("%s", qPrintable(steps.join(QLatin1Char('\n'))));
+        if (!succeeded) {
+            for (const QString &step : qAsConst(steps))
+                qWarning("%s", qPrintable(step));
+        }
         for (const char *state : {"veltra-calib-unlocked", "veltra-calib-result",
                                   "veltra-calib-given-up", "veltra-iso-report-uncalibrated",
                                   "veltra-iso-saved-uncalibrated", "veltra-calib-applied",
