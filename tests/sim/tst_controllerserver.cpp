@@ -288,6 +288,14 @@ void TestControllerServer::onlyTokenHoldersMoveOrWrite()
                             QJsonObject{{QStringLiteral("DH_params_all"), changed}});
     QCOMPARE(answer.toObject().value(QStringLiteral("success")).toBool(), mayWrite);
     QCOMPARE(m_controller->dhParams() != dh, mayWrite);
+    // Every command that starts a motion needs the token, whether or not it could move.
+    for (const QString &move : {QStringLiteral("move.j"), QStringLiteral("move.l"),
+                                QStringLiteral("move.move_to.jc"), QStringLiteral("move.move_to.l"),
+                                QStringLiteral("move.opr.enough")}) {
+        answer = client.command(move, QJsonObject());
+        QVERIFY2(!answer.isNull(), qPrintable(move));
+        QVERIFY2((codeOf(answer) == int(ControllerServer::NoToken)) != mayWrite, qPrintable(move));
+    }
     answer = client.command(QStringLiteral("sim.robot.set_joints"),
                             QJsonObject{{QStringLiteral("joints_deg"),
                                          QJsonArray{10.0, 0.0, 0.0, 0.0, 90.0, 0.0}}});
