@@ -63,6 +63,7 @@ private slots:
     void handshakeWithAnOriginIsRefused();
     void remoteListeningLetsInOnlyTokenHolders();
     void rebootKeepsThePortAndClosesLateComersWithAReason();
+    void clientThatDoesNotReadIsDropped_data();
     void clientThatDoesNotReadIsDropped();
     void perClientCaps();
     void watchesNobodyHoldsEnd();
@@ -372,11 +373,23 @@ void TestControllerServer::rebootKeepsThePortAndClosesLateComersWithAReason()
     QVERIFY(!client.command(kGetParams).isNull());
 }
 
+void TestControllerServer::clientThatDoesNotReadIsDropped_data()
+{
+    QTest::addColumn<bool>("configured");
+    QTest::addColumn<qint64>("limit");
+    QTest::newRow("limit set") << true << qint64(1024 * 1024);
+    QTest::newRow("default limit") << false << qint64(8 * 1024 * 1024);
+}
+
 void TestControllerServer::clientThatDoesNotReadIsDropped()
 {
-    ControllerServer::Limits limits;
-    limits.queuedBytes = 1024 * 1024;
-    m_server->setLimits(limits);
+    QFETCH(bool, configured);
+    QFETCH(qint64, limit);
+    if (configured) {
+        ControllerServer::Limits limits;
+        limits.queuedBytes = limit;
+        m_server->setLimits(limits);
+    }
     m_controller->setValue(QStringLiteral("big"), QString(200 * 1024, QLatin1Char('x')));
     QTcpSocket reader;
     // Qt stops taking bytes from the system once this much is buffered and nobody reads.
@@ -389,15 +402,16 @@ void TestControllerServer::clientThatDoesNotReadIsDropped()
     QTest::ignoreMessage(QtWarningMsg,
                          QRegularExpression(QStringLiteral(
                              "^simcontroller: dropping client 127\\.0\\.0\\.1:\\d+: more than "
-                             "1048576 bytes of output not read$")));
+                             "%1 bytes of output not read$").arg(limit)));
     const QByteArray get = R"({"type":"request","id":1,"kind":"get","name":"big"})";
-    // About 40 MB asked for, more than any socket buffer holds.
-    for (int i = 0; i < 200 && dropped.isEmpty(); ++i) {
+    // Up to 120 MB asked for: more than the limit and the socket buffers hold together.
+    for (int i = 0; i < 600 && dropped.isEmpty(); ++i) {
         reader.write(rawws::clientFrame(get));
         QTest::qWait(2);
     }
     QTRY_COMPARE_WITH_TIMEOUT(dropped.count(), 1, 10000);
-    QVERIFY(dropped.constFirst().at(0).toString().contains(QLatin1String("not read")));
+    QCOMPARE(dropped.constFirst().at(0).toString(),
+             QStringLiteral("more than %1 bytes of output not read").arg(limit));
     QCOMPARE(m_server->clientCount(), 0);
 }
 
