@@ -14,6 +14,9 @@
 #include <QWebSocket>
 #include <QtTest>
 
+#include <memory>
+#include <vector>
+
 using mirel::ProtocolMessage;
 using sim::ControllerClient;
 using sim::ControllerServer;
@@ -66,6 +69,7 @@ private slots:
     void clientThatDoesNotReadIsDropped_data();
     void clientThatDoesNotReadIsDropped();
     void perClientCaps();
+    void defaultCapsHold();
     void watchesNobodyHoldsEnd();
 
 private:
@@ -459,6 +463,52 @@ void TestControllerServer::perClientCaps()
     QCOMPARE(codeOf(answered.constFirst().at(1).value<QJsonValue>()),
              int(ControllerServer::TooManyPending));
     QTRY_COMPARE(answered.count(), 3);
+}
+
+// A server nobody configured still bounds each client: 64 connections, names of 256 bytes,
+// 1,024 watches and 256 unanswered requests.
+void TestControllerServer::defaultCapsHold()
+{
+    std::vector<std::unique_ptr<ControllerClient>> clients;
+    for (int i = 0; i < 64; ++i) {
+        clients.push_back(std::make_unique<ControllerClient>());
+        QVERIFY(clients.back()->connectTo(m_server->addressText()));
+    }
+    QTRY_COMPARE(m_server->clientCount(), 64);
+    QWebSocket extra;
+    QSignalSpy extraClosed(&extra, &QWebSocket::disconnected);
+    extra.open(urlOf(*m_server));
+    QTRY_COMPARE(extraClosed.count(), 1);
+    QCOMPARE(extra.closeReason(), QStringLiteral("too many connections (64)"));
+
+    ControllerClient &first = *clients.front();
+    QJsonValue answer;
+    QVERIFY(first.call(ProtocolMessage::Get, QString(256, QLatin1Char('k')), QJsonValue(),
+                       &answer));
+    QVERIFY(codeOf(answer) != int(ControllerServer::KeyTooLong));
+    QVERIFY(first.call(ProtocolMessage::Get, QString(257, QLatin1Char('k')), QJsonValue(),
+                       &answer));
+    QCOMPARE(codeOf(answer), int(ControllerServer::KeyTooLong));
+
+    for (int i = 0; i < 1024; ++i) {
+        QVERIFY(first.call(ProtocolMessage::Watch, QStringLiteral("w.%1").arg(i), true, &answer));
+        QCOMPARE(codeOf(answer), 0);
+    }
+    QVERIFY(first.call(ProtocolMessage::Watch, QStringLiteral("w.1024"), true, &answer));
+    QCOMPARE(codeOf(answer), int(ControllerServer::TooManyWatches));
+    QVERIFY(!m_controller->isWatched(QStringLiteral("w.1024")));
+
+    m_controller->setLatency(300);
+    ControllerClient &second = *clients.at(1);
+    QSignalSpy answered(&second, &ControllerClient::answered);
+    QList<quint64> ids;
+    for (int i = 0; i < 257; ++i)
+        ids << second.post(ProtocolMessage::Get, kKey);
+    QTRY_COMPARE(answered.count(), 1);
+    QCOMPARE(answered.constFirst().at(0).toULongLong(), ids.constLast());
+    QCOMPARE(codeOf(answered.constFirst().at(1).value<QJsonValue>()),
+             int(ControllerServer::TooManyPending));
+    QTRY_COMPARE(answered.count(), 257);
 }
 
 void TestControllerServer::watchesNobodyHoldsEnd()
