@@ -304,10 +304,26 @@ void tst_ControllerStateFile::onlyChangesAreSaved()
         simtest::command(controller, QStringLiteral("system.controller.get_params"));
         simtest::command(controller, QStringLiteral("factory.get_DH_params_link"));
     }
-    mirel::ControllerMessage get;
-    get.kind = mirel::ControllerMessage::Get;
-    get.name = QStringLiteral("io.signal_list");
-    controller.send(get);
+    // Each reading command of each book, answered before the count is looked at.
+    const QList<QPair<QString, QJsonValue>> reads{
+        {QStringLiteral("factory.get_compliance"), QJsonValue()},
+        {QStringLiteral("rl_program.get_rob_pos"), QJsonObject()},
+        {QStringLiteral("move.path.check"), QJsonArray{QStringLiteral("P1"), QStringLiteral("P2")}},
+        {QStringLiteral("monitor.pers.read"), QJsonArray{QStringLiteral("counter")}},
+        {QStringLiteral("sim.tracker.measure"), QJsonValue()},
+        {QStringLiteral("sim.cell.truth"), QJsonValue()}};
+    for (const auto &read : reads)
+        QVERIFY2(!simtest::command(controller, read.first, read.second).isNull(),
+                 qPrintable(read.first));
+    QSignalSpy answered(&controller, &mirel::ControllerLink::answered);
+    for (const auto kind : {mirel::ControllerMessage::Get, mirel::ControllerMessage::Watch}) {
+        mirel::ControllerMessage read;
+        read.kind = kind;
+        read.name = QStringLiteral("io.signal_list");
+        read.payload = kind == mirel::ControllerMessage::Watch ? QJsonValue(true) : QJsonValue();
+        controller.send(read);
+    }
+    QTRY_COMPARE(answered.count(), 2);
     QCOMPARE(kept, 0);
     set(controller, QStringLiteral("a"), 1);
     simtest::command(controller, QStringLiteral("project.overview.set_autoload"),
