@@ -4,6 +4,7 @@
 #include "plugin/centerwidget.h"
 #include "plugin/tessel_p.h"
 
+#include <calibration/veltratesthelpers.h>
 #include <nabuSkald/centerwidget.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <support/guitestmain.h>
@@ -108,22 +109,34 @@ void tst_Veltra::dhSetReadEarly_data()
     QTest::addColumn<QJsonValue>("links");
     QTest::addColumn<int>("numbers");
     QTest::addColumn<int>("axes");
+    QTest::addColumn<QString>("refusal");
 
     const QJsonObject yes{{QStringLiteral("data"), true}};
-    QTest::newRow("28 rows") << QJsonValue(yes) << QJsonValue(rows(28)) << 112 << 7;
-    QTest::newRow("6 rows") << QJsonValue(yes) << QJsonValue(rows(6)) << 24 << 1;
+    QTest::newRow("28 rows") << QJsonValue(yes) << QJsonValue(rows(28)) << 112 << 7 << QString();
+    QTest::newRow("6 rows") << QJsonValue(yes) << QJsonValue(rows(6)) << 24 << 1 << QString();
     QTest::newRow("data false is a boolean too")
         << QJsonValue(QJsonObject{{QStringLiteral("data"), false}}) << QJsonValue(rows(8)) << 32
-        << 2;
+        << 2 << QString();
     QTest::newRow("data not a boolean")
-        << QJsonValue(QJsonObject{{QStringLiteral("data"), 1}}) << QJsonValue(rows(8)) << 0 << 0;
+        << QJsonValue(QJsonObject{{QStringLiteral("data"), 1}}) << QJsonValue(rows(8)) << 0 << 0
+        << QString();
     QTest::newRow("links not an array") << QJsonValue(yes) << QJsonValue(QStringLiteral("x")) << 0
-                                        << 0;
+                                        << 0 << QString();
     QJsonArray mixed = rows(3);
     mixed.append(7);
     mixed.append(QStringLiteral("row"));
     QTest::newRow("elements not arrays add nothing but count")
-        << QJsonValue(yes) << QJsonValue(mixed) << 12 << 1;
+        << QJsonValue(yes) << QJsonValue(mixed) << 12 << 1 << QString();
+    // The tables hold ten axes (the joint captions): a set for more reads as none, and the log
+    // says why.
+    QTest::newRow("ten axes") << QJsonValue(yes) << QJsonValue(rows(40)) << 160 << 10
+                              << QString();
+    QTest::newRow("eleven axes")
+        << QJsonValue(yes) << QJsonValue(rows(44)) << 0 << 0
+        << QStringLiteral("factory.set_DH_params_link refused : 11 axes, more than 10");
+    QTest::newRow("thousands of axes")
+        << QJsonValue(yes) << QJsonValue(rows(10000)) << 0 << 0
+        << QStringLiteral("factory.set_DH_params_link refused : 2500 axes, more than 10");
 }
 
 void tst_Veltra::dhSetReadEarly()
@@ -132,7 +145,9 @@ void tst_Veltra::dhSetReadEarly()
     QFETCH(QJsonValue, links);
     QFETCH(int, numbers);
     QFETCH(int, axes);
+    QFETCH(QString, refusal);
 
+    const int logStart = veltratest::pluginLogText().size();
     m_host->controller()->setValue(QStringLiteral("factory.get_dh_params_support"), support);
     m_host->controller()->setValue(QStringLiteral("factory.set_DH_params_link"), links);
     QVERIFY(m_host->start(QStringLiteral("SR6-900")));
@@ -142,6 +157,11 @@ void tst_Veltra::dhSetReadEarly()
     if (numbers > 0)
         QCOMPARE(common::originalDHParamsVec.mid(0, 8),
                  QVector<double>({0, 0.5, -1, 2, 1, 0.5, -1, 2}));
+    const QString logged = veltratest::pluginLogText().mid(logStart);
+    if (refusal.isEmpty())
+        QVERIFY2(!logged.contains(QLatin1String("refused")), qPrintable(logged.right(1000)));
+    else
+        QVERIFY2(logged.contains(refusal), qPrintable(logged.right(1000)));
 }
 
 void tst_Veltra::mainPageGoesIntoTheHostPage()
