@@ -64,6 +64,7 @@ private slots:
     void persValuesStartFromTheProjectAndKeepModifications();
     void projectsAndAutoload();
     void monitorSelectionAndBackupsThroughTheLink();
+    void emptyVariableListIsAListWithoutVariables();
 };
 
 void tst_ProgramStore::init()
@@ -154,6 +155,29 @@ void tst_ProgramStore::monitorSelectionAndBackupsThroughTheLink()
     QCOMPARE(ask(c, Kind::Command, QStringLiteral("project.variable"),
                  QJsonObject{{"operator", "remove"}, {"variables", QJsonArray{"plain"}}}),
              QJsonValue(0));
+}
+
+// The variables a pendant elsewhere sent are the project's, also when there are none; only while
+// nothing was sent does the controller read those of a pendant in its own process.
+void tst_ProgramStore::emptyVariableListIsAListWithoutVariables()
+{
+    sim::SimulatedController c;
+    c.bringUp();
+    using Kind = mirel::ControllerMessage::Kind;
+    const auto removeCount = [&c] {
+        return ask(c, Kind::Command, QStringLiteral("project.variable"),
+                   QJsonObject{{"operator", "remove"}, {"variables", QJsonArray{"count"}}});
+    };
+    const auto send = [&c](const QJsonValue &variables) {
+        return ask(c, Kind::Set, QStringLiteral("rovan.project.var._list"),
+                   QJsonObject{{"sub", ""}, {"value", variables}})["success"]
+            .toBool();
+    };
+    QCOMPARE(removeCount(), QJsonValue(0));
+    QVERIFY(send(QJsonArray()));
+    QCOMPARE(errorOf(removeCount()), int(ProgramStore::UnknownVariable));
+    QVERIFY(send(QJsonValue()));
+    QCOMPARE(removeCount(), QJsonValue(0));
 }
 
 QTEST_MAIN(tst_ProgramStore)
