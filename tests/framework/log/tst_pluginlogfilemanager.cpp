@@ -184,6 +184,12 @@ void tst_PluginLogFileManager::fileChoiceWithExistingFiles_data()
         << QStringLiteral("./log/choice/i") << QStringLiteral("ext") << QStringLiteral("txt")
         << QStringList{QStringLiteral("ext_20260104_2.txt"), QStringLiteral("ext_20260104_4.log")}
         << QList<qint64>{8, 16} << QStringLiteral("ext_20260104_2.txt") << qint64(8);
+    // A plug-in named like "V2.1": the dot is the stem's, not the start of the extension.
+    QTest::newRow("stem holding a dot")
+        << QStringLiteral("./log/choice/j") << QStringLiteral("R4.5") << kLog
+        << QStringList{QStringLiteral("R4.5_20260104.log"), QStringLiteral("R4.5_20260104_2.log"),
+                       QStringLiteral("R4.5_20260104_3.txt")}
+        << QList<qint64>{100, 200, 400} << QStringLiteral("R4.5_20260104_2.log") << qint64(300);
 }
 
 void tst_PluginLogFileManager::fileChoiceWithExistingFiles()
