@@ -951,11 +951,11 @@ bool VeltraDemo::compareRestored(QString *detail)
         return false;
     }
     const double difference = std::abs(m_accuracyRestored - m_accuracyBefore);
-    // Two ISO tests of one unchanged robot differ by more than its repeatability: each registers
-    // the tracker anew from single-joint circles (0.02-0.06 mm apart at the test poses), and each
-    // takes reflector A's place on the flange from the latest calibration (the first test the
-    // given-up one's, the last the applied one's). A fifth of the uncalibrated figure still
-    // tells a restored robot (about 0.8 mm) from a calibrated one (about 0.1 mm).
+    // Two ISO tests of the same robot differ by more than one test's repeatability: each
+    // registers the tracker anew, and each takes the reflector's place on the plate from the
+    // calibration the work folder holds then (the first test the given-up one's, the last the
+    // applied one's). A fifth of the uncalibrated figure still tells a restored robot (about
+    // 0.7 mm) from a calibrated one (about 0.1 mm).
     const double tolerance = std::max(m_repeatabilityBefore, 0.2 * m_accuracyBefore);
     const bool same = difference <= tolerance;
     *detail = tr("uncalibrated %1 mm, restored %2 mm: %3 mm apart, within %4 mm (the larger of "

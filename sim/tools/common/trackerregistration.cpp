@@ -8,25 +8,16 @@ namespace {
 
 constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
 
-// `count` steps evenly from -spanDeg to spanDeg.
-QVector<double> steps(double spanDeg, int count)
-{
-    QVector<double> result;
-    for (int i = 0; i < count; ++i)
-        result.append(-spanDeg + 2.0 * spanDeg * i / (count - 1));
-    return result;
-}
-
 } // namespace
 
 QVector<double> TrackerRegistration::joint1StepsDeg()
 {
-    return steps(40.0, 9);
+    return {-40.0, -20.0, 0.0, 20.0, 40.0};
 }
 
 QVector<double> TrackerRegistration::joint2StepsDeg()
 {
-    return steps(30.0, 9);
+    return {-30.0, -15.0, 0.0, 15.0, 30.0};
 }
 
 QVector<double> TrackerRegistration::joint2Start(const CatalogueModel &model,
