@@ -84,8 +84,8 @@ function(_tessel_collect_targets dir out)
     set(${out} ${targets} PARENT_SCOPE)
 endfunction()
 
-# Makes <name>, an object library that only precompiles the headers, with <options> on top of
-# the tree's own; its compile options go into <options_out>.
+# Makes <name>, an object library that only precompiles the headers, with the options after
+# <options_out> on top of the tree's own; its compile options go into <options_out>.
 function(_tessel_add_pch name launcher options_out)
     set(pch_source ${CMAKE_BINARY_DIR}/${name}.cpp)
     file(GENERATE OUTPUT ${pch_source} CONTENT "// Only the precompiled headers are built here.\n")

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr double kDemoMotionPace = 100.0;
-// Without --quit-after the demo still starts, once the window and the link have settled.
 
 QString tr(const char *text)
 {

@@ -34,8 +34,8 @@
 
 namespace {
 
-// A controller that does not answer by then is not waited for: the script reports it.
 constexpr int kPendantFontPoints = 9;
+// A controller that does not answer by then is not waited for: the script reports it.
 constexpr int kLinkUpWaitMs = 5000;
 constexpr int kFirstUnreachableReportMs = 2000;
 constexpr int kLongestUnreachableReportMs = 60000;

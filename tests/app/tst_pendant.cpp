@@ -1,6 +1,7 @@
 #include "pendanthome.h"
 #include "pendantoptions.h"
 #include "pendantsession.h"
+#include "pendantrun.h"
 #include "pendantwindow.h"
 #include <nabuSkald/pluginloader.h>
 
@@ -35,31 +36,6 @@ QStringList recordedCalls()
     for (nabu::ModuleObject *item : items)
         calls.append(item->getString());
     return calls;
-}
-
-struct RunResult
-{
-    int exitCode = -1;
-    QString out;
-};
-
-RunResult runPendant(const QStringList &arguments, int timeoutMs = 30000)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(PENDANT_EXECUTABLE), arguments);
-    RunResult result;
-    const int scale = qMax(1, qEnvironmentVariableIntValue("TESSEL_TIME_SCALE"));
-    if (!process.waitForFinished(timeoutMs * scale)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    return result;
 }
 
 } // namespace
@@ -255,7 +231,7 @@ void tst_Pendant::executableRunsOffscreenAndExitsCleanly()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString shot = dir.filePath(QStringLiteral("pendant.png"));
-    const RunResult run = runPendant({QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
+    const PendantRun run = runPendant({QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
                                       QStringLiteral("--plugins"), dir.path(),
                                       QStringLiteral("--quit-after"), QStringLiteral("400"),
                                       QStringLiteral("--screenshot"), shot});
@@ -271,7 +247,7 @@ void tst_Pendant::executableDemoShowsEveryPage()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString demo = dir.filePath(QStringLiteral("demo"));
-    const RunResult run = runPendant({QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
+    const PendantRun run = runPendant({QStringLiteral("--home"), dir.filePath(QStringLiteral("home")),
                                       QStringLiteral("--plugins"), QStringLiteral(SAMPLE_PLUGIN_DIR),
                                       QStringLiteral("--quit-after"), QStringLiteral("200"),
                                       QStringLiteral("--reboot-delay"), QStringLiteral("100"),
@@ -331,7 +307,7 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
         QVERIFY(controller.readAllStandardOutput().contains("listening"));
         arguments << QStringLiteral("--controller") << address;
     }
-    const RunResult run = runPendant(arguments, 150000);
+    const PendantRun run = runPendant(arguments, 150000);
     if (separate) {
         controller.kill();
         controller.waitForFinished(3000);
@@ -411,7 +387,7 @@ void tst_Pendant::workFolderInstallKeepsResultsAndRefreshesPrograms()
 
 void tst_Pendant::executableRefusesBadArguments()
 {
-    const RunResult run = runPendant({QStringLiteral("--robot"), QStringLiteral("nope")});
+    const PendantRun run = runPendant({QStringLiteral("--robot"), QStringLiteral("nope")});
     QCOMPARE(run.exitCode, 2);
 }
 

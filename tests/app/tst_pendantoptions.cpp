@@ -1,5 +1,6 @@
 #include "pendantoptions.h"
 #include "pendantpaths.h"
+#include "pendantrun.h"
 
 #include <QDir>
 #include <QProcess>
@@ -7,37 +8,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// The emulator as a process of its own, offscreen; exit code -1 when it did not end by itself.
-Run runPendant(const QStringList &arguments)
-{
-    QProcess pendant;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    pendant.setProcessEnvironment(env);
-    pendant.start(QStringLiteral(PENDANT_EXECUTABLE), arguments);
-    Run run;
-    if (!pendant.waitForFinished(60000)) {
-        pendant.kill();
-        pendant.waitForFinished(3000);
-        return run;
-    }
-    run.exitCode = pendant.exitStatus() == QProcess::NormalExit ? pendant.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(pendant.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(pendant.readAllStandardError());
-    return run;
-}
-
-} // namespace
 
 // The emulator's command line: what it accepts, refuses and takes by default, and that help and
 // errors need no display.
@@ -281,7 +251,7 @@ void tst_PendantOptions::checkAndDemoExitCodes()
                           QStringLiteral("100"), mode};
     if (mode == QLatin1String("--demo"))
         arguments << dir.filePath(QStringLiteral("shots"));
-    const Run run = runPendant(arguments);
+    const PendantRun run = runPendant(arguments, 60000);
     QVERIFY2(run.exitCode >= 0, "the emulator did not quit by itself");
     QVERIFY2((run.exitCode == 0) == succeeds,
              qPrintable(QStringLiteral("exit %1\n%2\n%3").arg(run.exitCode).arg(run.err, run.out)));
@@ -303,11 +273,12 @@ void tst_PendantOptions::saysWhenTheControllerIsNotReached()
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
     const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
     probe.close();
-    const Run run = runPendant(
+    const PendantRun run = runPendant(
         {QStringLiteral("--home"), dir.filePath(QStringLiteral("home")), QStringLiteral("--plugins"),
          dir.filePath(QStringLiteral("plugins")), QStringLiteral("--tools"),
          dir.filePath(QStringLiteral("tools")), QStringLiteral("--controller"), address,
-         QStringLiteral("--check")});
+         QStringLiteral("--check")},
+        60000);
     // Said once, early; the plug-in still loads and shows its page without a controller.
     QCOMPARE(run.out.count(QStringLiteral("cannot reach %1, retrying").arg(address)), 1);
     QCOMPARE(run.exitCode, 0);
