@@ -1,5 +1,7 @@
 #include "identificationproblem.h"
 
+#include <sim/kinematics/dhchain.h>
+
 #include <QJsonObject>
 
 #include <cmath>
@@ -58,6 +60,8 @@ QStringList IdentificationProblem::labels() const
         for (const char *name : kBaseNames)
             result.append(QStringLiteral("base.%1").arg(QLatin1String(name)));
     }
+    for (int k = 0; k < m_axes && m_compliance; ++k)
+        result.append(QStringLiteral("joint%1.compliance").arg(k + 1));
     for (const QString &target : m_targets) {
         for (const char *axis : {"x", "y", "z"})
             result.append(QStringLiteral("target.%1.%2").arg(target, QLatin1String(axis)));
@@ -138,8 +142,8 @@ bool IdentificationProblem::applyConstraints(const QJsonArray &constraints, QStr
             free[dhIndex(joint, column)] = false;
         }
     }
-    // Targets keep their own choice.
-    for (int i = robotParameterCount(); i < free.size(); ++i)
+    // Compliances and targets keep their own choice.
+    for (int i = baseIndex(kBaseParameters); i < free.size(); ++i)
         free[i] = m_free.at(i);
     m_free = free;
     return true;
@@ -204,6 +208,45 @@ void IdentificationProblem::setTargetsFree(bool free)
 {
     for (int i = robotParameterCount(); i < m_free.size(); ++i)
         m_free[i] = free;
+}
+
+void IdentificationProblem::setComplianceModel(const MassModel &masses, double payloadKg,
+                                               const QVector<double> &startRadPerNm)
+{
+    if (!isValid())
+        return;
+    const int at = complianceIndex(0);
+    if (!m_compliance) {
+        m_start.insert(at, m_axes, 0.0);
+        m_free.insert(at, m_axes, true);
+    }
+    m_compliance = true;
+    m_masses = masses;
+    m_payloadKg = payloadKg;
+    for (int k = 0; k < m_axes; ++k)
+        m_start[at + k] = startRadPerNm.value(k, 0.0) / kCompliancePerUnit;
+}
+
+bool IdentificationProblem::hasCompliance() const
+{
+    return m_compliance;
+}
+
+double IdentificationProblem::payloadKg() const
+{
+    return m_payloadKg;
+}
+
+QVector<double> IdentificationProblem::gravityTorquesNm(const QVector<double> &values,
+                                                        const QVector<double> &jointsDeg) const
+{
+    if (!m_compliance || values.size() < robotParameterCount())
+        return {};
+    // The arm's own geometry: each zero offset turns the theta of the group its joint drives.
+    QVector<double> dh = values.mid(0, 4 * (m_axes + 1));
+    for (int k = 0; k < m_axes; ++k)
+        dh[dhIndex(k + 1, 3)] += values.at(zeroIndex(k));
+    return m_masses.gravityTorqueNm(DhChain(dh, m_axes), jointsDeg, m_payloadKg);
 }
 
 int IdentificationProblem::targetIndex(const QString &name) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sim/kinematics/massmodel.h>
+
 #include <Eigen/Geometry>
 
 #include <QJsonArray>
@@ -32,6 +34,8 @@ struct PoseMeasurement
 //   - the robot base's pose in the tracker's frame, which maps base coordinates into tracker
 //     coordinates: "base.x", ".y", ".z" (mm) and the rotation vector "base.rx", ".ry", ".rz"
 //     (deg); the identity and held unless set;
+//   - with a compliance model, each joint's compliance "joint<k>.compliance" (urad/(N*m)): the
+//     joint stands at its reading plus the compliance times the gravity torque it carries;
 //   - per target on the flange, its position in the flange frame: "target.<name>.x", ".y", ".z"
 //     (mm), free from the moment the targets are set.
 // A new problem leaves the DH set, the zero offsets and the base held.
@@ -39,6 +43,8 @@ class IdentificationProblem
 {
 public:
     static constexpr int kBaseParameters = 6;
+    // A compliance parameter in urad/(N*m) is one of these in rad/(N*m).
+    static constexpr double kCompliancePerUnit = 1e-6;
 
     IdentificationProblem();
     // `dh` holds 4 * (axes + 1) numbers, `zeroOffsetsDeg` one per axis.
@@ -69,6 +75,16 @@ public:
     void setTargets(const QStringList &names, const QVector<Eigen::Vector3d> &nominalMm);
     QStringList targets() const;
     void setTargetsFree(bool free);
+    // Adds a compliance per joint, free and started from `startRadPerNm` (zeros when empty),
+    // with the gravity torques of `masses` and a payload at the flange; keeps the targets.
+    void setComplianceModel(const MassModel &masses, double payloadKg,
+                            const QVector<double> &startRadPerNm = {});
+    bool hasCompliance() const;
+    double payloadKg() const;
+    // The gravity torque (N m) on each joint at the readings `jointsDeg`, for the model in the
+    // parameter vector `values` (DH set with the zero offsets); empty without a compliance model.
+    QVector<double> gravityTorquesNm(const QVector<double> &values,
+                                     const QVector<double> &jointsDeg) const;
 
     // Residual weights of x, y, z (per mm) and rx, ry, rz (per degree) of a reading.
     std::array<double, 6> componentWeights{{1.0, 1.0, 1.0, 10.0, 10.0, 10.0}};
@@ -85,16 +101,23 @@ public:
     static int dhIndex(int group, int column) { return 4 * group + column; }
     int zeroIndex(int joint) const { return 4 * (m_axes + 1) + joint; }
     int baseIndex(int i) const { return 4 * (m_axes + 1) + m_axes + i; }
+    int complianceIndex(int joint) const { return baseIndex(kBaseParameters) + joint; }
     // The first of a target's three parameters, or -1 for the flange origin or an unknown name.
     int targetIndex(const QString &name) const;
-    // The parameters every reading depends on: DH set, zero offsets and base.
-    int robotParameterCount() const { return baseIndex(kBaseParameters); }
+    // The parameters every reading depends on: DH set, zero offsets, base and compliances.
+    int robotParameterCount() const
+    {
+        return baseIndex(kBaseParameters) + (m_compliance ? m_axes : 0);
+    }
 
 private:
     int m_axes = 0;
     QVector<double> m_start;
     QVector<bool> m_free;
     QStringList m_targets;
+    bool m_compliance = false;
+    MassModel m_masses;
+    double m_payloadKg = 0;
 };
 
 } // namespace sim

@@ -26,6 +26,11 @@ struct IdentificationResult
     // identified parameters; the condition number is the first over the last.
     QVector<double> singularValues;
     double conditionNumber = 0;
+    // The observability indices of the same Jacobian (`ObservabilityIndices`) over the poses
+    // the readings were taken at.
+    double o1 = 0;
+    double o5 = 0;
+    int poses = 0;
 
     double rmsBeforeMm = 0;
     double rmsAfterMm = 0;

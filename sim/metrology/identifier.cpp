@@ -1,5 +1,6 @@
 #include "identifier.h"
 
+#include "observabilityindices.h"
 #include "orientationresidual.h"
 #include "positionresidual.h"
 
@@ -21,6 +22,29 @@ namespace {
 constexpr double kNoEffect = 1e-12;
 // Parameters that take this share of the weakest direction are named as its partners.
 constexpr double kPartnerShare = 0.1;
+// A joint whose gravity torque stays below this in every reading bears none (N m).
+constexpr double kNoTorqueNm = 1e-6;
+
+// The gravity torque of each joint at a reading for the model `values`; empty without a
+// compliance model, zeros when the mass model does not fit the robot.
+QVector<double> torquesAt(const IdentificationProblem &problem, const QVector<double> &values,
+                          const PoseMeasurement &reading)
+{
+    if (!problem.hasCompliance())
+        return {};
+    const QVector<double> tau = problem.gravityTorquesNm(values, reading.jointsDeg);
+    return tau.isEmpty() ? QVector<double>(problem.axisCount(), 0.0) : tau;
+}
+
+// The poses behind the readings: readings of one pose share its joints.
+int poseCount(const QVector<PoseMeasurement> &readings)
+{
+    QVector<QVector<double>> joints;
+    for (const PoseMeasurement &r : readings)
+        joints.append(r.jointsDeg);
+    std::sort(joints.begin(), joints.end());
+    return int(std::unique(joints.begin(), joints.end()) - joints.begin());
+}
 
 Eigen::MatrixXd jacobianOf(ceres::Problem *solver, const std::vector<double *> &blocks,
                            const std::vector<int> &columns)
@@ -168,6 +192,23 @@ QStringList holdTakenOver(const IdentificationProblem &problem, std::vector<int>
     };
     hold(base, QStringLiteral("the tracker's pose takes it over"));
     hold(targets, QStringLiteral("the targets' positions take it over"));
+    // A joint that carries no torque in any pose (the first, about the vertical) shows nothing
+    // of its compliance.
+    if (problem.hasCompliance()) {
+        QVector<double> largest(axes, 0.0);
+        const QVector<double> start = problem.startValues();
+        for (const PoseMeasurement &m : problem.measurements) {
+            const QVector<double> tau = torquesAt(problem, start, m);
+            for (int k = 0; k < axes; ++k)
+                largest[k] = qMax(largest.at(k), std::abs(tau.at(k)));
+        }
+        QVector<int> unloaded;
+        for (int k = 0; k < axes; ++k) {
+            if (largest.at(k) < kNoTorqueNm)
+                unloaded.append(problem.complianceIndex(k));
+        }
+        hold(unloaded, QStringLiteral("the joint carries no torque in any pose"));
+    }
     return held;
 }
 
@@ -186,9 +227,11 @@ struct Fit
             blocks.push_back(&v);
     }
 
-    // Adds the readings not in `skip`; a positive `huberMm` puts each under a Huber loss.
+    // Adds the readings not in `skip`; a positive `huberMm` puts each under a Huber loss. The
+    // gravity torques of a compliance model come from the values the fit starts from.
     void add(const IdentificationProblem &problem, const QSet<int> &skip, double huberMm)
     {
+        const QVector<double> start(values.cbegin(), values.cend());
         const int axes = problem.axisCount();
         const int robot = problem.robotParameterCount();
         const auto &w = problem.componentWeights;
@@ -197,6 +240,7 @@ struct Fit
                 continue;
             const PoseMeasurement &r = problem.measurements.at(m);
             const int target = problem.targetIndex(r.target);
+            const QVector<double> torque = torquesAt(problem, start, r);
             std::vector<double *> used(blocks.begin(), blocks.begin() + robot);
             if (target >= 0) {
                 for (size_t i = 0; i < 3; ++i)
@@ -204,12 +248,12 @@ struct Fit
             }
             solver.AddResidualBlock(
                 PositionResidual::create(r.jointsDeg, r.positionMm, axes, target >= 0,
-                                         Eigen::Vector3d(w[0], w[1], w[2])),
+                                         Eigen::Vector3d(w[0], w[1], w[2]), torque),
                 huberMm > 0 ? new ceres::HuberLoss(huberMm) : nullptr, used);
             if (r.hasOrientation) {
                 solver.AddResidualBlock(
                     OrientationResidual::create(r.jointsDeg, r.orientationDeg, axes,
-                                                Eigen::Vector3d(w[3], w[4], w[5])),
+                                                Eigen::Vector3d(w[3], w[4], w[5]), torque),
                     nullptr,
                     std::vector<double *>(blocks.begin(), blocks.begin() + robot));
             }
@@ -304,10 +348,17 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
     }
     for (int i : free)
         result.identifiedLabels.append(result.labels.at(i));
+    result.poses = poseCount(problem.measurements);
     if (free.empty()) {
         result.converged = true;
         return result;
     }
+    const ObservabilityIndices seen = ObservabilityIndices::fromSingularValues(
+        Eigen::Map<const Eigen::VectorXd>(result.singularValues.constData(),
+                                          result.singularValues.size()),
+        result.poses);
+    result.o1 = seen.o1;
+    result.o5 = seen.o5;
     first.hold(free);
     ceres::Solver::Summary summary = first.solve();
     result.iterations = int(summary.iterations.size());
@@ -316,6 +367,20 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
         return result;
     }
     QVector<double> values(first.values.cbegin(), first.values.cend());
+    // The torques were the start model's: once more with the identified geometry's, which
+    // leaves the fit at its own fixed point (the robust fit below does so anyway).
+    if (problem.hasCompliance() && !problem.robust) {
+        Fit again(values);
+        again.add(problem, {}, 0.0);
+        again.hold(free);
+        summary = again.solve();
+        result.iterations += int(summary.iterations.size());
+        if (!summary.IsSolutionUsable()) {
+            result.error = QString::fromStdString(summary.message);
+            return result;
+        }
+        values = QVector<double>(again.values.cbegin(), again.values.cend());
+    }
 
     // Residuals hold what no parameter models besides the noise: judge them by their own spread.
     QSet<int> dropped;
@@ -379,7 +444,8 @@ Eigen::Isometry3d Identifier::rigidStart(const IdentificationProblem &problem)
                                                                     values.at(target + 1),
                                                                     values.at(target + 2));
         predicted.col(m) = predictFlangeInTracker(values.constData(), r.jointsDeg,
-                                                  problem.axisCount())
+                                                  problem.axisCount(),
+                                                  torquesAt(problem, values, r))
                            * offset;
         measured.col(m) = r.positionMm;
     }
@@ -411,7 +477,9 @@ QVector<double> Identifier::positionErrorsMm(const IdentificationProblem &proble
                                                                     values.at(target + 1),
                                                                     values.at(target + 2));
         const Eigen::Vector3d residual =
-            predictFlangeInTracker(values.constData(), reading.jointsDeg, axes) * offset
+            predictFlangeInTracker(values.constData(), reading.jointsDeg, axes,
+                                   torquesAt(problem, values, reading))
+                * offset
             - reading.positionMm;
         errors.append(residual.norm());
         if (components)

@@ -14,11 +14,13 @@ public:
 
     // `measuredDeg`: fixed-axis X-Y-Z angles, R = Rz(rz) * Ry(ry) * Rx(rx).
     OrientationResidual(const QVector<double> &jointsDeg, const Eigen::Vector3d &measuredDeg,
-                        int axes, const Eigen::Vector3d &weights)
+                        int axes, const Eigen::Vector3d &weights,
+                        const QVector<double> &torqueNm)
         : m_jointsDeg(jointsDeg)
         , m_weights(weights)
+        , m_torqueNm(torqueNm)
         , m_axes(axes)
-        , m_robotCount(4 * (axes + 1) + axes + 6)
+        , m_robotCount(PositionResidual::robotCount(axes, torqueNm))
     {
         constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
         m_measuredInverse =
@@ -37,7 +39,7 @@ public:
         for (int i = 0; i < m_robotCount; ++i)
             p[static_cast<size_t>(i)] = parameters[i][0];
         const Eigen::Matrix<T, 3, 3> predicted =
-            predictFlangeInTracker(p.data(), m_jointsDeg, m_axes).linear();
+            predictFlangeInTracker(p.data(), m_jointsDeg, m_axes, m_torqueNm).linear();
         const Eigen::Matrix<T, 3, 3> difference = m_measuredInverse.cast<T>() * predicted;
         T turn[3];
         ceres::RotationMatrixToAngleAxis(difference.data(), turn);
@@ -49,11 +51,12 @@ public:
     // The caller (a ceres::Problem) owns the result.
     static CostFunction *create(const QVector<double> &jointsDeg,
                                 const Eigen::Vector3d &measuredDeg, int axes,
-                                const Eigen::Vector3d &weights)
+                                const Eigen::Vector3d &weights,
+                                const QVector<double> &torqueNm = QVector<double>())
     {
         auto *cost = new CostFunction(
-            new OrientationResidual(jointsDeg, measuredDeg, axes, weights));
-        for (int i = 0; i < 4 * (axes + 1) + axes + 6; ++i)
+            new OrientationResidual(jointsDeg, measuredDeg, axes, weights, torqueNm));
+        for (int i = 0; i < PositionResidual::robotCount(axes, torqueNm); ++i)
             cost->AddParameterBlock(1);
         cost->SetNumResiduals(3);
         return cost;
@@ -63,6 +66,7 @@ private:
     QVector<double> m_jointsDeg;         // the controller's joint readings
     Eigen::Matrix3d m_measuredInverse;   // measured orientation, transposed (tracker frame)
     Eigen::Vector3d m_weights;           // per degree of rx, ry, rz
+    QVector<double> m_torqueNm;          // gravity torque per joint; empty without compliance
     int m_axes;
     int m_robotCount;
 };

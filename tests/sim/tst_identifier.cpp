@@ -140,6 +140,7 @@ private slots:
     void unidentifiableChoiceIsHeld();
     void idealCellRecovery_data();
     void idealCellRecovery();
+    void idealCompliantCellRecovery();
     void outliersAreNamed();
     void anyTrackerPlacementConverges();
     void fullPoseReadings();
@@ -376,6 +377,86 @@ void tst_Identifier::idealCellRecovery()
     QCOMPARE(errors.size(), heldOut.size());
     QVERIFY2(Identifier::max(errors) < 1e-6, qPrintable(QString::number(Identifier::max(errors))));
     QVERIFY(Identifier::mean(Identifier::positionErrorsMm(problem, start, heldOut)) > 100);
+}
+
+// The same with the joints bending under gravity: the compliances are identified with the
+// geometry from the catalogue's masses, each to 1e-6 of its value, and the first joint's, which
+// carries no torque about its vertical axis, is held and named.
+void tst_Identifier::idealCompliantCellRecovery()
+{
+    const RobotModel m = modelNamed(QStringLiteral("SR6-900"));
+    const sim::CatalogueModel *entry = sim::RobotCatalogue::builtIn().model(m.name);
+    sim::VirtualCell::Imperfections on = placedOnly();
+    on.compliance = true;
+    IdentificationProblem problem = cellProblem(m, defaultChoice());
+    problem.setComplianceModel(entry->masses, 0.0);
+    const QVector<double> start = problem.startValues();
+
+    const AsBuiltRobot perfect = AsBuiltRobot::withErrors(
+        m.dh, m.axes, QVector<double>(m.dh.size(), 0.0), QVector<double>(m.axes, 0.0));
+    sim::VirtualCell probeCell(*entry, m.limits, QStringLiteral("SN-BENDS-1"), perfect);
+    probeCell.setImperfections(on);
+    problem.measurements = measureCell(m, &probeCell, 50, 1, 3);
+    const IdentificationResult probe = Identifier::identify(problem);
+    QVERIFY2(probe.converged, qPrintable(probe.error));
+    QVERIFY2(probe.heldLabels.contains(QStringLiteral("joint1.compliance")),
+             qPrintable(probe.heldLabels.join(", ")));
+    QVERIFY(probe.warnings.contains(
+        QStringLiteral("joint1.compliance held: the joint carries no torque in any pose")));
+    for (int k = 2; k <= 5; ++k) {
+        const QString label = QStringLiteral("joint%1.compliance").arg(k);
+        QVERIFY2(probe.identifiedLabels.contains(label), qPrintable(label));
+    }
+
+    const AsBuiltRobot drawn(m.dh, m.axes, QStringLiteral("SN-BENDS-2"));
+    QVector<double> dhErrors(m.dh.size(), 0.0);
+    QVector<double> zero(m.axes, 0.0);
+    for (const QString &label : probe.identifiedLabels) {
+        const int i = problem.indexOf(label);
+        if (i < m.dh.size())
+            dhErrors[i] = drawn.dh().at(i) - m.dh.at(i);
+        else if (i < m.dh.size() + m.axes)
+            zero[i - m.dh.size()] = drawn.zeroOffsetsDeg().at(i - m.dh.size());
+    }
+    sim::VirtualCell real(*entry, m.limits, QStringLiteral("SN-BENDS-1"),
+                          AsBuiltRobot::withErrors(m.dh, m.axes, dhErrors, zero));
+    real.setImperfections(on);
+    problem.measurements = measureCell(m, &real, 50, 1, 5);
+    const QVector<PoseMeasurement> heldOut = measureCell(m, &real, 10, 51, 7);
+
+    const IdentificationResult r = Identifier::identify(problem);
+    QVERIFY2(r.converged, qPrintable(r.error + r.warnings.join(QLatin1Char('\n'))));
+    QCOMPARE(r.heldLabels.size(), probe.heldLabels.size());
+    QVERIFY(r.outliers.isEmpty());
+    // The truth: geometry, tracker and reflectors, then the compliances in urad/(N*m).
+    QVector<double> truth = truthOf(IdentificationProblem(cellProblem(m, defaultChoice())), real);
+    const QVector<double> compliance = real.complianceDegPerNm();
+    const int at = problem.complianceIndex(0);
+    for (int k = 0; k < m.axes; ++k)
+        truth.insert(at + k, compliance.at(k) * 3.14159265358979323846 / 180.0
+                                 / IdentificationProblem::kCompliancePerUnit);
+    QCOMPARE(truth.size(), problem.parameterCount());
+    for (int i = 0; i < start.size(); ++i) {
+        const QString label = r.labels.at(i);
+        const bool identified = r.identifiedLabels.contains(label);
+        const double expected = identified ? truth.at(i) : start.at(i);
+        const double tolerance =
+            label.endsWith(QLatin1String(".compliance")) ? 1e-6 * std::abs(expected) : 1e-6;
+        QVERIFY2(std::abs(r.values.at(i) - expected) <= tolerance,
+                 qPrintable(QStringLiteral("%1: %2 instead of %3")
+                                .arg(label)
+                                .arg(r.values.at(i), 0, 'g', 12)
+                                .arg(expected, 0, 'g', 12)));
+    }
+    const QVector<double> errors = Identifier::positionErrorsMm(problem, r.values, heldOut);
+    QVERIFY2(Identifier::max(errors) < 1e-6, qPrintable(QString::number(Identifier::max(errors))));
+    // Without the compliances the same readings leave the bending in the fit.
+    IdentificationProblem rigid = cellProblem(m, defaultChoice());
+    rigid.measurements = problem.measurements;
+    const IdentificationResult geometric = Identifier::identify(rigid);
+    const double bent =
+        Identifier::max(Identifier::positionErrorsMm(rigid, geometric.values, heldOut));
+    QVERIFY2(bent > 0.005, qPrintable(QString::number(bent)));
 }
 
 // Every imperfection of a real cell, and three readings knocked off by a millimetre besides the

@@ -85,6 +85,9 @@ private slots:
     void identifiesARun();
     void badFiles_data();
     void badFiles();
+    void complianceRequest();
+    void badRequests_data();
+    void badRequests();
 
 private:
     QTemporaryDir m_dir;
@@ -187,6 +190,86 @@ void tst_IdentifyCalib::badFiles()
     QCOMPARE(e.code, 3);
     QVERIFY2(e.err.contains(message), qPrintable(e.err));
     QCOMPARE(e.err.trimmed().count(QLatin1Char('\n')), 0);
+    QVERIFY(!QFileInfo::exists(out + QStringLiteral("/optimized_dh.json")));
+}
+
+// The same run identified with the joints' compliance: the result carries one per joint in
+// rad/(N*m), and bending the geometry cannot follow no longer stays in the validation errors.
+void tst_IdentifyCalib::complianceRequest()
+{
+    const QString csv = m_dir.filePath(QStringLiteral("bending.csv"));
+    QVERIFY(writeFile(csv, m_csv));
+    const auto identify = [&](const QByteArray &request, QJsonObject *root) {
+        const QString folder = m_dir.filePath(QString::fromLatin1(request.toHex()));
+        const QString path = folder + QStringLiteral(".json");
+        if (!writeFile(path, request))
+            return false;
+        const Exit e = runIdentify({"--model", m_model, "--measurements", csv, "--request", path,
+                                    "--out", folder});
+        QFile result(folder + QStringLiteral("/optimized_dh.json"));
+        if (e.code != 0 || !result.open(QIODevice::ReadOnly))
+            return false;
+        *root = QJsonDocument::fromJson(result.readAll()).object();
+        return true;
+    };
+    QJsonObject rigid;
+    QJsonObject bending;
+    QVERIFY(identify("{}", &rigid));
+    QVERIFY(identify(R"({"compliance": true, "payload_kg": 0})", &bending));
+    QVERIFY(!rigid.contains(QStringLiteral("joint_compliance")));
+    const QJsonObject compliance = bending.value(QStringLiteral("joint_compliance")).toObject();
+    QCOMPARE(compliance.value(QStringLiteral("unit")).toString(), QStringLiteral("rad/(N*m)"));
+    const QJsonArray values = compliance.value(QStringLiteral("values")).toArray();
+    QCOMPARE(values.size(), 6);
+    // The cell's joints turn by microradians per newton metre; the first is held at zero.
+    QCOMPARE(values.at(0).toDouble(), 0.0);
+    for (int k = 1; k < 3; ++k)
+        QVERIFY2(values.at(k).toDouble() > 1e-8 && values.at(k).toDouble() < 1e-4,
+                 qPrintable(QString::number(values.at(k).toDouble())));
+    const auto mean = [](const QJsonObject &root) {
+        return root.value(QStringLiteral("avg_valid_position_error")).toDouble();
+    };
+    QVERIFY2(mean(bending) < mean(rigid),
+             qPrintable(QStringLiteral("%1 against %2").arg(mean(bending)).arg(mean(rigid))));
+    for (const QJsonObject &root : {rigid, bending}) {
+        const QJsonObject seen = root.value(QStringLiteral("observability")).toObject();
+        QCOMPARE(seen.value(QStringLiteral("poses")).toInt(), 40);
+        QVERIFY(seen.value(QStringLiteral("o1")).toDouble() > 0);
+        QVERIFY(seen.value(QStringLiteral("condition")).toDouble() > 1);
+        QVERIFY(seen.value(QStringLiteral("o5")).toDouble() > 0);
+    }
+}
+
+void tst_IdentifyCalib::badRequests_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("compliance as text") << QByteArray(R"({"compliance": "yes"})")
+                                        << "\"compliance\" is not true or false";
+    QTest::newRow("compliance as number") << QByteArray(R"({"compliance": 1})")
+                                          << "\"compliance\" is not true or false";
+    QTest::newRow("negative payload") << QByteArray(R"({"compliance": true, "payload_kg": -1})")
+                                      << "\"payload_kg\" is not a number of at least 0";
+    QTest::newRow("payload as text") << QByteArray(R"({"payload_kg": "5"})")
+                                     << "\"payload_kg\" is not a number of at least 0";
+    QTest::newRow("payload null") << QByteArray(R"({"payload_kg": null})")
+                                  << "\"payload_kg\" is not a number of at least 0";
+}
+
+void tst_IdentifyCalib::badRequests()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("run.csv"));
+    const QString path = dir.filePath(QStringLiteral("calibInfo.json"));
+    QVERIFY(writeFile(csv, m_csv));
+    QVERIFY(writeFile(path, request));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const Exit e = runIdentify(
+        {"--model", m_model, "--measurements", csv, "--request", path, "--out", out});
+    QCOMPARE(e.code, 3);
+    QVERIFY2(e.err.contains(message), qPrintable(e.err));
     QVERIFY(!QFileInfo::exists(out + QStringLiteral("/optimized_dh.json")));
 }
 

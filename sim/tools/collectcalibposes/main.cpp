@@ -137,6 +137,8 @@ int main(int argc, char *argv[])
     CalibrationRun run;
     run.constraints = request.constraints();
     run.production = request.productionMode();
+    run.compliance = request.compliance();
+    run.payloadKg = request.payloadKg();
     run.serialNumber = request.serialNumber();
 
     RobotSession robot;
@@ -185,6 +187,10 @@ int main(int argc, char *argv[])
         CalibrationSolver chosen(run.model.dh, axes);
         if (!run.model.targets.isEmpty())
             chosen.setTargets(run.model.targets, run.model.targetsMm);
+        const CatalogueModel *catalogue = RobotCatalogue::builtIn().model(run.model.robotType);
+        if (run.compliance && catalogue
+            && !chosen.setCompliance(catalogue->masses, run.payloadKg, &error))
+            return failTool(ExitBadRequest, error);
         if (!chosen.setConstraints(run.constraints, &error))
             return failTool(ExitBadRequest, error);
         CalibPosePlanner planner(axes);

@@ -4,6 +4,7 @@
 #include "jsonfile.h"
 #include "xlsxreport.h"
 
+#include <sim/kinematics/robotcatalogue.h>
 #include <sim/metrology/identifier.h>
 
 namespace sim {
@@ -67,6 +68,12 @@ bool writeReport(const QString &path, const CalibrationRun &run, const Calibrati
         {QStringLiteral("residual spread (mm)"), r.residualSpreadMm},
         {QStringLiteral("outliers left out"), int(r.outliers.size())},
         {QStringLiteral("condition number"), r.conditionNumber},
+        {QStringLiteral("observability O1"), r.o1},
+        {QStringLiteral("noise amplification O5"), r.o5},
+        {QStringLiteral("poses"), r.poses},
+        {QStringLiteral("joint compliance"),
+         run.compliance ? QStringLiteral("identified, payload %1 kg").arg(run.payloadKg)
+                    : QStringLiteral("not identified")},
         {QStringLiteral("held parameters"), r.heldLabels.join(QStringLiteral(", "))}};
     const bool written =
         report.addTable(QStringLiteral("Summary"), {QStringLiteral("item"), QStringLiteral("value")},
@@ -115,6 +122,17 @@ ToolExit CalibrationRun::run(const QString &resultPath, const QString &reportPat
         }
     }
     solver.setTargets(targets, nominal);
+    if (compliance) {
+        const CatalogueModel *catalogue = RobotCatalogue::builtIn().model(model.robotType);
+        if (!catalogue) {
+            *error = QStringLiteral("the catalogue has no mass model of the robot \"%1\" for its "
+                                    "compliance")
+                         .arg(model.robotType);
+            return ExitBadRequest;
+        }
+        if (!solver.setCompliance(catalogue->masses, payloadKg, error))
+            return ExitBadRequest;
+    }
     if (!solver.setConstraints(constraints, error))
         return ExitBadRequest;
     const int free = solver.problem().freeCount();

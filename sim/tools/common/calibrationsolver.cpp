@@ -52,6 +52,8 @@ void CalibrationSolver::setZeroOffsets(const QVector<double> &zeroOffsetsDeg)
         nominal.append(Eigen::Vector3d(start.at(at), start.at(at + 1), start.at(at + 2)));
     }
     problem.setTargets(targets, nominal);
+    if (m_compliance)
+        problem.setComplianceModel(m_masses, m_payloadKg);
     for (int i = 0; i < problem.parameterCount(); ++i)
         problem.setFree(i, m_problem.isFree(i));
     m_problem = problem;
@@ -67,6 +69,20 @@ void CalibrationSolver::setTrackerFree(bool free)
 {
     m_trackerFree = free;
     m_problem.setBaseFree(free);
+}
+
+bool CalibrationSolver::setCompliance(const MassModel &masses, double payloadKg,
+                                      QString *error)
+{
+    if (!masses.isValid() || masses.axisCount() != m_axes) {
+        *error = QStringLiteral("no mass model of a %1-axis robot for its compliance").arg(m_axes);
+        return false;
+    }
+    m_compliance = true;
+    m_masses = masses;
+    m_payloadKg = payloadKg;
+    m_problem.setComplianceModel(masses, payloadKg);
+    return true;
 }
 
 bool CalibrationSolver::setConstraints(const QJsonArray &constraints, QString *error)
@@ -285,6 +301,21 @@ QJsonObject CalibrationSolver::resultJson(const QVector<PoseMeasurement> &identi
         {QStringLiteral("outliers"),
          QJsonObject{{QStringLiteral("count"), outliers.size()},
                      {QStringLiteral("readings"), outliers}}}};
+    result.insert(QStringLiteral("observability"),
+                  QJsonObject{{QStringLiteral("o1"), m_result.o1},
+                              {QStringLiteral("condition"), m_result.conditionNumber},
+                              {QStringLiteral("o5"), m_result.o5},
+                              {QStringLiteral("poses"), m_result.poses}});
+    if (m_problem.hasCompliance()) {
+        QVector<double> compliance;
+        for (int joint = 0; joint < m_axes; ++joint)
+            compliance.append(m_result.values.at(m_problem.complianceIndex(joint))
+                              * IdentificationProblem::kCompliancePerUnit);
+        result.insert(QStringLiteral("joint_compliance"),
+                      QJsonObject{{QStringLiteral("unit"), QStringLiteral("rad/(N*m)")},
+                                  {QStringLiteral("values"), toArray(compliance)},
+                                  {QStringLiteral("payload_kg"), m_payloadKg}});
+    }
     QJsonObject targets;
     for (const QString &t : m_problem.targets()) {
         const int at = m_problem.targetIndex(t);

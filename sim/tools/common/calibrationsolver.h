@@ -49,6 +49,9 @@ public:
     // Whether the tracker's pose is identified (by default) or the readings are in the base
     // frame already.
     void setTrackerFree(bool free);
+    // Identifies a compliance per joint with the geometry, the gravity torques from `masses` and
+    // a payload at the flange. False, with the reason, for a mass model of another robot.
+    bool setCompliance(const MassModel &masses, double payloadKg, QString *error);
     // False, with the reason, for a constraint that names no joint or parameter.
     bool setConstraints(const QJsonArray &constraints, QString *error);
     bool solve(const QVector<PoseMeasurement> &identification, QString *error);
@@ -65,8 +68,8 @@ public:
     QVector<int> validationOutliers(const QVector<PoseMeasurement> &validation) const;
 
     // The result file's members: "status", "dh_parameters", "zero_points", the validation
-    // errors (outliers left out), "threshold", the parameter lists and "outliers"; and
-    // "product_result" when asked.
+    // errors (outliers left out), "threshold", the parameter lists, "outliers" and
+    // "observability"; "joint_compliance" when identified; "product_result" when asked.
     QJsonObject resultJson(const QVector<PoseMeasurement> &identification,
                            const QVector<PoseMeasurement> &validation, bool production) const;
 
@@ -91,6 +94,9 @@ private:
     QVector<double> m_dh;
     int m_axes;
     bool m_trackerFree = true;
+    bool m_compliance = false;
+    MassModel m_masses;
+    double m_payloadKg = 0;
     IdentificationProblem m_problem;
     // The start model with the tracker's pose from the rigid fit: the "before" of the errors.
     IdentificationProblem m_before;

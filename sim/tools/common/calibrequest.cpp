@@ -52,6 +52,19 @@ bool CalibRequest::readFile(const QString &path, QString *error)
         *error = QStringLiteral("%1: \"algorithm_constraints\" is no array").arg(path);
         return false;
     }
+    const QJsonValue compliance = m_root.value(QStringLiteral("compliance"));
+    if (!compliance.isUndefined() && !compliance.isBool()) {
+        *error = QStringLiteral("%1: \"compliance\" is not true or false").arg(path);
+        return false;
+    }
+    m_compliance = compliance.toBool(false);
+    const QJsonValue payload = m_root.value(QStringLiteral("payload_kg"));
+    m_payloadKg = payload.toDouble(0.0);
+    if (!payload.isUndefined()
+        && (!payload.isDouble() || !std::isfinite(m_payloadKg) || m_payloadKg < 0.0)) {
+        *error = QStringLiteral("%1: \"payload_kg\" is not a number of at least 0").arg(path);
+        return false;
+    }
     return true;
 }
 
@@ -96,6 +109,16 @@ QString CalibRequest::robotName() const
 bool CalibRequest::productionMode() const
 {
     return m_production;
+}
+
+bool CalibRequest::compliance() const
+{
+    return m_compliance;
+}
+
+double CalibRequest::payloadKg() const
+{
+    return m_payloadKg;
 }
 
 QJsonArray CalibRequest::constraints() const

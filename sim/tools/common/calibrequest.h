@@ -26,7 +26,8 @@ class CalibRequest
 public:
     static QString fileName();
 
-    // False, with the reason, when the file is missing or is no JSON object.
+    // False, with the reason, when the file is missing or is no JSON object, or when
+    // "algorithm_constraints", "compliance" or "payload_kg" has the wrong type.
     bool read(const QString &workFolder, QString *error);
     // The same for a request file anywhere.
     bool readFile(const QString &path, QString *error);
@@ -39,6 +40,10 @@ public:
     QString robotName() const;
     bool productionMode() const;
     QJsonArray constraints() const;
+    // Whether the joints' compliance is identified with the geometry ("compliance", false when
+    // left out), under the gravity of the tool plate and "payload_kg" (0 when left out).
+    bool compliance() const;
+    double payloadKg() const;
 
     int isoCycles() const;
     QString isoSavePath() const;
@@ -50,6 +55,8 @@ private:
     QString m_serialNumber;
     QString m_robotName;
     bool m_production = false;
+    bool m_compliance = false;
+    double m_payloadKg = 0;
     int m_isoCycles = 0;
     QString m_isoSavePath;
     QVector<IsoTestPose> m_isoPoses;

@@ -106,9 +106,11 @@ Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsD
         offsets.append(at >= 0 ? Eigen::Vector3d(p.at(at), p.at(at + 1), p.at(at + 2))
                                : Eigen::Vector3d::Zero());
     }
+    // The torques stay the start model's: their change with the geometry is of second order.
+    const QVector<double> torque = m_problem.gravityTorquesNm(p, jointsDeg);
     const auto points = [&](const QVector<double> &values) {
         const Eigen::Isometry3d flange =
-            predictFlangeInTracker(values.constData(), jointsDeg, axes);
+            predictFlangeInTracker(values.constData(), jointsDeg, axes, torque);
         Eigen::VectorXd stacked(3 * offsets.size());
         for (int t = 0; t < offsets.size(); ++t)
             stacked.segment<3>(3 * t) = flange * offsets.at(t);
@@ -116,7 +118,7 @@ Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsD
     };
     Eigen::MatrixXd block = Eigen::MatrixXd::Zero(3 * targets.size(), Eigen::Index(m_free.size()));
     const Eigen::Matrix3d turn =
-        predictFlangeInTracker(p.constData(), jointsDeg, axes).linear();
+        predictFlangeInTracker(p.constData(), jointsDeg, axes, torque).linear();
     for (size_t c = 0; c < m_free.size(); ++c) {
         const int i = m_free[c];
         if (i < robotCount) {

@@ -87,6 +87,8 @@ int main(int argc, char *argv[])
             return failTool(ExitBadRequest, error);
         run.constraints = request.constraints();
         run.production = request.productionMode();
+        run.compliance = request.compliance();
+        run.payloadKg = request.payloadKg();
         if (WorkFolder::isPlainFileName(request.serialNumber()))
             run.serialNumber = request.serialNumber();
     }
