@@ -269,6 +269,17 @@ bool PendantSession::saveScreenshot(const QString &path)
     return true;
 }
 
+// The offline identification is installed beside the emulator, out of the plug-ins' reach.
+QString PendantSession::identifyProgram()
+{
+#ifdef Q_OS_WIN
+    const QString suffix = QStringLiteral(".exe");
+#else
+    const QString suffix;
+#endif
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/identifyCalib") + suffix;
+}
+
 QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
 {
     QStringList files;
@@ -319,6 +330,8 @@ QStringList PendantSession::runDemo(const QString &folder, bool *allSucceeded)
         connect(&demo, &VeltraDemo::message, this, &PendantSession::say);
         demo.setReportFolder(QDir::current().absoluteFilePath(QStringLiteral("VeltraReport")));
         demo.setWorkFolder(QDir::current().absoluteFilePath(PendantHome::workFolder()));
+        demo.setControllerAddress(controllerAddress());
+        demo.setIdentifyProgram(identifyProgram());
         succeeded = demo.run() == VeltraDemo::StepCount && succeeded;
     }
 

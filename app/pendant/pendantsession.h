@@ -63,6 +63,7 @@ signals:
     void finished(int exitCode);
 
 private:
+    static QString identifyProgram();
     void finish();
     void say(const QString &text);
 

@@ -49,6 +49,7 @@ constexpr int kIsoRoundMs = 400;
 constexpr int kIsoExtraMs = 60000;
 constexpr int kReportMs = 45000;
 constexpr int kCopyMs = 5000;
+constexpr int kIdentifyMs = 60000;
 constexpr int kPaintMs = 150;
 
 constexpr int kIsoPoints = 5;
@@ -234,6 +235,16 @@ void VeltraDemo::setWorkFolder(const QString &folder)
     m_workFolder = folder;
 }
 
+void VeltraDemo::setControllerAddress(const QString &address)
+{
+    m_controllerAddress = address;
+}
+
+void VeltraDemo::setIdentifyProgram(const QString &path)
+{
+    m_identifyProgram = path;
+}
+
 void VeltraDemo::setRebootWait(int ms)
 {
     m_rebootWaitMs = ms;
@@ -266,6 +277,10 @@ int VeltraDemo::run()
         QT_TR_NOOP("restore of the applied calibration"),
         QT_TR_NOOP("ISO test of the restored robot"),
         QT_TR_NOOP("restored accuracy as uncalibrated"),
+        QT_TR_NOOP("identification with the joints' compliance"),
+        QT_TR_NOOP("apply with the compliance and reboot"),
+        QT_TR_NOOP("ISO test with the compliance"),
+        QT_TR_NOOP("accuracy gain with the compliance"),
     };
     int passed = 0;
     for (int i = 0; i < StepCount; ++i) {
@@ -321,6 +336,14 @@ bool VeltraDemo::runStep(int index, QString *detail)
         return runIsoTest(QStringLiteral("restored"), &m_accuracyRestored, detail);
     case 13:
         return compareRestored(detail);
+    case 14:
+        return identifyCompliance(detail);
+    case 15:
+        return applyCompliance(detail);
+    case 16:
+        return runIsoTest(QStringLiteral("compliance"), &m_accuracyCompliant, detail);
+    case 17:
+        return compareCompliance(detail);
     default:
         *detail = tr("no step %1").arg(index + 1);
         return false;
@@ -966,6 +989,142 @@ bool VeltraDemo::compareRestored(QString *detail)
                   .arg(tolerance, 0, 'f', 4)
                   .arg(same ? tr("yes") : tr("no"));
     return same;
+}
+
+QString VeltraDemo::complianceFolder() const
+{
+    return QDir(m_reportFolder).filePath(QStringLiteral("compliance"));
+}
+
+// The automatic calibration's readings and model, as its collector left them, identified again
+// with the request's choice and the joints' compliance.
+bool VeltraDemo::identifyCompliance(QString *detail)
+{
+    bool found = false;
+    QJsonObject request = readWorkFile(QStringLiteral("calibInfo.json"), &found);
+    const QString base = QDir(m_workFolder).filePath(QStringLiteral("results/calib_results/%1")
+                                                         .arg(m_serialNumber));
+    const QString measurements = base + QStringLiteral("_measurements.csv");
+    const QString model = base + QStringLiteral("_model.json");
+    if (!found || !QFileInfo::exists(measurements) || !QFileInfo::exists(model)) {
+        *detail = tr("the calibration run left no request, readings or model");
+        return false;
+    }
+    const QString folder = complianceFolder();
+    request.insert(QStringLiteral("compliance"), true);
+    const QString requestPath = QDir(folder).filePath(QStringLiteral("calibInfo.json"));
+    QFile file(requestPath);
+    if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(QJsonDocument(request).toJson()) < 0 || !file.flush()) {
+        *detail = tr("cannot write %1").arg(QDir::toNativeSeparators(requestPath));
+        return false;
+    }
+    file.close();
+    QString output;
+    if (!runIdentify({QStringLiteral("--model"), model, QStringLiteral("--measurements"),
+                      measurements, QStringLiteral("--request"), requestPath,
+                      QStringLiteral("--out"), folder},
+                     kIdentifyMs, &output, detail))
+        return false;
+    QFile resultFile(QDir(folder).filePath(QStringLiteral("optimized_dh.json")));
+    const QJsonObject result = resultFile.open(QIODevice::ReadOnly)
+                                   ? QJsonDocument::fromJson(resultFile.readAll()).object()
+                                   : QJsonObject();
+    const QJsonArray compliance = result.value(QStringLiteral("joint_compliance"))
+                                      .toObject()
+                                      .value(QStringLiteral("values"))
+                                      .toArray();
+    if (compliance.isEmpty()) {
+        *detail = tr("the result holds no joint compliance");
+        return false;
+    }
+    QStringList values;
+    for (const QJsonValue &v : compliance)
+        values.append(QString::number(v.toDouble() * 1e6, 'f', 2));
+    *detail = tr("validation error %1 mm mean, %2 mm largest; compliance %3 urad/(N*m)")
+                  .arg(result.value(QStringLiteral("avg_valid_position_error")).toDouble(), 0,
+                       'f', 4)
+                  .arg(result.value(QStringLiteral("max_valid_position_error")).toDouble(), 0,
+                       'f', 4)
+                  .arg(values.join(QStringLiteral(", ")));
+    return true;
+}
+
+bool VeltraDemo::applyCompliance(QString *detail)
+{
+    if (m_controllerAddress.isEmpty()) {
+        *detail = tr("the controller has no address for programs");
+        return false;
+    }
+    const int rebootsBefore = m_controller->reboots();
+    QString output;
+    if (!runIdentify({QStringLiteral("--apply"), m_controllerAddress, QStringLiteral("--out"),
+                      complianceFolder()},
+                     kApplyMs + kIdentifyMs, &output, detail))
+        return false;
+    const bool rebooted = eventwait::until(
+        [this, rebootsBefore] { return m_controller->reboots() > rebootsBefore; }, kApplyMs);
+    const bool back = rebooted && eventwait::until(linkUp, m_rebootWaitMs + kLinkBackExtraMs);
+    if (!back) {
+        *detail = tr("the controller was not rebooted and back after the apply");
+        return false;
+    }
+    const QVector<double> held = controllerDh();
+    if (held.isEmpty() || held == m_factoryDh) {
+        *detail = tr("the controller does not hold the new DH parameters");
+        return false;
+    }
+    *detail = tr("DH parameters, zero offsets and compliance written, controller rebooted and "
+                 "back");
+    return true;
+}
+
+bool VeltraDemo::compareCompliance(QString *detail)
+{
+    if (m_accuracyBefore < 0 || m_accuracyAfter < 0 || m_accuracyCompliant < 0) {
+        *detail = tr("an ISO test gave no accuracy");
+        return false;
+    }
+    const double gain = m_accuracyCompliant > 0 ? m_accuracyBefore / m_accuracyCompliant
+                                                : RequiredComplianceGain + 1.0;
+    say(tr("ISO accuracy uncalibrated %1 mm, DH %2 mm, DH with compliance %3 mm")
+            .arg(m_accuracyBefore, 0, 'f', 4)
+            .arg(m_accuracyAfter, 0, 'f', 4)
+            .arg(m_accuracyCompliant, 0, 'f', 4));
+    *detail = tr("%1 mm -> %2 mm -> %3 mm, %4 times better (at least %5 needed)")
+                  .arg(m_accuracyBefore, 0, 'f', 4)
+                  .arg(m_accuracyAfter, 0, 'f', 4)
+                  .arg(m_accuracyCompliant, 0, 'f', 4)
+                  .arg(gain, 0, 'f', 1)
+                  .arg(RequiredComplianceGain, 0, 'f', 0);
+    return gain >= RequiredComplianceGain;
+}
+
+bool VeltraDemo::runIdentify(const QStringList &arguments, int ms, QString *output,
+                             QString *detail)
+{
+    if (!QFileInfo(m_identifyProgram).isExecutable()) {
+        *detail = tr("%1 cannot be run").arg(QDir::toNativeSeparators(m_identifyProgram));
+        return false;
+    }
+    QProcess program;
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(m_identifyProgram, arguments);
+    const bool ended =
+        eventwait::until([&program] { return program.state() == QProcess::NotRunning; }, ms);
+    if (!ended) {
+        program.kill();
+        program.waitForFinished(kCopyMs);
+    }
+    *output = QString::fromUtf8(program.readAll());
+    for (const QString &line : output->split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        say(line.trimmed());
+    if (!ended || program.exitStatus() != QProcess::NormalExit || program.exitCode() != 0) {
+        *detail = ended ? tr("identifyCalib exited with %1").arg(program.exitCode())
+                        : tr("identifyCalib did not end within %1 s").arg(ms / 1000);
+        return false;
+    }
+    return true;
 }
 
 double VeltraDemo::isoMean(const QString &figure) const

@@ -20,7 +20,9 @@ class QWidget;
 // is applied by itself with a reboot, and the ISO test again. The robot's accuracy is the mean
 // of the "Accuracy" values of the ISO results; the second must be at least three times better.
 // Then the records page, a restore of the applied calibration, and a third ISO test that must
-// match the first within the robot's repeatability.
+// match the first within the robot's repeatability. Last, the calibration run's readings are
+// identified again offline with the joints' compliance (identifyCalib), written to the
+// controller with it, and a fourth ISO test must be at least five times better than the first.
 class VeltraDemo : public QObject
 {
     Q_OBJECT
@@ -28,9 +30,11 @@ class VeltraDemo : public QObject
 public:
     // Saves a screenshot named after `what`; false when none could be saved.
     using Shooter = std::function<bool(const QString &what)>;
-    static constexpr int StepCount = 14;
+    static constexpr int StepCount = 18;
     // How much better the calibrated robot's ISO accuracy must be.
     static constexpr double RequiredGain = 3.0;
+    // ... and with the joints' compliance identified and applied as well.
+    static constexpr double RequiredComplianceGain = 5.0;
 
     // `answerer` answers the boxes the page opens; it outlives the demo.
     VeltraDemo(QWidget *page, ControllerProbe *controller, ModalAnswerer *answerer,
@@ -49,6 +53,9 @@ public:
     void setWorkFolder(const QString &folder);
     // How long the controller is expected to stay away for a reboot.
     void setRebootWait(int ms);
+    // The controller's address for programs, and the offline identification program.
+    void setControllerAddress(const QString &address);
+    void setIdentifyProgram(const QString &path);
 
     // The mean ISO accuracy (mm) of the two tests; negative until measured.
     double accuracyBefore() const;
@@ -73,6 +80,14 @@ private:
     bool showRecords(QString *detail);
     bool restoreCalibration(QString *detail);
     bool compareRestored(QString *detail);
+    // Where the offline identification reads its request and writes its result.
+    QString complianceFolder() const;
+    bool identifyCompliance(QString *detail);
+    bool applyCompliance(QString *detail);
+    bool compareCompliance(QString *detail);
+    // Runs the identification program with `arguments`, keeping the event loop turning (the
+    // controller may be served by this process); false, with the reason, unless it exits 0.
+    bool runIdentify(const QStringList &arguments, int ms, QString *output, QString *detail);
 
     bool openTab(const QString &button, int index, QString *detail);
     // A JSON file of the work folder; *found is false when it cannot be read.
@@ -102,9 +117,12 @@ private:
     QString m_workFolder;
     int m_samples = 5;
     int m_rebootWaitMs = 1000;
+    QString m_controllerAddress;
+    QString m_identifyProgram;
     double m_accuracyBefore = -1.0;
     double m_accuracyAfter = -1.0;
     double m_accuracyRestored = -1.0;
+    double m_accuracyCompliant = -1.0;
     double m_repeatabilityBefore = -1.0;
     QVector<double> m_factoryDh;
     // What the steps pass on: the controller's set before, the optimised set after the run.

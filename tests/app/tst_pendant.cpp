@@ -312,7 +312,7 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
         controller.kill();
         controller.waitForFinished(3000);
     }
-    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 14 of 14 steps succeeded")),
+    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 18 of 18 steps succeeded")),
              qPrintable(run.out.right(4000)));
     QVERIFY(run.out.contains(QStringLiteral("Teach demo: 6 of 6 steps succeeded")));
     QCOMPARE(run.exitCode, 0);

@@ -17,7 +17,7 @@ namespace {
 
 // The collector's problem: the request's default choice (joint 1 and the last joint with
 // theta only), the tracker's pose and the tool plate's reflectors.
-CalibrationSolver defaultSolver(const sim::RobotModel &m)
+CalibrationSolver defaultSolver(const sim::RobotModel &m, bool compliance = false)
 {
     const QJsonArray lengthsAndAlpha{QStringLiteral("alpha"), QStringLiteral("a"),
                                      QStringLiteral("d")};
@@ -26,6 +26,8 @@ CalibrationSolver defaultSolver(const sim::RobotModel &m)
     Q_ASSERT(catalogue);
     solver.setTargets(catalogue->targetsMm.keys(), catalogue->targetsMm.values().toVector());
     QString error;
+    if (compliance && !solver.setCompliance(catalogue->masses, 0.0, &error))
+        qFatal("%s", qPrintable(error));
     const bool set = solver.setConstraints(
         QJsonArray{QJsonObject{{QStringLiteral("joint_index"), 0},
                                {QStringLiteral("locked_params"), lengthsAndAlpha}},
@@ -66,9 +68,13 @@ void tst_ObservablePosePlanner::chosenPosesBeatRandomOnes_data()
     QTest::addColumn<QString>("model");
     QTest::addColumn<int>("seed");
     QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("compliance");
     for (int seed = 1; seed <= 4; ++seed)
-        QTest::addRow("SR6-900 seed %d", seed) << QStringLiteral("SR6-900") << seed << 30;
-    QTest::newRow("SR7-800 seed 5") << QStringLiteral("SR7-800") << 5 << 40;
+        QTest::addRow("SR6-900 seed %d", seed) << QStringLiteral("SR6-900") << seed << 30 << false;
+    QTest::newRow("SR7-800 seed 5") << QStringLiteral("SR7-800") << 5 << 40 << false;
+    for (int seed = 6; seed <= 7; ++seed)
+        QTest::addRow("SR6-900 compliance seed %d", seed)
+            << QStringLiteral("SR6-900") << seed << 30 << true;
 }
 
 // Within the travel and the cell's reach, and better shown than random poses of the same count
@@ -78,9 +84,12 @@ void tst_ObservablePosePlanner::chosenPosesBeatRandomOnes()
     QFETCH(QString, model);
     QFETCH(int, seed);
     QFETCH(int, count);
+    QFETCH(bool, compliance);
     const sim::RobotModel m = simtest::modelNamed(model);
     const JointLimits travel = travelWithin(m, 10.0);
-    ObservablePosePlanner planner(defaultSolver(m).problem(), travel, std::uint64_t(seed));
+    const CalibrationSolver solver = defaultSolver(m, compliance);
+    QCOMPARE(solver.problem().hasCompliance(), compliance);
+    ObservablePosePlanner planner(solver.problem(), travel, std::uint64_t(seed));
     planner.setCandidateCount(600);
     const QVector<QVector<double>> chosen = planner.plan(count);
     QCOMPARE(chosen.size(), count);
