@@ -1,13 +1,19 @@
 // Identification on the virtual cell. Timings: every parameter of a 7-axis robot from 100 flange
 // readings (goal well under a second), and a 6-axis robot from 80 poses x 3 reflectors with the
-// tracker's pose, the reflector offsets, the DH set and the zero offsets free (goal under 1 s);
-// the forward model alone is the baseline. Figures (one run each, as counters): the calibration
-// story of the demo on the imperfect cell (ISO accuracy before and after, validation error against
-// the cell's geometric floor), and the identification from ten tracker placements around the
-// same robot.
+// tracker's pose, the reflector offsets, the DH set and the zero offsets free, and with each
+// joint's compliance free too (goal under 1 s each); the forward model alone is the baseline.
+// Figures (one run each, as counters): the calibration story of the demo on the imperfect cell
+// (ISO accuracy before and after, validation error against the cell's geometric floor), the same
+// story with the joints' compliance identified and compensated (against the floor of a model
+// that also knows the true compliances), poses chosen by observability against random ones, and
+// the identification from ten tracker placements around the same robot.
+//     bench_identification [--seeds=N] [--candidates=N] [benchmark flags]
+//     (--seeds: pose sets of the chosen-against-random comparison, 8 by default; --candidates:
+//     the pose planner's, 5,000 by default)
 #include <sim/cell/asbuiltrobot.h>
 #include <sim/cell/lasertracker.h>
 #include <sim/cell/virtualcell.h>
+#include <sim/controller/compliancebook.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/kinematics/cartesianpose.h>
 #include <sim/metrology/identifier.h>
@@ -15,6 +21,7 @@
 #include <sim/metrology/positionresidual.h>
 #include <sim/tools/common/calibposeplanner.h>
 #include <sim/tools/common/calibrationsolver.h>
+#include <sim/tools/common/observableposeplanner.h>
 #include <sim/tools/common/trackerregistration.h>
 
 #include <benchmark/benchmark.h>
@@ -22,10 +29,23 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace {
 
 constexpr int kIsoCycles = 10;
+constexpr double kDegPerRad = 57.29577951308232;
+// A pose reached this far from its planned joints stands in another configuration.
+constexpr double kElsewhereDeg = 0.5;
+// Pose sets of the chosen-against-random comparison: from one set to the next the ratio of the
+// validation means moves by about a tenth, as much as the margins it is judged by.
+int g_poseSeeds = 8;
+// The collector's; the brief run of the tests takes fewer.
+int g_candidates = sim::ObservablePosePlanner::kDefaultCandidates;
 
 sim::RobotModel modelNamed(const QString &name)
 {
@@ -66,8 +86,8 @@ QJsonArray defaultChoice()
                                   {QStringLiteral("locked_params"), lengths}}};
 }
 
-// A robot in its cell as the controller drives it: moves planned with the configured model,
-// the cell's tracker reading the reflectors.
+// A robot in its cell as the controller drives it: moves planned with the configured model and
+// turned into readings by its compliance book, the cell's tracker reading the reflectors.
 struct Station
 {
     sim::RobotModel model;
@@ -75,6 +95,7 @@ struct Station
     sim::VirtualCell cell;
     QVector<double> configuredDh;
     QVector<double> configuredZero;
+    sim::ComplianceBook compliance;
     QVector<double> joints;
 
     Station(const QString &name, const QString &robotId, const QString &placement = QString())
@@ -87,6 +108,7 @@ struct Station
         const sim::AsBuiltRobot robot(model.dh, model.axes, robotId);
         cell = sim::VirtualCell(*catalogue, model.limits,
                                 placement.isEmpty() ? robotId : placement, robot);
+        compliance.setRobot(model.name, model.axes);
     }
 
     sim::DhChain configured() const
@@ -95,14 +117,37 @@ struct Station
                             model.axes);
     }
 
+    // As the controller's move: the arm's pose solved from where the arm stands, then the readings
+    // that put it there under gravity (the readings themselves while no compliance is set).
     bool moveTo(const Eigen::Isometry3d &tBaseFlange)
     {
-        const sim::IkResult ik = configured().inverse(tBaseFlange, joints, model.limits);
+        const sim::DhChain chain = configured();
+        const sim::IkResult ik =
+            chain.inverse(tBaseFlange, compliance.armFor(chain, joints), model.limits);
         if (ik.status != sim::IkStatus::Converged)
             return false;
-        joints = ik.jointsDeg;
+        joints = compliance.readingsFor(chain, ik.jointsDeg);
         cell.noteMotion();
         return true;
+    }
+
+    // The result written as the pendant writes it: alpha, a and d of each link group (theta
+    // stays), the zero offsets and, when identified, the compliance.
+    bool apply(const sim::CalibrationSolver &solver, const QJsonObject &result)
+    {
+        const sim::IdentificationResult &r = solver.result();
+        for (int i = 0; i < 4 * model.axes; ++i) {
+            if (i % 4 != 3)
+                configuredDh[i] = r.dh.at(i);
+        }
+        configuredZero = r.zeroOffsetsDeg;
+        const QJsonValue joint = result.value(QStringLiteral("joint_compliance"));
+        if (joint.isUndefined())
+            return true;
+        bool changed = false;
+        return compliance.runCommand(sim::ComplianceBook::SetCommand, joint, &changed)
+            .value(QStringLiteral("success"))
+            .toBool();
     }
 
     Eigen::Vector3d read(const QString &target)
@@ -176,13 +221,23 @@ struct Station
         return sum / 5;
     }
 
-    // Moves through planned poses and reads every reflector at each, numbered from `first`.
-    QVector<sim::PoseMeasurement> collect(sim::CalibPosePlanner *planner, int count, int first)
+    // Moves through planned poses and reads every reflector at each, numbered from `first`. A
+    // pose is asked for by the flange the configured model puts there, as the collector does, so
+    // the arm may reach it in another configuration than the planned joints: `elsewhere` counts
+    // those (a whole turn of a joint aside).
+    QVector<sim::PoseMeasurement> collect(sim::CalibPosePlanner *planner, int count, int first,
+                                          int *elsewhere = nullptr)
     {
         QVector<sim::PoseMeasurement> readings;
         for (int pose = first, tries = 0; pose < first + count && tries < 10 * count; ++tries) {
-            if (!moveTo(configured().forward(planner->next())))
+            const QVector<double> planned = planner->next();
+            if (!moveTo(configured().forward(planned)))
                 continue;
+            double off = 0;
+            for (int k = 0; k < planned.size(); ++k)
+                off = qMax(off, std::abs(std::remainder(joints.at(k) - planned.at(k), 360.0)));
+            if (elsewhere && off > kElsewhereDeg)
+                ++*elsewhere;
             for (const QString &t : cell.targetNames())
                 readings.append({joints, read(t), t, pose, false, Eigen::Vector3d::Zero()});
             ++pose;
@@ -190,27 +245,43 @@ struct Station
         return readings;
     }
 
-    sim::CalibrationSolver solver() const
+    // The pendant's default choice; with `withCompliance` a compliance per joint as well, for
+    // the catalogue's masses and no payload (the cell's tool plate carries none).
+    sim::CalibrationSolver solver(bool withCompliance = false) const
     {
         sim::CalibrationSolver s(configuredDh, model.axes);
         s.setZeroOffsets(configuredZero);
         s.setTargets(catalogue->targetsMm.keys(), catalogue->targetsMm.values().toVector());
         QString error;
+        if (withCompliance)
+            s.setCompliance(catalogue->masses, 0.0, &error);
         s.setConstraints(defaultChoice(), &error);
         return s;
     }
 
-    // The mean validation error with every true geometric value, outliers left out as named.
-    double floor(const QVector<sim::PoseMeasurement> &validation, const QVector<int> &dropped)
+    // The mean validation error with every true geometric value, outliers left out as named;
+    // `withCompliance` turns each joint by the true compliance times the gravity torque the
+    // as-built arm carries at the readings, as a perfect model of that class would. What stays
+    // is the gear error, the arrival scatter and the tracker's noise.
+    double floor(const QVector<sim::PoseMeasurement> &validation, const QVector<int> &dropped,
+                 bool withCompliance = false)
     {
+        const QVector<double> c = cell.complianceDegPerNm();
         double sum = 0;
         int n = 0;
         for (int i = 0; i < validation.size(); ++i) {
             if (dropped.contains(i))
                 continue;
             const sim::PoseMeasurement &r = validation.at(i);
+            QVector<double> q = r.jointsDeg;
+            if (withCompliance) {
+                const QVector<double> tau =
+                    catalogue->masses.gravityTorqueNm(cell.robot().chain(), r.jointsDeg);
+                for (int k = 0; k < q.size(); ++k)
+                    q[k] += c.at(k) * tau.at(k);
+            }
             sum += (cell.trackerFromBase()
-                        * (cell.robot().flange(r.jointsDeg) * cell.targetOffsetMm(r.target))
+                        * (cell.robot().flange(q) * cell.targetOffsetMm(r.target))
                     - r.positionMm)
                        .norm();
             ++n;
@@ -218,6 +289,11 @@ struct Station
         return n ? sum / n : 0.0;
     }
 };
+
+double validationMean(const QJsonObject &result)
+{
+    return result.value(QStringLiteral("avg_valid_position_error")).toDouble();
+}
 
 void BM_Identifier_identify(benchmark::State &state)
 {
@@ -264,6 +340,32 @@ void BM_Identifier_identifyCell(benchmark::State &state)
 }
 BENCHMARK(BM_Identifier_identifyCell)->Arg(80)->Unit(benchmark::kMillisecond);
 
+// The same readings with each joint's compliance free as well.
+void BM_Identifier_identifyCellCompliance(benchmark::State &state)
+{
+    Station station(QStringLiteral("SR6-900"), QStringLiteral("BENCH-6"));
+    sim::CalibPosePlanner planner(6);
+    const QVector<sim::PoseMeasurement> readings =
+        station.collect(&planner, int(state.range(0)), 1);
+    sim::CalibrationSolver solver = station.solver(true);
+    // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
+    for (auto _ : state) {
+        QString error;
+        if (!solver.solve(readings, &error)) {
+            state.SkipWithError(error.toUtf8().constData());
+            return;
+        }
+        benchmark::DoNotOptimize(solver.result().values.constData());
+        state.counters["readings"] = readings.size();
+        state.counters["free"] = solver.problem().freeCount();
+        state.counters["identified"] = solver.result().identifiedLabels.size();
+        state.counters["outliers"] = solver.result().outliers.size();
+        state.counters["rms_after_mm"] = solver.result().rmsAfterMm;
+    }
+    state.SetItemsProcessed(state.iterations() * readings.size());
+}
+BENCHMARK(BM_Identifier_identifyCellCompliance)->Arg(80)->Unit(benchmark::kMillisecond);
+
 // The demo's story on the imperfect cell: ISO test, calibration from 60 + 20 poses with the
 // default choice, the result applied as the pendant applies it, ISO test again.
 void BM_Cell_calibrationStory(benchmark::State &state)
@@ -283,14 +385,10 @@ void BM_Cell_calibrationStory(benchmark::State &state)
             return;
         }
         const QJsonObject result = solver.resultJson(id, val, false);
-        const double validation = result.value(QStringLiteral("avg_valid_position_error")).toDouble();
+        const double validation = validationMean(result);
         const double floor = station.floor(val, solver.validationOutliers(val));
         const sim::IdentificationResult &r = solver.result();
-        for (int i = 0; i < 4 * station.model.axes; ++i) {
-            if (i % 4 != 3)
-                station.configuredDh[i] = r.dh.at(i);
-        }
-        station.configuredZero = r.zeroOffsetsDeg;
+        station.apply(solver, result);
         const int a = solver.problem().targetIndex(QStringLiteral("A"));
         const double after = station.isoMeanAccuracy(
             Eigen::Vector3d(r.values.at(a), r.values.at(a + 1), r.values.at(a + 2)));
@@ -305,6 +403,141 @@ void BM_Cell_calibrationStory(benchmark::State &state)
     }
 }
 BENCHMARK(BM_Cell_calibrationStory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The story once more, the same readings identified with each joint's compliance as well, the
+// compliance written to the controller with the geometry and compensated in its moves. The
+// validation error is judged against the floor of a model that knows the true compliances too;
+// the geometric fit of the same readings stands beside it with its own floor.
+void BM_Cell_complianceStory(benchmark::State &state)
+{
+    // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
+    for (auto _ : state) {
+        Station station(QStringLiteral("SR6-900"), QStringLiteral("SIM-0001"));
+        const Eigen::Vector3d nominalA = station.catalogue->targetsMm.value(QStringLiteral("A"));
+        const double before = station.isoMeanAccuracy(nominalA);
+        sim::CalibPosePlanner planner(6);
+        const QVector<sim::PoseMeasurement> id = station.collect(&planner, 60, 1);
+        const QVector<sim::PoseMeasurement> val = station.collect(&planner, 20, 61);
+        sim::CalibrationSolver geometric = station.solver();
+        sim::CalibrationSolver solver = station.solver(true);
+        QString error;
+        if (!geometric.solve(id, &error) || !solver.solve(id, &error)) {
+            state.SkipWithError(error.toUtf8().constData());
+            return;
+        }
+        const QJsonObject result = solver.resultJson(id, val, false);
+        const double validation = validationMean(result);
+        const double floor = station.floor(val, solver.validationOutliers(val), true);
+        const double geometricValidation = validationMean(geometric.resultJson(id, val, false));
+        const double geometricFloor = station.floor(val, geometric.validationOutliers(val));
+        if (!station.apply(solver, result)) {
+            state.SkipWithError("the controller refused the compliance");
+            return;
+        }
+        const sim::IdentificationResult &r = solver.result();
+        const int a = solver.problem().targetIndex(QStringLiteral("A"));
+        const double after = station.isoMeanAccuracy(
+            Eigen::Vector3d(r.values.at(a), r.values.at(a + 1), r.values.at(a + 2)));
+        // Each identified compliance over the cell's, for the joints gravity loads: the first
+        // turns about the vertical and the last about the plate's centre of mass, both held.
+        const QVector<double> truth = station.cell.complianceDegPerNm();
+        for (int k = 1; k < station.model.axes - 1; ++k) {
+            const double identified = r.values.at(solver.problem().complianceIndex(k))
+                                      * sim::IdentificationProblem::kCompliancePerUnit;
+            state.counters["compliance_j" + std::to_string(k + 1) + "_over_true"] =
+                identified / (truth.at(k) / kDegPerRad);
+        }
+        state.counters["ap_before_mm"] = before;
+        state.counters["ap_after_mm"] = after;
+        state.counters["gain"] = before / after;
+        state.counters["valid_mean_mm"] = validation;
+        state.counters["floor_mm"] = floor;
+        state.counters["valid_over_floor"] = validation / floor;
+        state.counters["geometric_valid_mm"] = geometricValidation;
+        state.counters["geometric_floor_mm"] = geometricFloor;
+        state.counters["outliers"] = result.value(QStringLiteral("outliers"))
+                                         .toObject()
+                                         .value(QStringLiteral("count"))
+                                         .toInt();
+    }
+}
+BENCHMARK(BM_Cell_complianceStory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Identification poses chosen by observability, as the collector plans them (the travel every
+// robot of the cell has), against random ones: 30 and 60 chosen, 60 random, each identified with
+// the default choice and judged on the readings of the same 20 random validation poses; with the
+// joints' compliance free and without. Over several pose sets: the first with the collector's
+// seed, the others with the seeds after it and their own draw of the cell's readings. Counters:
+// the mean over the sets of each validation mean, the sets where 60 chosen poses did better than
+// 60 random ones, and the share of poses the arm reached in another configuration than planned.
+void BM_Cell_chosenPoses(benchmark::State &state)
+{
+    const char *names[3] = {"random60", "chosen30", "chosen60"};
+    const char *classes[2] = {"geometric_", ""};
+    // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
+    for (auto _ : state) {
+        double sum[2][3] = {};
+        double o1[2][3] = {};
+        int wins[2] = {};
+        int elsewhere[2][3] = {};
+        int visited[2][3] = {};
+        for (int seed = 0; seed < g_poseSeeds; ++seed) {
+            Station station(QStringLiteral("SR6-900"), QStringLiteral("SIM-0001"));
+            if (seed > 0)
+                station.cell.reseed(sim::CalibPosePlanner::kSeed + std::uint64_t(seed));
+            sim::CalibPosePlanner planner(6, sim::CalibPosePlanner::kSeed + std::uint64_t(seed));
+            int randomElsewhere = 0;
+            const QVector<sim::PoseMeasurement> random =
+                station.collect(&planner, 60, 1, &randomElsewhere);
+            const QVector<sim::PoseMeasurement> val = station.collect(&planner, 20, 61);
+            for (int c = 0; c < 2; ++c) {
+                const bool withCompliance = c == 1;
+                double mean[3] = {};
+                for (int set = 0; set < 3; ++set) {
+                    QVector<sim::PoseMeasurement> id = random;
+                    const int count = set == 1 ? 30 : 60;
+                    int reachedElsewhere = randomElsewhere;
+                    if (set > 0) {
+                        sim::ObservablePosePlanner observable(
+                            station.solver(withCompliance).problem(),
+                            sim::CalibPosePlanner::travel(6),
+                            sim::CalibPosePlanner::kSeed + std::uint64_t(seed));
+                        observable.setCandidateCount(g_candidates);
+                        sim::CalibPosePlanner chosen(6);
+                        chosen.queue(observable.plan(count));
+                        reachedElsewhere = 0;
+                        id = station.collect(&chosen, count, 101, &reachedElsewhere);
+                    }
+                    sim::CalibrationSolver solver = station.solver(withCompliance);
+                    QString error;
+                    if (!solver.solve(id, &error)) {
+                        state.SkipWithError(error.toUtf8().constData());
+                        return;
+                    }
+                    mean[set] = validationMean(solver.resultJson(id, val, false));
+                    sum[c][set] += mean[set];
+                    o1[c][set] += solver.result().o1;
+                    elsewhere[c][set] += reachedElsewhere;
+                    visited[c][set] += count;
+                }
+                if (mean[2] < mean[0])
+                    ++wins[c];
+            }
+        }
+        for (int c = 0; c < 2; ++c) {
+            for (int set = 0; set < 3; ++set) {
+                const std::string name = std::string(classes[c]) + names[set];
+                state.counters["valid_" + name + "_mm"] = sum[c][set] / g_poseSeeds;
+                state.counters["o1_" + name] = o1[c][set] / g_poseSeeds;
+                state.counters["elsewhere_" + name] =
+                    double(elsewhere[c][set]) / qMax(1, visited[c][set]);
+            }
+            state.counters[std::string(classes[c]) + "chosen60_wins"] = wins[c];
+        }
+        state.counters["seeds"] = g_poseSeeds;
+    }
+}
+BENCHMARK(BM_Cell_chosenPoses)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The same robot measured from ten tracker placements all round it: the identified models agree
 // where the robot goes to within the noise.
@@ -371,4 +604,16 @@ BENCHMARK(BM_predictFlange);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--seeds=", 8) == 0)
+            g_poseSeeds = qMax(1, int(std::strtol(argv[i] + 8, nullptr, 10)));
+        if (std::strncmp(argv[i], "--candidates=", 13) == 0)
+            g_candidates = qMax(1, int(std::strtol(argv[i] + 13, nullptr, 10)));
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -30,8 +30,12 @@ echo "running the run-card flood..." >&2
 "$dir/bin/bench_runcard" --benchmark_repetitions=$(((reps + 1) / 2)) \
     --benchmark_format=json >"$out/runcard.json"
 echo "running the identification..." >&2
-"$dir/bin/bench_identification" --benchmark_filter='identify|Cell' "${common[@]}" \
+"$dir/bin/bench_identification" --benchmark_filter='identify|Story|Placements' "${common[@]}" \
     >"$out/identification.json"
+# Seeded throughout, so one run gives its figures; it takes about a minute.
+echo "running the chosen poses against random ones..." >&2
+"$dir/bin/bench_identification" --benchmark_filter=chosenPoses --benchmark_format=json \
+    >"$out/chosenposes.json"
 echo "running the controller link..." >&2
 "$dir/bin/bench_controllerlink" --benchmark_filter=Get "${common[@]}" >"$out/link.json"
 "$dir/bin/bench_controllerlink" --benchmark_filter=serverMemory --benchmark_format=json \
@@ -70,6 +74,7 @@ context, log = load("log.json")
 _, export = load("export.json")
 _, runcard = load("runcard.json")
 _, identification = load("identification.json")
+_, chosenposes = load("chosenposes.json")
 _, link = load("link.json")
 _, linkmemory = load("linkmemory.json")
 _, poseplanner = load("poseplanner.json")
@@ -150,10 +155,13 @@ row("identification, 7 axes, every parameter, 100 poses", "%.1f" % identify, "ms
 cell = median(identification, "BM_Identifier_identifyCell/80", "real_time")
 row("identification on the cell, 6 axes, 80 poses x 3 reflectors, tracker pose, reflector "
     "offsets, DH and zero offsets free", "%.1f" % cell, "ms", "", "", "< 1000", cell < 1000)
+compliant = median(identification, "BM_Identifier_identifyCellCompliance/80", "real_time")
+row("identification on the cell as above, each joint's compliance free as well", "%.1f" % compliant,
+    "ms", "%.2f" % (compliant / cell), "without compliance", "< 1000", compliant < 1000)
 
-def counter(case, field):
-    names = [n for n in identification if n.startswith(case)]
-    return median(identification, names[0], field) if names else float("nan")
+def counter(case, field, runs=identification):
+    names = [n for n in runs if n.startswith(case)]
+    return median(runs, names[0], field) if names else float("nan")
 
 story = "BM_Cell_calibrationStory"
 before, after = counter(story, "ap_before_mm"), counter(story, "ap_after_mm")
@@ -164,6 +172,35 @@ row("cell: ISO mean AP, calibrated", "%.3f" % after, "mm", "%.1f" % (before / af
 valid, floor = counter(story, "valid_mean_mm"), counter(story, "floor_mm")
 row("cell: validation mean error", "%.4f" % valid, "mm", "%.2f" % (valid / floor),
     "geometric floor %.4f mm" % floor, "<= 1.5", valid / floor <= 1.5)
+story = "BM_Cell_complianceStory"
+compensated = counter(story, "ap_after_mm")
+gain = counter(story, "ap_before_mm") / compensated
+row("cell: ISO mean AP, calibrated with the joints' compliance (same readings, compensated in "
+    "the moves)", "%.3f" % compensated, "mm", "%.1f" % gain, "uncalibrated (gain)", ">= 5",
+    gain >= 5)
+valid, floor = counter(story, "valid_mean_mm"), counter(story, "floor_mm")
+row("cell: validation mean error with compliance", "%.4f" % valid, "mm", "%.2f" % (valid / floor),
+    "floor with compliance %.4f mm" % floor, "<= 1.5", valid / floor <= 1.5)
+row("cell: identified compliance over the cell's, joints 2, 3, 4, 5",
+    ", ".join("%.2f" % counter(story, "compliance_j%d_over_true" % k) for k in range(2, 6)), "",
+    "", "", "", None)
+chosen = "BM_Cell_chosenPoses"
+seeds = counter(chosen, "seeds", chosenposes)
+for prefix, label in (("", "with compliance"), ("geometric_", "without compliance")):
+    def valid_of(name):
+        return counter(chosen, "valid_%s%s_mm" % (prefix, name), chosenposes)
+    random60, chosen30, chosen60 = valid_of("random60"), valid_of("chosen30"), valid_of("chosen60")
+    wins = counter(chosen, "%schosen60_wins" % prefix, chosenposes)
+    row("cell: validation mean error, 60 random poses, %s (mean of %.0f pose sets)"
+        % (label, seeds), "%.4f" % random60, "mm", "1.00", "itself")
+    row("cell: validation mean error, 30 chosen poses, %s" % label, "%.4f" % chosen30, "mm",
+        "%.2f" % (chosen30 / random60), "60 random", "<= 1.1", chosen30 / random60 <= 1.1)
+    row("cell: validation mean error, 60 chosen poses, %s (better in %.0f of %.0f sets)"
+        % (label, wins, seeds), "%.4f" % chosen60, "mm", "%.2f" % (chosen60 / random60),
+        "60 random", "< 1", chosen60 < random60)
+row("cell: 60 chosen poses (with compliance) the arm reached in another configuration than planned",
+    "%.0f" % (100 * counter(chosen, "elsewhere_chosen60", chosenposes)), "%",
+    "", "random poses %.0f %%" % (100 * counter(chosen, "elsewhere_random60", chosenposes)))
 places = "BM_Cell_trackerPlacements"
 spread, noise = counter(places, "spread_mm"), counter(places, "residual_spread_mm")
 row("cell: 10 tracker placements (headings over %.0f deg), identified models apart by"
