@@ -19,10 +19,11 @@ class QWidget;
 // cell: a first calibration given up, an ISO test of the uncalibrated robot, a calibration that
 // is applied by itself with a reboot, and the ISO test again. The robot's accuracy is the mean
 // of the "Accuracy" values of the ISO results; the second must be at least three times better.
-// Then the records page, a restore of the applied calibration, and a third ISO test that must
-// match the first within the robot's repeatability. Last, the calibration run's readings are
-// identified again offline with the joints' compliance (identifyCalib), written to the
-// controller with it, and a fourth ISO test must be at least five times better than the first.
+// Then the calibration run's readings are identified again offline with the joints' compliance
+// (identifyCalib), written to the controller with it, and a third ISO test must be at least five
+// times better than the first. Last, with the compliance taken off, the records page, a restore
+// of the applied calibration, and a fourth ISO test that must match the first within the
+// robot's repeatability.
 class VeltraDemo : public QObject
 {
     Q_OBJECT
@@ -30,7 +31,7 @@ class VeltraDemo : public QObject
 public:
     // Saves a screenshot named after `what`; false when none could be saved.
     using Shooter = std::function<bool(const QString &what)>;
-    static constexpr int StepCount = 18;
+    static constexpr int StepCount = 19;
     // How much better the calibrated robot's ISO accuracy must be.
     static constexpr double RequiredGain = 3.0;
     // ... and with the joints' compliance identified and applied as well.
@@ -85,6 +86,7 @@ private:
     bool identifyCompliance(QString *detail);
     bool applyCompliance(QString *detail);
     bool compareCompliance(QString *detail);
+    bool takeComplianceOff(QString *detail);
     // Runs the identification program with `arguments`, keeping the event loop turning (the
     // controller may be served by this process); false, with the reason, unless it exits 0.
     bool runIdentify(const QStringList &arguments, int ms, QString *output, QString *detail);

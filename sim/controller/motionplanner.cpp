@@ -51,6 +51,53 @@ int MotionPlanner::solve(const Eigen::Isometry3d &tBaseGoal, const QVector<doubl
     return MoveError::None;
 }
 
+int MotionPlanner::solveInConfiguration(const Eigen::Isometry3d &tBaseGoal,
+                                        const QVector<double> &seedDeg,
+                                        const QVector<int> &configuration,
+                                        QVector<double> *jointsDeg, QString *why) const
+{
+    constexpr double kQuarterDeg = 90.0;
+    constexpr double kToleranceDeg = 1.0;
+    const int n = seedDeg.size();
+    // How far the joints lie outside their quarter turns, in degrees.
+    const auto outside = [&](const QVector<double> &q) {
+        double sum = 0;
+        for (int k = 0; k < n && k < configuration.size(); ++k) {
+            const double low = kQuarterDeg * configuration.at(k);
+            sum += std::max(0.0, low - q.at(k)) + std::max(0.0, q.at(k) - (low + kQuarterDeg));
+        }
+        return sum;
+    };
+    QVector<double> inside = seedDeg;
+    QVector<double> middles = seedDeg;
+    for (int k = 0; k < n && k < configuration.size(); ++k) {
+        const double low = kQuarterDeg * configuration.at(k);
+        const double lower = std::max(low, m_limits.lowerDeg.value(k, low));
+        const double upper = std::min(low + kQuarterDeg, m_limits.upperDeg.value(k, low + kQuarterDeg));
+        inside[k] = std::min(std::max(seedDeg.at(k), lower), upper);
+        middles[k] = 0.5 * (lower + upper);
+    }
+    QVector<double> best;
+    for (const QVector<double> &seed : {inside, seedDeg, middles}) {
+        const IkResult ik = m_chain.inverse(tBaseGoal, seed, m_limits);
+        if (!ik.ok())
+            continue;
+        if (best.isEmpty() || outside(ik.jointsDeg) < outside(best) - 1e-9
+            || (std::abs(outside(ik.jointsDeg) - outside(best)) <= 1e-9
+                && largestTurn(seedDeg, ik.jointsDeg) < largestTurn(seedDeg, best)))
+            best = ik.jointsDeg;
+    }
+    if (best.isEmpty())
+        return solve(tBaseGoal, seedDeg, jointsDeg, why);
+    if (outside(best) > kToleranceDeg) {
+        *why = QStringLiteral("target %1 has no solution in the configuration asked for")
+                   .arg(describe(tBaseGoal));
+        return MoveError::TargetUnreachable;
+    }
+    *jointsDeg = best;
+    return MoveError::None;
+}
+
 int MotionPlanner::planJoint(const QVector<double> &fromDeg, const QVector<double> &toDeg,
                              double speedDegS, MotionPlan *plan, QString *why) const
 {

@@ -18,6 +18,14 @@ public:
     // Joints that put the flange at `tBaseGoal`, searched from `seedDeg` first.
     int solve(const Eigen::Isometry3d &tBaseGoal, const QVector<double> &seedDeg,
               QVector<double> *jointsDeg, QString *why) const;
+    // The same in a configuration: joint k in the quarter turn [90 cf_k, 90 (cf_k + 1)) degrees,
+    // as controllers tell one solution from another. Of the solutions found from `seedDeg`, from
+    // it moved into those quarter turns and from their middles, the one nearest the quarter
+    // turns is taken (then the one nearest `seedDeg`); none within a degree of them is
+    // TargetUnreachable.
+    int solveInConfiguration(const Eigen::Isometry3d &tBaseGoal, const QVector<double> &seedDeg,
+                             const QVector<int> &configuration, QVector<double> *jointsDeg,
+                             QString *why) const;
     // Every joint moves linearly in time; the one with the longest way runs at `speedDegS`.
     int planJoint(const QVector<double> &fromDeg, const QVector<double> &toDeg, double speedDegS,
                   MotionPlan *plan, QString *why) const;

@@ -293,6 +293,17 @@ QJsonObject MotionService::prepareMove(const QString &command, bool linear,
     double speed = 0;
     if (!readSpeed(request, &speed))
         return refuse(MoveError::BadRequest, QStringLiteral("\"traj.speed\" must be positive"));
+    // A joint move may name the configuration: each joint's quarter turn, "cf1" .. "cfn".
+    QVector<int> configuration;
+    const QJsonObject conf = point.value(QStringLiteral("conf")).toObject();
+    for (int k = 0; !linear && !conf.isEmpty() && k < m_chain.axisCount(); ++k) {
+        const QJsonValue cf = conf.value(QStringLiteral("cf%1").arg(k + 1));
+        if (!cf.isDouble() || cf.toDouble() != std::floor(cf.toDouble())
+            || std::abs(cf.toDouble()) > 8)
+            return refuse(MoveError::BadRequest,
+                          QStringLiteral("\"conf\" needs a whole \"cf%1\"").arg(k + 1));
+        configuration.append(int(cf.toDouble()));
+    }
 
     // What the request leaves out stays as it is now.
     const QVector<double> from =
@@ -314,7 +325,10 @@ QJsonObject MotionService::prepareMove(const QString &command, bool linear,
         error = planner.planLinear(from, goal.toIsometry(), speed, &plan, &why);
     } else {
         QVector<double> target;
-        error = planner.solve(goal.toIsometry(), from, &target, &why);
+        error = configuration.isEmpty()
+                    ? planner.solve(goal.toIsometry(), from, &target, &why)
+                    : planner.solveInConfiguration(goal.toIsometry(), from, configuration,
+                                                   &target, &why);
         if (error == MoveError::None)
             error = planner.planJoint(from, target, speed, &plan, &why);
     }

@@ -24,6 +24,9 @@ constexpr double kNoEffect = 1e-12;
 constexpr double kPartnerShare = 0.1;
 // A joint whose gravity torque stays below this in every reading bears none (N m).
 constexpr double kNoTorqueNm = 1e-6;
+// A joint whose largest gravity torque is below this share of the most loaded joint's turns by
+// less than its gears' errors: a wrist's compliance would only soak those up.
+constexpr double kLightTorqueShare = 0.02;
 
 // The gravity torque of each joint at a reading for the model `values`; empty without a
 // compliance model, zeros when the mass model does not fit the robot.
@@ -202,12 +205,18 @@ QStringList holdTakenOver(const IdentificationProblem &problem, std::vector<int>
             for (int k = 0; k < axes; ++k)
                 largest[k] = qMax(largest.at(k), std::abs(tau.at(k)));
         }
+        const double most = *std::max_element(largest.cbegin(), largest.cend());
         QVector<int> unloaded;
+        QVector<int> light;
         for (int k = 0; k < axes; ++k) {
             if (largest.at(k) < kNoTorqueNm)
                 unloaded.append(problem.complianceIndex(k));
+            else if (largest.at(k) < kLightTorqueShare * most)
+                light.append(problem.complianceIndex(k));
         }
         hold(unloaded, QStringLiteral("the joint carries no torque in any pose"));
+        hold(light, QStringLiteral("the joint carries too little torque to tell its bending from "
+                                   "the unmodelled errors"));
     }
     return held;
 }

@@ -312,7 +312,7 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
         controller.kill();
         controller.waitForFinished(3000);
     }
-    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 18 of 18 steps succeeded")),
+    QVERIFY2(run.out.contains(QStringLiteral("Veltra demo: 19 of 19 steps succeeded")),
              qPrintable(run.out.right(4000)));
     QVERIFY(run.out.contains(QStringLiteral("Teach demo: 6 of 6 steps succeeded")));
     QCOMPARE(run.exitCode, 0);
@@ -351,7 +351,20 @@ void tst_Pendant::executableDemoRunsTheCalibrationPlugin()
     // Each saved report is a folder of its own below the chosen one.
     const QStringList reports = QDir(home + QStringLiteral("/VeltraReport"))
                                     .entryList({QStringLiteral("iso_report_*")}, QDir::Dirs);
-    QCOMPARE(reports.size(), 3);
+    QCOMPARE(reports.size(), 4);
+    // The offline identification with the joints' compliance, applied by its own program: the
+    // three figures are printed, the last at least five times better than the first.
+    static const QRegularExpression three(
+        QStringLiteral("ISO accuracy uncalibrated ([0-9.]+) mm, DH ([0-9.]+) mm, DH with "
+                       "compliance ([0-9.]+) mm"));
+    const QRegularExpressionMatch compliant = three.match(run.out);
+    QVERIFY2(compliant.hasMatch(), qPrintable(run.out.right(2000)));
+    QCOMPARE(compliant.captured(1).toDouble(), before);
+    QVERIFY2(compliant.captured(3).toDouble() > 0
+                 && before >= 5 * compliant.captured(3).toDouble(),
+             qPrintable(compliant.captured(0)));
+    QVERIFY(run.out.contains(QStringLiteral("joint1.compliance held: the joint carries no torque")));
+    QVERIFY(QFileInfo::exists(home + QStringLiteral("/VeltraReport/compliance/optimized_dh.json")));
 }
 
 void tst_Pendant::workFolderInstallKeepsResultsAndRefreshesPrograms()

@@ -190,6 +190,7 @@ private slots:
     void zeroOffsetsBeforeAreFound();
     void isoResultsSavedAndDeleted();
     void isoRegistrationIgnoresTheModel();
+    void isoRegistrationIsKeptUntilTheCellMoves();
     void moveUnderWayEndsFirst();
     void refusedRun_data();
     void refusedRun();
@@ -500,6 +501,8 @@ void tst_MeasuringPrograms::isoRegistrationIgnoresTheModel()
                      .value(QStringLiteral("success")),
                  QJsonValue(true));
         QCOMPARE(m_controller->dhParams(), wrong);
+        // Each run registers for itself: a kept registration would agree trivially.
+        QFile::remove(m_work + QStringLiteral("/results/tracker_registration.json"));
         const Run run = runProgram(kIsoCollector, {QStringLiteral("--path"), m_work});
         QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
         QVERIFY2(!run.err.contains(QLatin1String("registration")), qPrintable(run.err));
@@ -519,6 +522,117 @@ void tst_MeasuringPrograms::isoRegistrationIgnoresTheModel()
     // The wrong sets are tenths of a millimetre apart where the robot stands.
     const Eigen::Isometry3d truth = m_controller->cell()->trackerFromBase();
     QVERIFY((found.at(0).translation() - truth.translation()).norm() < 2.0);
+}
+
+// A second ISO test of the same robot keeps the first one's registration once its reference
+// poses read where they did, so that two tests of an unchanged robot differ only by what the
+// robot and the tracker scatter; a reference that moved (a bumped tracker) registers anew.
+void tst_MeasuringPrograms::isoRegistrationIsKeptUntilTheCellMoves()
+{
+    QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
+    const std::string resultPath = (m_work + QStringLiteral("/optimized_dh.json")).toStdString();
+    const QString kept = m_work + QStringLiteral("/results/tracker_registration.json");
+    QVector<double> accuracy;
+    QVector<double> repeatability;
+    const QStringList arguments{QStringLiteral("--path"), m_work};
+    for (const char *expected : {"registering the tracker from the circles",
+                                 "tracker registration kept: the reference poses read within"}) {
+        const Run run = runProgram(kIsoCollector, arguments);
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QVERIFY2(run.out.contains(QLatin1String(expected)), qPrintable(run.out));
+        const Run report = runProgram(kIsoReport, arguments);
+        QVERIFY2(report.exitCode == 0, qPrintable(describe(report)));
+        std::vector<common::IsoResult> rows;
+        QVERIFY(common::readIsoResults(rows, resultPath));
+        accuracy.append(meanAccuracy(rows));
+        double spread = 0;
+        for (const common::IsoResult &row : rows)
+            spread += row.repeatability / double(rows.size());
+        repeatability.append(spread);
+        QVERIFY(QFile::exists(kept));
+    }
+    const QString figures = QStringLiteral("AP %1 and %2 mm, RP %3 mm")
+                                .arg(accuracy.at(0))
+                                .arg(accuracy.at(1))
+                                .arg(repeatability.at(0));
+    qInfo("%s", qPrintable(figures));
+    QVERIFY2(std::abs(accuracy.at(0) - accuracy.at(1)) <= repeatability.at(0),
+             qPrintable(figures));
+
+    // Another model in the controller moves no reference pose: a calibration written since
+    // keeps the registration.
+    const QVector<double> catalogueDh = m_controller->dhParams();
+    QVector<double> calibrated = catalogueDh;
+    calibrated[4 + 1] += 0.5;
+    for (const auto &[dh, zeros] :
+         {std::make_pair(calibrated, QVector<double>{0.05, -0.08, 0.1, 0.02, -0.05, 0.0}),
+          std::make_pair(catalogueDh, QVector<double>(6, 0.0))}) {
+        QCOMPARE(simtest::command(*m_controller, QStringLiteral("factory.set_DH_params_all"),
+                                  QJsonObject{{QStringLiteral("DH_params_all"), numbers(dh)}})
+                     .toObject()
+                     .value(QStringLiteral("success")),
+                 QJsonValue(true));
+        QCOMPARE(simtest::command(*m_controller,
+                                  QStringLiteral("ethercat.set_precision_compensation_zero"),
+                                  QJsonObject{{QStringLiteral("joint_angle_A"), numbers(zeros)}})
+                     .toObject()
+                     .value(QStringLiteral("success")),
+                 QJsonValue(true));
+        const Run run = runProgram(kIsoCollector, arguments);
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QVERIFY2(run.out.contains(QLatin1String("tracker registration kept")),
+                 qPrintable(run.out + run.err));
+    }
+
+    // A compliance the controller compensates moves the arm for the same joints: it gets a
+    // registration of its own, and the one without it is kept for when it is taken off.
+    for (double c : {2e-6, 0.0}) {
+        const QJsonValue set = simtest::command(
+            *m_controller, QStringLiteral("factory.set_compliance"),
+            QJsonObject{{QStringLiteral("values"), numbers(QVector<double>(6, c))}});
+        QCOMPARE(set.toObject().value(QStringLiteral("success")), QJsonValue(true));
+        const Run run = runProgram(kIsoCollector, arguments);
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QVERIFY2(run.out.contains(c > 0 ? QLatin1String("registering the tracker from the circles")
+                                        : QLatin1String("tracker registration kept")),
+                 qPrintable(run.out));
+    }
+
+    // A reference reading half a millimetre off: the tracker moved since.
+    QFile file(kept);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    QJsonArray registrations = root.value(QStringLiteral("registrations")).toArray();
+    QCOMPARE(registrations.size(), 2);
+    const int plain =
+        registrations.at(0).toObject().value(QStringLiteral("compliance")).toArray().isEmpty()
+            ? 0
+            : 1;
+    QJsonObject registration = registrations.at(plain).toObject();
+    QJsonArray references = registration.value(QStringLiteral("references")).toArray();
+    QJsonObject first = references.at(0).toObject();
+    QJsonArray position = first.value(QStringLiteral("position_mm")).toArray();
+    position[2] = position.at(2).toDouble() + 0.5;
+    first.insert(QStringLiteral("position_mm"), position);
+    references[0] = first;
+    registration.insert(QStringLiteral("references"), references);
+    registrations[plain] = registration;
+    root.insert(QStringLiteral("registrations"), registrations);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(root).toJson());
+    file.close();
+    const Run moved = runProgram(kIsoCollector, arguments);
+    QVERIFY2(moved.exitCode == 0, qPrintable(describe(moved)));
+    QVERIFY2(moved.out.contains(QLatin1String("registering the tracker anew")),
+             qPrintable(moved.out));
+    QVERIFY(moved.out.contains(QLatin1String("registering the tracker from the circles")));
+    // Another robot under the same folder does not take this one's registration.
+    QVERIFY(m_controller->setModel(QStringLiteral("SR7-800")));
+    QVERIFY(writeRequest(QStringLiteral("SR7-800"), true, m_server->addressText()));
+    const Run other = runProgram(kIsoCollector, arguments);
+    QVERIFY2(other.exitCode == 0, qPrintable(describe(other)));
+    QVERIFY(!other.out.contains(QLatin1String("registration kept")));
 }
 
 // The robot is still on a slow move of someone else's when the collector starts.

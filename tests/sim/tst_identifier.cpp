@@ -380,8 +380,8 @@ void tst_Identifier::idealCellRecovery()
 }
 
 // The same with the joints bending under gravity: the compliances are identified with the
-// geometry from the catalogue's masses, each to 1e-6 of its value, and the first joint's, which
-// carries no torque about its vertical axis, is held and named.
+// geometry from the catalogue's masses, each to 1e-6 of its value; the first joint's, which
+// carries no torque about its vertical axis, and the lightly loaded wrist's are held and named.
 void tst_Identifier::idealCompliantCellRecovery()
 {
     const RobotModel m = modelNamed(QStringLiteral("SR6-900"));
@@ -390,7 +390,6 @@ void tst_Identifier::idealCompliantCellRecovery()
     on.compliance = true;
     IdentificationProblem problem = cellProblem(m, defaultChoice());
     problem.setComplianceModel(entry->masses, 0.0);
-    const QVector<double> start = problem.startValues();
 
     const AsBuiltRobot perfect = AsBuiltRobot::withErrors(
         m.dh, m.axes, QVector<double>(m.dh.size(), 0.0), QVector<double>(m.axes, 0.0));
@@ -403,10 +402,14 @@ void tst_Identifier::idealCompliantCellRecovery()
              qPrintable(probe.heldLabels.join(", ")));
     QVERIFY(probe.warnings.contains(
         QStringLiteral("joint1.compliance held: the joint carries no torque in any pose")));
-    for (int k = 2; k <= 5; ++k) {
+    for (int k = 2; k <= 3; ++k) {
         const QString label = QStringLiteral("joint%1.compliance").arg(k);
         QVERIFY2(probe.identifiedLabels.contains(label), qPrintable(label));
     }
+    // The wrist carries under a newton metre: its bending hides below the gears' errors.
+    QVERIFY(probe.warnings.contains(QStringLiteral(
+        "joint5.compliance held: the joint carries too little torque to tell its bending from "
+        "the unmodelled errors")));
 
     const AsBuiltRobot drawn(m.dh, m.axes, QStringLiteral("SN-BENDS-2"));
     QVector<double> dhErrors(m.dh.size(), 0.0);
@@ -421,6 +424,17 @@ void tst_Identifier::idealCompliantCellRecovery()
     sim::VirtualCell real(*entry, m.limits, QStringLiteral("SN-BENDS-1"),
                           AsBuiltRobot::withErrors(m.dh, m.axes, dhErrors, zero));
     real.setImperfections(on);
+    // A held compliance stays where it starts: at the cell's, so that the others can be exact.
+    QVector<double> trueRadPerNm;
+    for (double degPerNm : real.complianceDegPerNm())
+        trueRadPerNm.append(degPerNm * 3.14159265358979323846 / 180.0);
+    QVector<double> heldStart(m.axes, 0.0);
+    for (int k = 0; k < m.axes; ++k) {
+        if (probe.heldLabels.contains(QStringLiteral("joint%1.compliance").arg(k + 1)))
+            heldStart[k] = trueRadPerNm.at(k);
+    }
+    problem.setComplianceModel(entry->masses, 0.0, heldStart);
+    const QVector<double> start = problem.startValues();
     problem.measurements = measureCell(m, &real, 50, 1, 5);
     const QVector<PoseMeasurement> heldOut = measureCell(m, &real, 10, 51, 7);
 
@@ -430,11 +444,9 @@ void tst_Identifier::idealCompliantCellRecovery()
     QVERIFY(r.outliers.isEmpty());
     // The truth: geometry, tracker and reflectors, then the compliances in urad/(N*m).
     QVector<double> truth = truthOf(IdentificationProblem(cellProblem(m, defaultChoice())), real);
-    const QVector<double> compliance = real.complianceDegPerNm();
     const int at = problem.complianceIndex(0);
     for (int k = 0; k < m.axes; ++k)
-        truth.insert(at + k, compliance.at(k) * 3.14159265358979323846 / 180.0
-                                 / IdentificationProblem::kCompliancePerUnit);
+        truth.insert(at + k, trueRadPerNm.at(k) / IdentificationProblem::kCompliancePerUnit);
     QCOMPARE(truth.size(), problem.parameterCount());
     for (int i = 0; i < start.size(); ++i) {
         const QString label = r.labels.at(i);

@@ -118,6 +118,7 @@ private slots:
     void stopHaltsAMove_data();
     void stopHaltsAMove();
     void unreachableTargetIsAnError();
+    void configurationPicksTheSolution();
     void lineThroughUnreachableSpaceIsAnError();
     void pathCheck_data();
     void pathCheck();
@@ -357,6 +358,73 @@ void tst_SimulatedRobot::unreachableTargetIsAnError()
     QJsonObject noSpeed = moveRequest(flangeDown(400, 0, 300), 0);
     QCOMPARE(errorOf(command(c, "move.move_to.l", noSpeed)), -50004);
     QCOMPARE(c.jointPositions(), before);
+}
+
+// A flange pose has several solutions: without "conf" the one nearest the current joints is
+// taken, with it the one in the quarter turns asked for (here the wrist turned over).
+void tst_SimulatedRobot::configurationPicksTheSolution()
+{
+    SimulatedController c;
+    c.setMotionPace(50);
+    c.bringUp();
+    const QVector<double> home{10, 20, -10, 30, 60, 15};
+    QVector<double> flipped = home;
+    flipped[3] -= 180;
+    flipped[4] = -home.at(4);
+    flipped[5] -= 180;
+    const sim::DhChain chain(c.dhParams(), c.axisCount());
+    QVERIFY(chain.forward(home).isApprox(chain.forward(flipped), 1e-9));
+    const auto moveTo = [&c, &chain](const QVector<double> &joints, const QJsonValue &conf) {
+        command(c, kReset);
+        QJsonObject request = moveRequest(sim::CartesianPose::fromIsometry(chain.forward(joints)),
+                                          250);
+        if (!conf.isUndefined()) {
+            QJsonObject point = request.value(QStringLiteral("point")).toObject();
+            point.insert(QStringLiteral("conf"), conf);
+            request.insert(QStringLiteral("point"), point);
+        }
+        int error = errorOf(command(c, "move.move_to.jc", request));
+        if (error == 0 && errorOf(command(c, kEnough)) == 0)
+            error = QTest::qWaitFor([&c] { return lastState(c) == QLatin1String("done"); }, 5000)
+                        ? 0
+                        : 1;
+        return error;
+    };
+    const auto confOf = [](const QVector<double> &joints) {
+        QJsonObject conf;
+        for (int k = 0; k < joints.size(); ++k)
+            conf.insert(QStringLiteral("cf%1").arg(k + 1), std::floor(joints.at(k) / 90.0));
+        return conf;
+    };
+    const auto near = [](const QVector<double> &a, const QVector<double> &b) {
+        for (int k = 0; k < a.size(); ++k) {
+            if (std::abs(std::remainder(a.at(k) - b.at(k), 360.0)) > 1e-3)
+                return false;
+        }
+        return true;
+    };
+    QCOMPARE(moveTo(home, QJsonValue()), 0);
+    QVERIFY(near(c.jointPositions(), home));
+    // The same pose again: no configuration keeps the wrist as it is, a list is no configuration.
+    QCOMPARE(moveTo(flipped, QJsonValue()), 0);
+    QVERIFY(near(c.jointPositions(), home));
+    QCOMPARE(moveTo(flipped, QJsonArray{0, 0, 0, -2, -1, -1, 0, 0}), 0);
+    QVERIFY(near(c.jointPositions(), home));
+    QCOMPARE(moveTo(flipped, confOf(flipped)), 0);
+    QVERIFY2(near(c.jointPositions(), flipped), qPrintable(QStringLiteral("%1 %2 %3")
+                                                               .arg(c.jointPositions().at(3))
+                                                               .arg(c.jointPositions().at(4))
+                                                               .arg(c.jointPositions().at(5))));
+    QCOMPARE(moveTo(home, confOf(home)), 0);
+    QVERIFY(near(c.jointPositions(), home));
+    // A configuration that is no whole quarter turn, or that no solution lies in, moves nothing.
+    QJsonObject half = confOf(home);
+    half.insert(QStringLiteral("cf2"), 0.5);
+    QCOMPARE(moveTo(flipped, half), -50004);
+    QJsonObject elbowDown = confOf(home);
+    elbowDown.insert(QStringLiteral("cf3"), 2);
+    QCOMPARE(moveTo(flipped, elbowDown), kUnreachable);
+    QVERIFY(near(c.jointPositions(), home));
 }
 
 // Behind the robot the first joint would have to pass its limit: both ends are reachable, the

@@ -51,7 +51,8 @@ bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
     QVector<double> read = jointsDeg;
     if (c->robot) {
         CalibPose seen;
-        if (!c->robot->moveTo(CartesianPose::fromIsometry(c->model.forward(jointsDeg)), error)) {
+        if (!c->robot->moveTo(CartesianPose::fromIsometry(c->model.forward(jointsDeg)), error,
+                              jointsDeg)) {
             *unreachable = true;
             return false;
         }

@@ -1,4 +1,5 @@
-// The ISO pose collector: registers the tracker to the robot's base from single-joint circles,
+// The ISO pose collector: registers the tracker to the robot's base from single-joint circles
+// (or keeps the last registration of the robot when its reference poses still read the same),
 // moves through the five test poses of the saved ISO settings for the given number of cycles,
 // measures every attained pose with the tracker and keeps the flange positions it finds (base
 // frame) for the report generator. Usage: collectIsoPoses --path <work folder>
@@ -8,6 +9,7 @@
 #include <sim/tools/common/calibrequest.h>
 #include <sim/tools/common/isomeasurements.h>
 #include <sim/tools/common/jsonfile.h>
+#include <sim/tools/common/keptregistration.h>
 #include <sim/tools/common/robotsession.h>
 #include <sim/tools/common/toolarguments.h>
 #include <sim/tools/common/toolmain.h>
@@ -15,6 +17,8 @@
 #include <sim/tools/common/workfolder.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 
 #include <algorithm>
@@ -78,37 +82,73 @@ bool measurePoint(RobotSession *robot, Eigen::Vector3d *positionMm, QString *err
     return true;
 }
 
+// Moves to the joints `q` and reads the target there, whatever model the controller holds. A
+// redundant arm may swivel its elbow on the way: the flange is where it should be, but it is
+// said.
+bool readAtJoints(RobotSession *robot, const DhChain &controllerModel, const QVector<double> &q,
+                  Eigen::Vector3d *point, QString *error)
+{
+    QVector<double> reached;
+    if (!robot->moveToJoints(controllerModel, q, &reached, error)) {
+        if (reached.size() != q.size())
+            return false;
+        QStringList joints;
+        for (double v : qAsConst(reached))
+            joints.append(QString::number(v, 'f', 3));
+        warnLine(QStringLiteral("[WARN] registration: %1 (at %2 degrees)")
+                     .arg(*error, joints.join(QStringLiteral(", "))));
+    }
+    return measurePoint(robot, point, error);
+}
+
 // Turns one joint alone through its steps from the start joints and reads the target at each.
-// The moves are Cartesian targets of the controller's own model for those joints, so the robot
-// reaches the joints whatever its model: only the joint turns. A redundant arm may swivel its
-// elbow on the way: the flange is where it should be, but it is said.
 bool circle(RobotSession *robot, const DhChain &controllerModel, const QVector<double> &startDeg,
             int joint, const QVector<double> &steps, std::vector<Eigen::Vector3d> *points,
-            QString *error)
+            QVector<KeptRegistration::Reference> *visited, QString *error)
 {
-    constexpr double kJointToleranceDeg = 0.01;
-    if (!robot->moveTo(CartesianPose::fromIsometry(controllerModel.forward(startDeg)), error))
+    if (!robot->moveTo(CartesianPose::fromIsometry(controllerModel.forward(startDeg)), error,
+                       startDeg))
         return false;
     for (double step : steps) {
         QVector<double> q = startDeg;
         q[joint] += step;
-        QVector<double> reached;
-        Eigen::Vector3d flange;
         Eigen::Vector3d p;
-        if (!robot->moveTo(CartesianPose::fromIsometry(controllerModel.forward(q)), error)
-            || !robot->readPosition(&reached, &flange, error)
-            || !measurePoint(robot, &p, error))
+        if (!readAtJoints(robot, controllerModel, q, &p, error))
             return false;
-        for (int k = 0; k < q.size() && k < reached.size(); ++k) {
-            // A whole turn apart is the same place.
-            if (std::abs(std::remainder(reached.at(k) - q.at(k), 360.0)) > kJointToleranceDeg)
-                warnLine(QStringLiteral("[WARN] registration: joint %1 at %2 degrees, not %3")
-                             .arg(k + 1)
-                             .arg(reached.at(k))
-                             .arg(q.at(k)));
-        }
         points->push_back(p);
+        visited->append({q, p});
     }
+    return true;
+}
+
+// The robot's kept registration, when its reference poses read where they did; says which.
+// `kept` names the robot and its state.
+bool keptRegistration(RobotSession *robot, const DhChain &controllerModel, const QString &path,
+                      KeptRegistration *kept)
+{
+    QString error;
+    if (!kept->findIn(path, robot->axisCount()))
+        return false;
+    QVector<Eigen::Vector3d> now;
+    for (const KeptRegistration::Reference &reference : qAsConst(kept->references)) {
+        Eigen::Vector3d p;
+        if (!readAtJoints(robot, controllerModel, reference.jointsDeg, &p, &error)) {
+            warnLine(QStringLiteral("[WARN] registration: a reference pose cannot be read: %1")
+                         .arg(error));
+            return false;
+        }
+        now.append(p);
+    }
+    const double drift = kept->largestDriftMm(now);
+    if (drift > KeptRegistration::kDriftMm) {
+        printLine(QStringLiteral("[INFO] the reference poses moved by %1 mm since the last "
+                                 "registration: registering the tracker anew")
+                      .arg(drift, 0, 'f', 3));
+        return false;
+    }
+    printLine(QStringLiteral("[INFO] tracker registration kept: the reference poses read within "
+                             "%1 mm")
+                  .arg(drift, 0, 'f', 3));
     return true;
 }
 
@@ -143,20 +183,36 @@ int main(int argc, char *argv[])
                         QStringLiteral("no catalogue data for the robot %1")
                             .arg(robot.robotType()));
 
-    printLine(QStringLiteral("[INFO] registering the tracker from the circles of joints 1 and 2"));
     const DhChain controllerModel(robot.dhParams(), robot.axisCount());
-    std::vector<Eigen::Vector3d> first;
-    std::vector<Eigen::Vector3d> second;
-    Eigen::Isometry3d trackerFromBase;
-    if (!circle(&robot, controllerModel, catalogue->homeDeg, 0,
-                TrackerRegistration::joint1StepsDeg(), &first, &error)
-        || !circle(&robot, controllerModel,
-                   TrackerRegistration::joint2Start(*catalogue, catalogue->homeDeg), 1,
-                   TrackerRegistration::joint2StepsDeg(), &second, &error))
-        return failTool(ExitUnreachable, QStringLiteral("registration: %1").arg(error));
-    if (!TrackerRegistration::registerBase(*catalogue, catalogue->homeDeg, first, second,
-                                           &trackerFromBase, &error))
-        return failTool(ExitNoResult, QStringLiteral("registration: %1").arg(error));
+    const QString registrationFile = folder.trackerRegistrationFile();
+    KeptRegistration kept;
+    kept.serialNumber = request.serialNumber();
+    kept.robotType = robot.robotType();
+    kept.compliance = robot.compliance();
+    if (!keptRegistration(&robot, controllerModel, registrationFile, &kept)) {
+        printLine(
+            QStringLiteral("[INFO] registering the tracker from the circles of joints 1 and 2"));
+        std::vector<Eigen::Vector3d> first;
+        std::vector<Eigen::Vector3d> second;
+        QVector<KeptRegistration::Reference> visited;
+        if (!circle(&robot, controllerModel, catalogue->homeDeg, 0,
+                    TrackerRegistration::joint1StepsDeg(), &first, &visited, &error)
+            || !circle(&robot, controllerModel,
+                       TrackerRegistration::joint2Start(*catalogue, catalogue->homeDeg), 1,
+                       TrackerRegistration::joint2StepsDeg(), &second, &visited, &error))
+            return failTool(ExitUnreachable, QStringLiteral("registration: %1").arg(error));
+        if (!TrackerRegistration::registerBase(*catalogue, catalogue->homeDeg, first, second,
+                                               &kept.trackerFromBase, &error))
+            return failTool(ExitNoResult, QStringLiteral("registration: %1").arg(error));
+        // Both ends of the first circle and the far end of the second span the tracker's frame.
+        kept.references = {visited.constFirst(), visited.at(int(first.size()) - 1),
+                           visited.constLast()};
+        if (!QDir().mkpath(QFileInfo(registrationFile).path())
+            || !kept.storeIn(registrationFile, &error))
+            warnLine(QStringLiteral("[WARN] the registration is not kept for the next test: %1")
+                         .arg(error));
+    }
+    const Eigen::Isometry3d trackerFromBase = kept.trackerFromBase;
     const Eigen::Isometry3d baseFromTracker = trackerFromBase.inverse();
     const Eigen::Vector3d offset = targetOffset(folder, *catalogue);
 

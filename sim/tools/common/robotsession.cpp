@@ -22,6 +22,7 @@ constexpr int kPollMs = 5;
 constexpr int kMoveTimeoutMs = 120000;
 constexpr int kUnknownCommand = -1;
 constexpr int kRobotBusy = -50007;
+constexpr int kUnreachable = -50001;
 
 const QString kJointMoveNew = QStringLiteral("move.move_to.jc");
 const QString kJointMoveOld = QStringLiteral("move.j");
@@ -140,14 +141,41 @@ bool RobotSession::command(const QString &name, const QJsonValue &payload, QJson
     return true;
 }
 
-bool RobotSession::moveTo(const CartesianPose &pose, QString *error)
+QVector<double> RobotSession::compliance()
 {
-    const QJsonObject point{
+    QJsonValue answer;
+    QString ignored;
+    if (!command(QStringLiteral("factory.get_compliance"), QJsonValue(), &answer, &ignored))
+        return {};
+    const QJsonArray values = answer.toObject()
+                                  .value(QStringLiteral("data"))
+                                  .toObject()
+                                  .value(QStringLiteral("values"))
+                                  .toArray();
+    QVector<double> found;
+    bool any = false;
+    for (const QJsonValue &v : values) {
+        found.append(v.toDouble());
+        any = any || v.toDouble() != 0.0;
+    }
+    return any ? found : QVector<double>();
+}
+
+bool RobotSession::moveTo(const CartesianPose &pose, QString *error,
+                          const QVector<double> &configurationOf)
+{
+    QJsonObject point{
         {QStringLiteral("trans"),
          QJsonArray{pose.positionMm.x() / kUnitScale, pose.positionMm.y() / kUnitScale,
                     pose.positionMm.z() / kUnitScale}},
         {QStringLiteral("rot"),
          QJsonArray{pose.aDeg / kUnitScale, pose.bDeg / kUnitScale, pose.cDeg / kUnitScale}}};
+    if (!configurationOf.isEmpty()) {
+        QJsonObject conf;
+        for (int k = 0; k < configurationOf.size(); ++k)
+            conf.insert(QStringLiteral("cf%1").arg(k + 1), std::floor(configurationOf.at(k) / 90.0));
+        point.insert(QStringLiteral("conf"), conf);
+    }
     const QJsonObject request{
         {QStringLiteral("point"), point},
         {QStringLiteral("traj"), QJsonObject{{QStringLiteral("speed"),
@@ -167,6 +195,10 @@ bool RobotSession::moveTo(const CartesianPose &pose, QString *error)
         if (!waitForMoveEnd(false, error) || !command(m_jointMove, request, &answer, error))
             return false;
     }
+    // A redundant arm may reach the pose only with its elbow swivelled out of those quarter
+    // turns: then the solution nearest where it stands will do.
+    if (isError(answer, &code, &message) && code == kUnreachable && !configurationOf.isEmpty())
+        return moveTo(pose, error);
     if (isError(answer, &code, &message)) {
         *error = QStringLiteral("the controller refuses the move (%1): %2").arg(code).arg(message);
         return false;
@@ -206,6 +238,37 @@ bool RobotSession::waitForMoveEnd(bool ownMove, QString *error)
         pause(kPollMs);
     }
     *error = QStringLiteral("the move did not end within %1 s").arg(kMoveTimeoutMs / 1000);
+    return false;
+}
+
+bool RobotSession::moveToJoints(const DhChain &model, const QVector<double> &jointsDeg,
+                                QVector<double> *reached, QString *error)
+{
+    constexpr double kToleranceDeg = 1e-3;
+    constexpr int kCorrections = 3;
+    constexpr double kCorrectableDeg = 1.0;
+    QVector<double> target = jointsDeg;
+    for (int attempt = 0; attempt <= kCorrections; ++attempt) {
+        Eigen::Vector3d flange;
+        if (!moveTo(CartesianPose::fromIsometry(model.forward(target)), error, target)
+            || !readPosition(reached, &flange, error)) {
+            reached->clear();
+            return false;
+        }
+        double largest = 0;
+        for (int k = 0; k < jointsDeg.size() && k < reached->size(); ++k) {
+            // A whole turn apart is the same place.
+            const double off = std::remainder(reached->at(k) - jointsDeg.at(k), 360.0);
+            largest = std::max(largest, std::abs(off));
+            target[k] -= off;
+        }
+        if (largest <= kToleranceDeg)
+            return true;
+        // Another solution (a redundant arm's swivelled elbow) is no offset to correct.
+        if (largest > kCorrectableDeg)
+            break;
+    }
+    *error = QStringLiteral("the controller does not reach the joints asked for");
     return false;
 }
 

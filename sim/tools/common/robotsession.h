@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sim/kinematics/cartesianpose.h>
+#include <sim/kinematics/dhchain.h>
 
 #include <Eigen/Core>
 
@@ -33,8 +34,18 @@ public:
     QVector<double> dhParams() const;
 
     // A joint move to the flange pose; false when the controller refuses it or it does not end
-    // at the target.
-    bool moveTo(const CartesianPose &pose, QString *error);
+    // at the target. With `configurationOf`, the joints take the quarter turns these joints are
+    // in (the controller's "conf"), rather than the solution nearest where the robot stands.
+    bool moveTo(const CartesianPose &pose, QString *error,
+                const QVector<double> &configurationOf = QVector<double>());
+    // A move to the joints `jointsDeg` through the controller's Cartesian move: the flange pose
+    // `model` gives for them is the target. The controller's own model may differ from `model`
+    // (its zero offsets cannot be read), so the joints it reached are read and the target
+    // corrected until they are the ones asked, within a thousandth of a degree; `reached` gets
+    // them. False when the move fails or the joints are still off after the corrections or by
+    // more than a degree (the controller took another solution), with the reason.
+    bool moveToJoints(const DhChain &model, const QVector<double> &jointsDeg,
+                      QVector<double> *reached, QString *error);
     // Where the robot stands: the joint readings (deg) and the flange position the controller
     // computes from them with its configured model (mm).
     // `flangeRotation`, when given, gets the orientation the controller reports with the
@@ -45,6 +56,10 @@ public:
     // `fullPose` the flange's orientation (fixed-axis X-Y-Z angles, deg).
     bool measure(const QString &target, bool fullPose, Eigen::Vector3d *positionMm,
                  Eigen::Vector3d *orientationDeg, QString *error);
+
+    // The joint compliance the controller compensates (rad/(N*m), one per joint); empty when it
+    // compensates none or knows no such command.
+    QVector<double> compliance();
 
     // Joint speed of the moves in degrees per second (of the joint with the longest way).
     void setJointSpeed(double degPerSecond);

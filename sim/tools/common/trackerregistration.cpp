@@ -12,12 +12,18 @@ constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
 
 QVector<double> TrackerRegistration::joint1StepsDeg()
 {
-    return {-40.0, -20.0, 0.0, 20.0, 40.0};
+    QVector<double> steps;
+    for (int k = -6; k <= 6; ++k)
+        steps.append(10.0 * k);
+    return steps;
 }
 
 QVector<double> TrackerRegistration::joint2StepsDeg()
 {
-    return {-30.0, -15.0, 0.0, 15.0, 30.0};
+    QVector<double> steps;
+    for (int k = -6; k <= 6; ++k)
+        steps.append(5.0 * k);
+    return steps;
 }
 
 QVector<double> TrackerRegistration::joint2Start(const CatalogueModel &model,

@@ -37,6 +37,11 @@ QString WorkFolder::isoReportFile() const
     return isoResultFolder() + QStringLiteral("/iso_report.xlsx");
 }
 
+QString WorkFolder::trackerRegistrationFile() const
+{
+    return m_root + QStringLiteral("/results/tracker_registration.json");
+}
+
 bool WorkFolder::isPlainFileName(const QString &name)
 {
     if (name.trimmed().isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")

@@ -16,6 +16,9 @@ public:
     QString isoResultFolder() const;    // "results/iso_results": the ISO run's files
     QString isoMeasurementFile() const; // the ISO collector's readings
     QString isoReportFile() const;
+    // The tracker registration kept between ISO tests ("results/tracker_registration.json"):
+    // outside the ISO run's folder, which removing a run's results deletes.
+    QString trackerRegistrationFile() const;
 
     // A serial number that is one plain file name on every platform, so that a report named
     // after it stays inside its folder.
