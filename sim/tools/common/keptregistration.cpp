@@ -26,7 +26,8 @@ bool fromArray(const QJsonValue &value, QVector<double> *numbers)
     if (!value.isArray())
         return false;
     numbers->clear();
-    for (const QJsonValue &v : value.toArray()) {
+    const QJsonArray array = value.toArray();
+    for (const QJsonValue &v : array) {
         if (!v.isDouble() || !std::isfinite(v.toDouble()))
             return false;
         numbers->append(v.toDouble());
@@ -51,7 +52,8 @@ bool fromJson(const QJsonObject &object, KeptRegistration *r)
     r->trackerFromBase.linear() = linear;
     r->trackerFromBase.translation() = matrix.col(3);
     r->references.clear();
-    for (const QJsonValue &entry : object.value(QStringLiteral("references")).toArray()) {
+    const QJsonArray references = object.value(QStringLiteral("references")).toArray();
+    for (const QJsonValue &entry : references) {
         KeptRegistration::Reference reference;
         QVector<double> position;
         if (!fromArray(entry.toObject().value(QStringLiteral("joints_deg")), &reference.jointsDeg)
@@ -95,7 +97,8 @@ bool KeptRegistration::findIn(const QString &path, int axes)
     QString ignored;
     if (!QFileInfo::exists(path) || !JsonFile::read(path, &root, &ignored))
         return false;
-    for (const QJsonValue &entry : root.value(QStringLiteral("registrations")).toArray()) {
+    const QJsonArray registrations = root.value(QStringLiteral("registrations")).toArray();
+    for (const QJsonValue &entry : registrations) {
         KeptRegistration found;
         if (!fromJson(entry.toObject(), &found) || !sameRobotAndState(found))
             continue;
@@ -118,7 +121,8 @@ bool KeptRegistration::storeIn(const QString &path, QString *error) const
     if (QFileInfo::exists(path))
         JsonFile::read(path, &root, &ignored);
     QJsonArray kept{toJson(*this)};
-    for (const QJsonValue &entry : root.value(QStringLiteral("registrations")).toArray()) {
+    const QJsonArray registrations = root.value(QStringLiteral("registrations")).toArray();
+    for (const QJsonValue &entry : registrations) {
         KeptRegistration other;
         if (kept.size() < kKept && fromJson(entry.toObject(), &other) && !sameRobotAndState(other))
             kept.append(entry);
