@@ -318,6 +318,17 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
                                "max_valid_position_error", "held_parameters", "outliers"})
         QVERIFY2(identified.value(QLatin1String(member)) == collected.value(QLatin1String(member)),
                  member);
+    // The collector replaying the recorded readings without a robot gives the same result too.
+    const Run replayed = runProgram(
+        kCalibCollector, {QStringLiteral("--path"), m_work, QStringLiteral("--replay"),
+                          runFiles + QStringLiteral("_measurements.csv"), QStringLiteral("--model"),
+                          runFiles + QStringLiteral("_model.json")});
+    QVERIFY2(replayed.exitCode == 0, qPrintable(describe(replayed)));
+    const QJsonObject fromReplay = readJson(QString::fromStdString(resultPath));
+    for (const char *member : {"dh_parameters", "zero_points", "avg_valid_position_error",
+                               "held_parameters", "outliers"})
+        QVERIFY2(fromReplay.value(QLatin1String(member)) == collected.value(QLatin1String(member)),
+                 member);
 
     // Within half as much again of what perfect geometric values give on the same readings.
     sim::MeasurementFile readings;
