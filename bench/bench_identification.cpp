@@ -383,15 +383,14 @@ void BM_Identifier_identify(benchmark::State &state)
 }
 BENCHMARK(BM_Identifier_identify)->Arg(100)->Unit(benchmark::kMillisecond);
 
-// 80 poses x 3 reflectors on the imperfect cell; tracker pose, reflector offsets, DH set and
-// zero offsets free, outliers judged and the fit repeated.
-void BM_Identifier_identifyCell(benchmark::State &state)
+// The cell's readings identified, with each joint's compliance free as well or not.
+void identifyCell(benchmark::State &state, bool compliance)
 {
     Station station(QStringLiteral("SR6-900"), QStringLiteral("BENCH-6"));
     sim::CalibPosePlanner planner(6);
     const QVector<sim::PoseMeasurement> readings =
         station.collect(&planner, int(state.range(0)), 1);
-    sim::CalibrationSolver solver = station.solver();
+    sim::CalibrationSolver solver = station.solver(compliance);
     // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     for (auto _ : state) {
         QString error;
@@ -408,31 +407,19 @@ void BM_Identifier_identifyCell(benchmark::State &state)
     }
     state.SetItemsProcessed(state.iterations() * readings.size());
 }
+
+// 80 poses x 3 reflectors on the imperfect cell; tracker pose, reflector offsets, DH set and
+// zero offsets free, outliers judged and the fit repeated.
+void BM_Identifier_identifyCell(benchmark::State &state)
+{
+    identifyCell(state, false);
+}
 BENCHMARK(BM_Identifier_identifyCell)->Arg(80)->Unit(benchmark::kMillisecond);
 
 // The same readings with each joint's compliance free as well.
 void BM_Identifier_identifyCellCompliance(benchmark::State &state)
 {
-    Station station(QStringLiteral("SR6-900"), QStringLiteral("BENCH-6"));
-    sim::CalibPosePlanner planner(6);
-    const QVector<sim::PoseMeasurement> readings =
-        station.collect(&planner, int(state.range(0)), 1);
-    sim::CalibrationSolver solver = station.solver(true);
-    // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
-    for (auto _ : state) {
-        QString error;
-        if (!solver.solve(readings, &error)) {
-            state.SkipWithError(error.toUtf8().constData());
-            return;
-        }
-        benchmark::DoNotOptimize(solver.result().values.constData());
-        state.counters["readings"] = readings.size();
-        state.counters["free"] = solver.problem().freeCount();
-        state.counters["identified"] = solver.result().identifiedLabels.size();
-        state.counters["outliers"] = solver.result().outliers.size();
-        state.counters["rms_after_mm"] = solver.result().rmsAfterMm;
-    }
-    state.SetItemsProcessed(state.iterations() * readings.size());
+    identifyCell(state, true);
 }
 BENCHMARK(BM_Identifier_identifyCellCompliance)->Arg(80)->Unit(benchmark::kMillisecond);
 

@@ -943,15 +943,13 @@ bool VeltraDemo::restoreCalibration(QString *detail)
     m_answerer->pressNext(QMessageBox::Yes);
     if (!press(restore, detail))
         return false;
-    const bool rebooted = eventwait::until(
-        [this, rebootsBefore] { return m_controller->reboots() > rebootsBefore; }, kApplyMs);
-    const bool back = rebooted && eventwait::until(linkUp, m_rebootWaitMs + kLinkBackExtraMs);
+    const bool back = rebootedAndBack(rebootsBefore);
     const bool listed =
         eventwait::until([table, rows] { return table->model()->rowCount() > rows; }, kTableMs);
     eventwait::settle(kPaintMs);
     if (!shoot(QStringLiteral("veltra-records-restored"), detail))
         return false;
-    if (!rebooted || !back) {
+    if (!back) {
         *detail = tr("the controller was not rebooted and back after the restore");
         return false;
     }
@@ -1062,9 +1060,7 @@ bool VeltraDemo::applyCompliance(QString *detail)
                       complianceFolder()},
                      kApplyMs + kIdentifyMs, &output, detail))
         return false;
-    const bool rebooted = eventwait::until(
-        [this, rebootsBefore] { return m_controller->reboots() > rebootsBefore; }, kApplyMs);
-    const bool back = rebooted && eventwait::until(linkUp, m_rebootWaitMs + kLinkBackExtraMs);
+    const bool back = rebootedAndBack(rebootsBefore);
     if (!back) {
         *detail = tr("the controller was not rebooted and back after the apply");
         return false;
@@ -1098,6 +1094,13 @@ bool VeltraDemo::compareCompliance(QString *detail)
                   .arg(gain, 0, 'f', 1)
                   .arg(RequiredComplianceGain, 0, 'f', 0);
     return gain >= RequiredComplianceGain;
+}
+
+bool VeltraDemo::rebootedAndBack(int rebootsBefore)
+{
+    const bool rebooted = eventwait::until(
+        [this, rebootsBefore] { return m_controller->reboots() > rebootsBefore; }, kApplyMs);
+    return rebooted && eventwait::until(linkUp, m_rebootWaitMs + kLinkBackExtraMs);
 }
 
 // The plug-in's records hold what the plug-in wrote; the compliance is the offline program's,

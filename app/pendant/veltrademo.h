@@ -87,6 +87,8 @@ private:
     bool applyCompliance(QString *detail);
     bool compareCompliance(QString *detail);
     bool takeComplianceOff(QString *detail);
+    // Whether the controller rebooted since it had `rebootsBefore` reboots and its link is up.
+    bool rebootedAndBack(int rebootsBefore);
     // Runs the identification program with `arguments`, keeping the event loop turning (the
     // controller may be served by this process); false, with the reason, unless it exits 0.
     bool runIdentify(const QStringList &arguments, int ms, QString *output, QString *detail);

@@ -376,20 +376,25 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
         return result;
     }
     QVector<double> values(first.values.cbegin(), first.values.cend());
-    // The torques were the start model's: once more with the identified geometry's, which
-    // leaves the fit at its own fixed point (the robust fit below does so anyway).
-    if (problem.hasCompliance() && !problem.robust) {
+    // A fit again from where the last one ended: the readings not in `skip`, the torques of a
+    // compliance model from the geometry identified so far.
+    const auto refit = [&](const QSet<int> &skip, double huberMm) {
         Fit again(values);
-        again.add(problem, {}, 0.0);
+        again.add(problem, skip, huberMm);
         again.hold(free);
         summary = again.solve();
         result.iterations += int(summary.iterations.size());
         if (!summary.IsSolutionUsable()) {
             result.error = QString::fromStdString(summary.message);
-            return result;
+            return false;
         }
         values = QVector<double>(again.values.cbegin(), again.values.cend());
-    }
+        return true;
+    };
+    // The torques were the start model's: once more with the identified geometry's, which
+    // leaves the fit at its own fixed point (the robust fit below does so anyway).
+    if (problem.hasCompliance() && !problem.robust && !refit({}, 0.0))
+        return result;
 
     // Residuals hold what no parameter models besides the noise: judge them by their own spread.
     QSet<int> dropped;
@@ -408,16 +413,8 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
             }
         }
         // Huber's 1.345 spreads keep 95 % of a normal sample's efficiency.
-        Fit second(values);
-        second.add(problem, dropped, 1.345 * qMax(result.residualSpreadMm, 1e-9));
-        second.hold(free);
-        summary = second.solve();
-        result.iterations += int(summary.iterations.size());
-        if (!summary.IsSolutionUsable()) {
-            result.error = QString::fromStdString(summary.message);
+        if (!refit(dropped, 1.345 * qMax(result.residualSpreadMm, 1e-9)))
             return result;
-        }
-        values = QVector<double>(second.values.cbegin(), second.values.cend());
     }
     result.converged = summary.termination_type == ceres::CONVERGENCE;
     if (!result.converged)

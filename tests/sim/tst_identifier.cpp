@@ -116,6 +116,24 @@ IdentificationProblem cellProblem(const RobotModel &m, const QJsonArray &constra
     return problem;
 }
 
+// A robot with the as-built errors of `robotId` on the DH values and zero offsets `labels` name,
+// and none elsewhere.
+AsBuiltRobot errorsOnlyOn(const RobotModel &m, const IdentificationProblem &problem,
+                          const QStringList &labels, const QString &robotId)
+{
+    const AsBuiltRobot drawn(m.dh, m.axes, robotId);
+    QVector<double> dhErrors(m.dh.size(), 0.0);
+    QVector<double> zero(m.axes, 0.0);
+    for (const QString &label : labels) {
+        const int i = problem.indexOf(label);
+        if (i < m.dh.size())
+            dhErrors[i] = drawn.dh().at(i) - m.dh.at(i);
+        else if (i < m.dh.size() + m.axes)
+            zero[i - m.dh.size()] = drawn.zeroOffsetsDeg().at(i - m.dh.size());
+    }
+    return AsBuiltRobot::withErrors(m.dh, m.axes, dhErrors, zero);
+}
+
 sim::VirtualCell::Imperfections placedOnly()
 {
     sim::VirtualCell::Imperfections on = sim::VirtualCell::Imperfections::none();
@@ -339,18 +357,9 @@ void tst_Identifier::idealCellRecovery()
         QVERIFY2(probe.heldLabels.contains(held), qPrintable(probe.heldLabels.join(", ")));
 
     // Errors on what is identified only, from the as-built draw of a robot.
-    const AsBuiltRobot drawn(m.dh, m.axes, QStringLiteral("SN-IDEAL-2"));
-    QVector<double> dhErrors(m.dh.size(), 0.0);
-    QVector<double> zero(m.axes, 0.0);
-    for (const QString &label : probe.identifiedLabels) {
-        const int i = problem.indexOf(label);
-        if (i < m.dh.size())
-            dhErrors[i] = drawn.dh().at(i) - m.dh.at(i);
-        else if (i < m.dh.size() + m.axes)
-            zero[i - m.dh.size()] = drawn.zeroOffsetsDeg().at(i - m.dh.size());
-    }
     sim::VirtualCell real(*entry, m.limits, QStringLiteral("SN-IDEAL-1"),
-                          AsBuiltRobot::withErrors(m.dh, m.axes, dhErrors, zero));
+                          errorsOnlyOn(m, problem, probe.identifiedLabels,
+                                       QStringLiteral("SN-IDEAL-2")));
     real.setImperfections(placedOnly());
     problem.measurements = measureCell(m, &real, 40, 1, 5);
     const QVector<PoseMeasurement> heldOut = measureCell(m, &real, 10, 41, 7);
@@ -411,18 +420,9 @@ void tst_Identifier::idealCompliantCellRecovery()
         "joint5.compliance held: the joint carries too little torque to tell its bending from "
         "the unmodelled errors")));
 
-    const AsBuiltRobot drawn(m.dh, m.axes, QStringLiteral("SN-BENDS-2"));
-    QVector<double> dhErrors(m.dh.size(), 0.0);
-    QVector<double> zero(m.axes, 0.0);
-    for (const QString &label : probe.identifiedLabels) {
-        const int i = problem.indexOf(label);
-        if (i < m.dh.size())
-            dhErrors[i] = drawn.dh().at(i) - m.dh.at(i);
-        else if (i < m.dh.size() + m.axes)
-            zero[i - m.dh.size()] = drawn.zeroOffsetsDeg().at(i - m.dh.size());
-    }
     sim::VirtualCell real(*entry, m.limits, QStringLiteral("SN-BENDS-1"),
-                          AsBuiltRobot::withErrors(m.dh, m.axes, dhErrors, zero));
+                          errorsOnlyOn(m, problem, probe.identifiedLabels,
+                                       QStringLiteral("SN-BENDS-2")));
     real.setImperfections(on);
     // A held compliance stays where it starts: at the cell's, so that the others can be exact.
     QVector<double> trueRadPerNm;
