@@ -100,8 +100,18 @@ QVariant RecordListModel::data(const QModelIndex &index, int role) const
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return QAbstractTableModel::headerData(section, orientation, role);
+    const QString text = headerText(section);
+    // Eight columns share a pendant's width: the unit goes on a line of its own.
+    const int unit = text.lastIndexOf(QLatin1Char('('));
+    if (role == Qt::DisplayRole && unit > 0)
+        return QString(text).insert(unit, QLatin1Char('\n'));
+    return text;
+}
+
+QString RecordListModel::headerText(int section) const
+{
     switch (section) {
     case Time:
         return tr("时间");
@@ -120,6 +130,6 @@ QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, i
     case ApAfter:
         return tr("ISO AP后(mm)");
     default:
-        return QVariant();
+        return QString();
     }
 }

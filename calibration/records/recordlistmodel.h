@@ -28,5 +28,8 @@ public:
     QString outcomeText(const CalibrationRecord &record) const;
 
 private:
+    // A column's heading, unit included; the tool tip shows it on one line.
+    QString headerText(int section) const;
+
     QPointer<RecordHistory> m_history;
 };

@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>SN号</source>
-        <translation>Serial number</translation>
+        <translation>SN</translation>
     </message>
     <message>
         <source>方式</source>
@@ -49,11 +49,11 @@
     </message>
     <message>
         <source>ISO AP前(mm)</source>
-        <translation>ISO AP before (mm)</translation>
+        <translation>AP before (mm)</translation>
     </message>
     <message>
         <source>ISO AP后(mm)</source>
-        <translation>ISO AP after (mm)</translation>
+        <translation>AP after (mm)</translation>
     </message>
 </context>
 <context>
