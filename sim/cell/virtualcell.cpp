@@ -33,9 +33,21 @@ constexpr double kOrientationNoiseDeg = 0.001;
 // Poses over the joint limits on which deflection and scatter are sized.
 constexpr int kSizingPoses = 200;
 
+// Draws are sequenced one statement each: the order of a call's arguments is the compiler's
+// choice, and a seeded cell must come out the same from every compiler. The order, last
+// component first, is the one the cells were first drawn in.
+Eigen::Vector3d gaussianVector(SeededRandom *random)
+{
+    Eigen::Vector3d v;
+    v.z() = random->gaussian();
+    v.y() = random->gaussian();
+    v.x() = random->gaussian();
+    return v;
+}
+
 Eigen::Vector3d randomDirection(SeededRandom *random)
 {
-    const Eigen::Vector3d v(random->gaussian(), random->gaussian(), random->gaussian());
+    const Eigen::Vector3d v = gaussianVector(random);
     return v.norm() > 1e-12 ? v.normalized() : Eigen::Vector3d::UnitX();
 }
 
@@ -105,16 +117,21 @@ void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
 
     m_nominalTargets = model.targetsMm;
     m_targets.clear();
-    for (auto it = model.targetsMm.constBegin(); it != model.targetsMm.constEnd(); ++it)
-        m_targets.insert(it.key(), it.value()
-                                       + random.uniform(kPlateErrorMinMm, kPlateErrorMaxMm)
-                                             * randomDirection(&random));
+    for (auto it = model.targetsMm.constBegin(); it != model.targetsMm.constEnd(); ++it) {
+        const Eigen::Vector3d direction = randomDirection(&random);
+        const double errorMm = random.uniform(kPlateErrorMinMm, kPlateErrorMaxMm);
+        m_targets.insert(it.key(), it.value() + errorMm * direction);
+    }
 
     m_gear.clear();
-    for (int k = 0; k < n; ++k)
-        m_gear.append(Eigen::Vector4d(random.uniform(kGearMinDeg, kGearMaxDeg),
-                                      random.uniform(kGearMinDeg, kGearMaxDeg),
-                                      random.uniform(0.0, 2 * kPi), random.uniform(0.0, 2 * kPi)));
+    for (int k = 0; k < n; ++k) {
+        Eigen::Vector4d gear;
+        gear[3] = random.uniform(0.0, 2 * kPi);
+        gear[2] = random.uniform(0.0, 2 * kPi);
+        gear[1] = random.uniform(kGearMinDeg, kGearMaxDeg);
+        gear[0] = random.uniform(kGearMinDeg, kGearMaxDeg);
+        m_gear.append(gear);
+    }
 
     // Compliance: the big joints carry most of the load and are stiffer per newton metre than
     // the wrist. Relative values first, then scaled to the drawn largest deflection.
@@ -299,9 +316,8 @@ bool VirtualCell::measure(const QVector<double> &jointsDeg, const QString &targe
     const Eigen::Vector3d p = flange * targetOffsetMm(target);
     // Every draw is made whether it is used or not, so switching one imperfection off leaves
     // the others' sequences as they were.
-    const Eigen::Vector3d noise(m_random.gaussian(), m_random.gaussian(), m_random.gaussian());
-    const Eigen::Vector3d turnNoise(m_random.gaussian(), m_random.gaussian(),
-                                    m_random.gaussian());
+    const Eigen::Vector3d noise = gaussianVector(&m_random);
+    const Eigen::Vector3d turnNoise = gaussianVector(&m_random);
     const bool outlier = m_random.uniform() < kOutlierRate;
     const double jump = m_random.uniform(kOutlierMinMm, kOutlierMaxMm);
     const Eigen::Vector3d jumpDirection = randomDirection(&m_random);
