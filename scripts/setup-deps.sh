@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the emulator and the tests need, if any is missing.
 # libbenchmark-dev and libspdlog-dev serve only bench/, which CTest runs briefly too; doxygen
 # makes the reference (the `docs` target, which CI builds so that no declaration goes undocumented).
-# --fuzz adds clang and its libFuzzer runtime, which only the fuzz build (fuzz/) needs;
+# --fuzz and --sanitize add clang and its sanitizer and libFuzzer runtimes, which the fuzz build
+# (fuzz/) and the sanitizer build (scripts/build.sh --sanitize) need;
 # --tidy adds clang-tidy, which scripts/tidy.sh runs.
 set -euo pipefail
 
@@ -17,9 +18,9 @@ packages=(
 )
 for arg in "$@"; do
     case "$arg" in
-        --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        --fuzz | --sanitize) packages+=(clang libclang-rt-14-dev) ;;
         --tidy) packages+=(clang-tidy) ;;
-        *) echo "usage: $0 [--fuzz] [--tidy]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--fuzz] [--sanitize] [--tidy]" >&2; exit 2 ;;
     esac
 done
 

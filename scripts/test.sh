@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The tests: installs what is missing, builds, runs the whole suite with CTest.
-# With --sanitize the build uses AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# With --sanitize the build uses AddressSanitizer and UndefinedBehaviorSanitizer, with Clang
+# (build-asan/).
 # With --tsan only what the tests labelled "threads" need is built with ThreadSanitizer
 # (build-tsan/), and only those tests run.
 set -euo pipefail
@@ -10,7 +11,7 @@ extra=()
 mode=${1:-}
 case "$mode" in
     "") ;;
-    --sanitize) dir=$root/build-asan; extra=(-DTESSEL_SANITIZE=ON) ;;
+    --sanitize) dir=$root/build-asan; extra=(--sanitize) ;;
     --tsan) dir=$root/build-tsan ;;
     *) echo "usage: $0 [--sanitize|--tsan]" >&2; exit 2 ;;
 esac
