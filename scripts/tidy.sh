@@ -56,35 +56,129 @@ if [ ${#files[@]} -eq 0 ]; then
 fi
 start=$SECONDS
 echo "tidy: ${#files[@]} files with $("$tidy" --version | sed -n 's/.*LLVM version //p')"
-# One log per file, printed whole afterwards, so the two parallel runs do not interleave.
-status=0
-for i in "${!files[@]}"; do printf '%05d\0%s\0' "$i" "${files[$i]}"; done |
-    xargs -0 -n 2 -P 2 bash -c '"$0" -p "$1" --quiet --header-filter="$2" "$5" >"$3/$4.log" 2>&1' \
-        "$tidy" "$logs" "^$src_re/($folders)/" "$logs" || status=$?
+
+# Sources compiled with the same flags are analysed a batch at a time, each batch one file that
+# includes its sources: clang-tidy then parses and matches Qt's and the standard headers once a
+# batch rather than once a source (two thirds of its time went there). The name "UnifiedSource"
+# makes the static analyzer treat the included sources as main files, as it does for unity
+# builds. A batch that does not compile (two sources defining one file-local name) is split in
+# two and tried again; a batch with any finding is analysed again a source at a time, and those
+# results are the ones reported: a batch can only confirm clean sources, never report on one.
+# units.tsv: batch, directory, command (escaped as in the database); members.tsv: batch, source.
+printf '%s\n' "${files[@]}" >"$logs/checked.txt"
+mkdir "$logs/batches" "$logs/single"
+# Eight sources a batch: the split of a batch that does not compile stays cheap.
+awk -v logs="$logs" -v batch=8 '
+    FNR == NR { checked[$0] = 1; next }
+    /^ *"directory": / { dir = $0; sub(/^ *"directory": "/, "", dir); sub(/",$/, "", dir) }
+    /^ *"command": / {
+        cmd = $0; sub(/^ *"command": "/, "", cmd); sub(/",$/, "", cmd)
+        sub(/ -o [^ ]+/, "", cmd); sub(/ -c [^ ]+$/, "", cmd)
+    }
+    /^ *"file": / {
+        file = $0; sub(/^ *"file": "/, "", file); sub(/",?$/, "", file)
+        if (!(file in checked))
+            next
+        key = dir "\t" cmd
+        if (!(key in size) || size[key] == batch) {
+            unit[key] = sprintf("%s/UnifiedSource-%03d.cpp", logs, ++n)
+            size[key] = 0
+            print unit[key] "\t" key > (logs "/units.tsv")
+        }
+        ++size[key]
+        print unit[key] "\t" file > (logs "/members.tsv")
+    }' "$logs/checked.txt" "$logs/compile_commands.json"
+units=$(wc -l <"$logs/units.tsv")
+
+members_of() { awk -F'\t' -v u="$1" '$1 == u { print $2 }' "$logs/members.tsv"; }
+# split_off <batch> <sources>...: a new batch of the sources, with the batch's flags; appends it
+# to next (not echoed: the count of batches must outlive the call).
+split_off() {
+    local from=$1 unit flags source
+    shift
+    units=$((units + 1))
+    unit=$(printf '%s/UnifiedSource-%03d.cpp' "$logs" "$units")
+    flags=$(awk -F'\t' -v u="$from" -v to="$unit" 'BEGIN { OFS = "\t" } $1 == u { $1 = to; print }' \
+        "$logs/units.tsv")
+    printf '%s\n' "$flags" >>"$logs/units.tsv"
+    for source in "$@"; do printf '%s\t%s\n' "$unit" "$source"; done >>"$logs/members.tsv"
+    next+=("$unit")
+}
+# The database of the batches and their sources.
+write_batches() {
+    awk -F'\t' '{ printf "%s{\n  \"directory\": \"%s\",\n  \"command\": \"%s -c %s\",\n  \"file\": \"%s\"\n}", (NR > 1 ? ",\n" : "[\n"), $2, $3, $1, $1 }
+                END { print "\n]" }' "$logs/units.tsv" >"$logs/batches/compile_commands.json"
+    awk -F'\t' '{ printf "#include \"%s\"\n", $2 > $1 }' "$logs/members.tsv"
+}
 
 # The analyzer reports some paths through our code at their end inside Qt's inline code
 # (QTimer::singleShot handing its slot object to Qt, QPointer's reference count), where it
 # cannot see Qt take the memory over. Only findings located in our tree count; a finding
 # located elsewhere is left out whole, with its notes.
-kept=$logs/kept.txt
-for log in "$logs"/*.log; do
+ours() {
     OURS="^$src_re/($folders)/" awk '
         /^[^ ]+:[0-9]+:[0-9]+: (error|warning): / { show = ($0 ~ ENVIRON["OURS"]) }
         /^(error|warning): |^Error while processing / { show = 1 }
         /^[0-9]+ warnings? generated\.$/ { next }
-        show' "$log"
-done >"$kept"
+        show' "$@"
+}
+
+# run <database folder> <log folder> <sources>...: two at a time, a log per source, printed
+# whole afterwards so that the two runs do not interleave. xargs says 123 when a run exited
+# non-zero, as clang-tidy does on any finding; anything else means clang-tidy could not run or
+# crashed, and is kept in $failed.
+failed=0
+run() {
+    local dbdir=$1 out=$2 i=0 source status=0
+    shift 2
+    mkdir -p "$out"
+    for source in "$@"; do printf '%05d\0%s\0' $((i++)) "$source"; done |
+        xargs -0 -n 2 -P 2 bash -c '"$0" -p "$1" --quiet --header-filter="$2" "$5" >"$3/$4.log" 2>&1' \
+            "$tidy" "$dbdir" "^$src_re/($folders)/" "$out" || status=$?
+    if [ "$status" -ne 0 ] && [ "$status" -ne 123 ]; then failed=$status; fi
+}
+
+# Larger batches first, so that the two runs end together.
+mapfile -t todo < <(cut -f1 "$logs/members.tsv" | uniq -c | sort -rn | awk '{ print $2 }')
+singles=()
+round=0
+while [ ${#todo[@]} -gt 0 ]; do
+    write_batches
+    run "$logs/batches" "$logs/round$round" "${todo[@]}"
+    next=()
+    for i in "${!todo[@]}"; do
+        log=$(printf '%s/round%d/%05d.log' "$logs" "$round" "$i")
+        mapfile -t members < <(members_of "${todo[$i]}")
+        if grep -q 'clang-diagnostic-error\|^Error while' "$log" && [ ${#members[@]} -gt 2 ]; then
+            half=$((${#members[@]} / 2))
+            split_off "${todo[$i]}" "${members[@]:0:half}"
+            split_off "${todo[$i]}" "${members[@]:half}"
+            rm "$log"
+        elif [ -n "$(ours "$log")" ] || grep -q 'clang-diagnostic-error\|^Error while' "$log"; then
+            singles+=("${members[@]}")
+            rm "$log"
+        fi
+    done
+    todo=("${next[@]}")
+    round=$((round + 1))
+done
+if [ ${#singles[@]} -gt 0 ]; then
+    echo "tidy: ${#singles[@]} sources again one at a time (their batch had findings or did not compile)"
+    run "$logs" "$logs/single" "${singles[@]}"
+fi
+
+kept=$logs/kept.txt
+ours "$logs"/round*/*.log "$logs"/single/*.log 2>/dev/null >"$kept" || true
 cat "$kept"
 # A finding in a header shows once for every source that includes it; count it once.
 findings=$({ grep -E '^[^ ]+:[0-9]+:[0-9]+: (error|warning): |^(error|warning): |^Error while' \
     "$kept" || true; } | sort -u | wc -l)
-left_out=$({ grep -hE '^[^ ]+:[0-9]+:[0-9]+: (error|warning): ' "$logs"/*.log || true; } |
+left_out=$({ grep -hE '^[^ ]+:[0-9]+:[0-9]+: (error|warning): ' "$logs"/round*/*.log \
+    "$logs"/single/*.log 2>/dev/null || true; } |
     sort -u | { grep -cvE "^$src_re/($folders)/" || true; })
 echo "tidy: ${#files[@]} files, $findings findings, $left_out left out in Qt's or the" \
     "system's code, $((SECONDS - start)) s"
-# xargs says 123 when a run exited non-zero, as clang-tidy does on any finding, counted above;
-# anything else means clang-tidy could not run or crashed.
-if [ "$findings" -ne 0 ] || { [ "$status" -ne 0 ] && [ "$status" -ne 123 ]; }; then
+if [ "$findings" -ne 0 ] || [ "$failed" -ne 0 ]; then
     echo "tidy: FAILED (mend, or silence one line with // NOLINT(check-name): reason)" >&2
     exit 1
 fi
