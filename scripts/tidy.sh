@@ -66,7 +66,7 @@ echo "tidy: ${#files[@]} files with $("$tidy" --version | sed -n 's/.*LLVM versi
 # results are the ones reported: a batch can only confirm clean sources, never report on one.
 # units.tsv: batch, directory, command (escaped as in the database); members.tsv: batch, source.
 printf '%s\n' "${files[@]}" >"$logs/checked.txt"
-mkdir "$logs/batches" "$logs/single"
+mkdir "$logs/batches"
 # Eight sources a batch: the split of a batch that does not compile stays cheap.
 awk -v logs="$logs" -v batch=8 '
     FNR == NR { checked[$0] = 1; next }
@@ -138,6 +138,8 @@ run() {
     if [ "$status" -ne 0 ] && [ "$status" -ne 123 ]; then failed=$status; fi
 }
 
+uncompiled() { grep -q 'clang-diagnostic-error\|^Error while' "$1"; }
+
 # Larger batches first, so that the two runs end together.
 mapfile -t todo < <(cut -f1 "$logs/members.tsv" | uniq -c | sort -rn | awk '{ print $2 }')
 singles=()
@@ -149,12 +151,12 @@ while [ ${#todo[@]} -gt 0 ]; do
     for i in "${!todo[@]}"; do
         log=$(printf '%s/round%d/%05d.log' "$logs" "$round" "$i")
         mapfile -t members < <(members_of "${todo[$i]}")
-        if grep -q 'clang-diagnostic-error\|^Error while' "$log" && [ ${#members[@]} -gt 2 ]; then
+        if uncompiled "$log" && [ ${#members[@]} -gt 2 ]; then
             half=$((${#members[@]} / 2))
             split_off "${todo[$i]}" "${members[@]:0:half}"
             split_off "${todo[$i]}" "${members[@]:half}"
             rm "$log"
-        elif [ -n "$(ours "$log")" ] || grep -q 'clang-diagnostic-error\|^Error while' "$log"; then
+        elif [ -n "$(ours "$log")" ] || uncompiled "$log"; then
             singles+=("${members[@]}")
             rm "$log"
         fi
