@@ -525,23 +525,26 @@ void BM_Cell_complianceStory(benchmark::State &state)
 BENCHMARK(BM_Cell_complianceStory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Identification poses chosen by observability, as the collector plans them (the travel every
-// robot of the cell has), against random ones: 30 and 60 chosen, 60 random, each identified with
-// the default choice and judged on the readings of the same 20 random validation poses; with the
+// robot of the cell has), against random ones: 30 and 60 chosen, 60 random and the first 30 of
+// them, each identified with the default choice and judged on the readings of the same 20 random
+// validation poses; with the
 // joints' compliance free and without. Over several pose sets: the first with the collector's
 // seed, the others with the seeds after it and their own draw of the cell's readings. Counters:
-// the mean over the sets of each validation mean, the sets where 60 chosen poses did better than
-// 60 random ones, and the share of poses the arm reached in another configuration than planned.
+// the mean over the sets of each validation mean, the sets where chosen poses did better than as
+// many random ones, and the share of poses the arm reached in another configuration than planned.
 void BM_Cell_chosenPoses(benchmark::State &state)
 {
-    const char *names[3] = {"random60", "chosen30", "chosen60"};
+    constexpr int kSets = 4;
+    const char *names[kSets] = {"random60", "chosen30", "chosen60", "random30"};
     const char *classes[2] = {"geometric_", ""};
     // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
     for (auto _ : state) {
-        double sum[2][3] = {};
-        double o1[2][3] = {};
+        double sum[2][kSets] = {};
+        double o1[2][kSets] = {};
         int wins[2] = {};
-        int elsewhere[2][3] = {};
-        int visited[2][3] = {};
+        int wins30[2] = {};
+        int elsewhere[2][kSets] = {};
+        int visited[2][kSets] = {};
         for (int seed = 0; seed < g_poseSeeds; ++seed) {
             Station station(QStringLiteral("SR6-900"), QStringLiteral("SIM-0001"));
             if (seed > 0)
@@ -553,12 +556,19 @@ void BM_Cell_chosenPoses(benchmark::State &state)
             const QVector<sim::PoseMeasurement> val = station.collect(&planner, 20, 61);
             for (int c = 0; c < 2; ++c) {
                 const bool withCompliance = c == 1;
-                double mean[3] = {};
-                for (int set = 0; set < 3; ++set) {
+                double mean[kSets] = {};
+                for (int set = 0; set < kSets; ++set) {
                     QVector<sim::PoseMeasurement> id = random;
-                    const int count = set == 1 ? 30 : 60;
+                    const int count = set == 1 || set == 3 ? 30 : 60;
                     int reachedElsewhere = randomElsewhere;
-                    if (set > 0) {
+                    if (set == 3) {
+                        // Random poses are numbered from 1 in the order they were read.
+                        id.erase(std::remove_if(id.begin(), id.end(),
+                                                [](const sim::PoseMeasurement &r) {
+                                                    return r.pose > 30;
+                                                }),
+                                 id.end());
+                    } else if (set > 0) {
                         sim::ObservablePosePlanner observable(
                             station.solver(withCompliance).problem(),
                             sim::CalibPosePlanner::travel(6),
@@ -583,17 +593,22 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                 }
                 if (mean[2] < mean[0])
                     ++wins[c];
+                if (mean[1] < mean[3])
+                    ++wins30[c];
             }
         }
         for (int c = 0; c < 2; ++c) {
-            for (int set = 0; set < 3; ++set) {
+            for (int set = 0; set < kSets; ++set) {
                 const std::string name = std::string(classes[c]) + names[set];
                 state.counters["valid_" + name + "_mm"] = sum[c][set] / g_poseSeeds;
                 state.counters["o1_" + name] = o1[c][set] / g_poseSeeds;
-                state.counters["elsewhere_" + name] =
-                    double(elsewhere[c][set]) / qMax(1, visited[c][set]);
+                // The first 30 random poses were not counted apart.
+                if (set != 3)
+                    state.counters["elsewhere_" + name] =
+                        double(elsewhere[c][set]) / qMax(1, visited[c][set]);
             }
             state.counters[std::string(classes[c]) + "chosen60_wins"] = wins[c];
+            state.counters[std::string(classes[c]) + "chosen30_wins"] = wins30[c];
         }
         state.counters["seeds"] = g_poseSeeds;
     }
