@@ -1,6 +1,7 @@
 #include "dhparameterwidget.h"
 
 #include "common/common.h"
+#include "common/figuretext.h"
 #include "pages/autoclosemessagebox.h"
 #include "pages/buttonsizing.h"
 #include "pages/cardframe.h"
@@ -86,11 +87,6 @@ QVector<double> toVector(const QJsonArray &array)
     for (const QJsonValue &value : array)
         values.append(value.toDouble());
     return values;
-}
-
-QString figure(double value)
-{
-    return QString::number(value, 'f', 4);
 }
 
 } // namespace
@@ -309,7 +305,7 @@ void dhparameterWidget::initTableWithData()
         for (int i = 0; i < 4; ++i) {
             const int index = 4 * r + i;
             const QString text = index < common::originalDHParamsVec.size()
-                                     ? figure(common::originalDHParamsVec.at(index))
+                                     ? common::figureText(common::originalDHParamsVec.at(index))
                                      : QString();
             addCell(text, r + kFirstJointRow, 1 + i);
         }
@@ -356,7 +352,8 @@ void dhparameterWidget::writeDHResLabls(bool isReset)
                 pluginLog() << "trans qlable error!!!";
                 continue;
             }
-            label->setText(isReset ? QString() : figure(common::optimizedDHParamsVec.at(index)));
+            label->setText(isReset ? QString()
+                                   : common::figureText(common::optimizedDHParamsVec.at(index)));
         }
     }
 }

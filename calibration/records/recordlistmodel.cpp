@@ -1,20 +1,10 @@
 #include "recordlistmodel.h"
 
+#include "common/figuretext.h"
 #include "records/recordhistory.h"
 
 #include <QBrush>
 #include <QColor>
-
-#include <cmath>
-
-namespace {
-
-QString figure(double value)
-{
-    return std::isfinite(value) ? QString::number(value, 'f', 4) : QStringLiteral("-");
-}
-
-} // namespace
 
 RecordListModel::RecordListModel(RecordHistory *history, QObject *parent)
     : QAbstractTableModel(parent)
@@ -86,13 +76,13 @@ QVariant RecordListModel::data(const QModelIndex &index, int role) const
     case Outcome:
         return outcomeText(*record);
     case MeanError:
-        return figure(record->avgError);
+        return common::figureText(record->avgError);
     case MaxError:
-        return figure(record->maxError);
+        return common::figureText(record->maxError);
     case ApBefore:
-        return figure(record->isoApBefore);
+        return common::figureText(record->isoApBefore);
     case ApAfter:
-        return figure(record->isoApAfter);
+        return common::figureText(record->isoApAfter);
     default:
         return QVariant();
     }

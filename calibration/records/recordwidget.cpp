@@ -2,6 +2,7 @@
 
 #include "common/atomicfile.h"
 #include "common/calibrationstate.h"
+#include "common/figuretext.h"
 #include "iso/displayisowidget.h"
 #include "pages/autoclosemessagebox.h"
 #include "pages/buttonsizing.h"
@@ -37,11 +38,6 @@ namespace {
 constexpr int kBoxMs = 2000;
 const QColor kChanged(0xfe, 0xf3, 0xc7);
 const QString kProblemStyle = QStringLiteral("QLabel { color: #b91c1c; }");
-
-QString figure(double value)
-{
-    return std::isfinite(value) ? QString::number(value, 'f', 4) : QStringLiteral("-");
-}
 
 bool differs(const QVector<double> &before, const QVector<double> &after, int index)
 {
@@ -269,8 +265,8 @@ void recordWidget::showRecord()
             recordDetailTable->insertRow(row);
             const double b = before.value(i, std::nan(""));
             const double a = after.value(i, std::nan(""));
-            const QStringList texts{caption, figure(b), figure(a),
-                                    std::isfinite(a - b) ? figure(a - b) : QStringLiteral("-")};
+            const QStringList texts{caption, common::figureText(b), common::figureText(a),
+                                    std::isfinite(a - b) ? common::figureText(a - b) : QStringLiteral("-")};
             const bool changed = differs(before, after, i);
             for (int c = 0; c < texts.size(); ++c) {
                 auto *item = new QTableWidgetItem(texts.at(c));

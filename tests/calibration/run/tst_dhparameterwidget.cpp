@@ -205,6 +205,13 @@ void tst_dhparameterWidget::table()
                      QString::number(common::optimizedDHParamsVec[4 * r + i], 'f', 4));
         }
     }
+    // A value that rounds to zero has no sign: "-0.0000" reads as a change where there is none.
+    common::optimizedDHParamsVec[3] = -0.00004;
+    common::optimizedDHParamsVec[7] = -0.00006;
+    page->writeDHResLabls(false);
+    QCOMPARE(runtest::cellText(page, 2, 8), QStringLiteral("0.0000"));
+    QCOMPARE(runtest::cellText(page, 3, 8), QStringLiteral("-0.0001"));
+
     // The controller's extra link group has no row.
     QCOMPARE(runtest::cellText(page, 8, 1), QStringLiteral("<no label>"));
     page->writeDHResLabls(true);
