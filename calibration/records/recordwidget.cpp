@@ -8,6 +8,7 @@
 #include "pages/buttonsizing.h"
 #include "pages/calibwidget.h"
 #include "pages/dhparameterwidget.h"
+#include "pages/fittedcolumns.h"
 #include "plugin/pageinstance.h"
 #include "plugin/pluginlog.h"
 #include "records/recordcsv.h"
@@ -65,6 +66,7 @@ recordWidget::recordWidget(QWidget *parent)
 {
     setupUi();
     recordTable->setModel(m_model);
+    new FittedColumns(recordTable);
     connect(recordTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &recordWidget::showRecord);
     connect(m_history, &RecordHistory::changed, this, [this] {
@@ -111,9 +113,8 @@ void recordWidget::setupUi()
     recordTable->setSelectionMode(QAbstractItemView::SingleSelection);
     recordTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     recordTable->verticalHeader()->hide();
-    // A pendant's page never scrolls sideways: the columns share the width, and a cell too
-    // narrow for its text shows it whole as its tool tip.
-    recordTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // A pendant's page never scrolls sideways: the columns share the width by what they hold
+    // (FittedColumns, once the model is set).
     recordTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalLayout->addWidget(recordTable, 1);
 

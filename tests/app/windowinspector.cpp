@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
+#include <QTableView>
 #include <QTextDocument>
 #include <QTextEdit>
 
@@ -67,6 +68,44 @@ bool onScreen(const QWidget *widget, const QWidget *window)
             return false;
     }
     return true;
+}
+
+// The cells of a table or list in view whose text the view elides: the text, wrapped where the
+// view wraps, against the cell less the margins the item delegate keeps.
+QStringList clippedCells(const QAbstractItemView *view)
+{
+    QStringList found;
+    const QAbstractItemModel *model = view->model();
+    if (!model)
+        return found;
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const QRect shown = view->viewport()->rect();
+    for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+        for (int column = 0; column < model->columnCount(view->rootIndex()); ++column) {
+            const QModelIndex index = model->index(row, column, view->rootIndex());
+            const QRect cell = view->visualRect(index);
+            if (!cell.isValid() || !shown.intersects(cell))
+                continue;
+            const QString text = index.data(Qt::DisplayRole).toString();
+            const QVariant font = index.data(Qt::FontRole);
+            const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : view->font());
+            const int room = cell.width() - 2 * margin;
+            // A table that wraps breaks a line at its spaces, if the row is tall enough.
+            const auto *table = qobject_cast<const QTableView *>(view);
+            const int flags = table && table->wordWrap() ? Qt::TextWordWrap : 0;
+            const QRect needs = metrics.boundingRect(QRect(0, 0, room, 1 << 20), flags, text);
+            if (needs.width() > room || needs.height() > cell.height())
+                found << QStringLiteral("cell %1,%2 \"%3\" needs %4 x %5 px of %6 x %7")
+                             .arg(row)
+                             .arg(column)
+                             .arg(text)
+                             .arg(needs.width())
+                             .arg(needs.height())
+                             .arg(room)
+                             .arg(cell.height());
+        }
+    }
+    return found;
 }
 
 } // namespace
@@ -207,6 +246,10 @@ QStringList clippedTexts(QWidget *window)
         const QString why = clipping(widget);
         if (!why.isEmpty())
             found << describe(widget) + QStringLiteral(": ") + why;
+        if (const auto *view = qobject_cast<const QAbstractItemView *>(widget)) {
+            for (const QString &cell : clippedCells(view))
+                found << describe(widget) + QStringLiteral(": ") + cell;
+        }
     }
     return found;
 }
