@@ -2,6 +2,7 @@
 
 #include <Eigen/Cholesky>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -10,6 +11,18 @@ namespace sim {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+
+// Uniform in [low, high) from two draws of the engine, which the standard fully specifies. The
+// standard's distributions are each library's own: with them a restart that settles on another
+// of a target's solutions on Windows than on Linux. This is the arithmetic of the library the
+// simulator's figures were first taken with, so that they stay as they were.
+double uniformWithin(std::mt19937 *engine, double low, double high)
+{
+    const double first = double((*engine)());
+    const double sum = first + double((*engine)()) * 0x1.0p32;
+    const double unit = std::min(sum * 0x1.0p-64, std::nextafter(1.0, 0.0));
+    return unit * (high - low) + low;
+}
 
 double rad(double deg)
 {
@@ -229,11 +242,8 @@ IkResult DhChain::inverse(const Eigen::Isometry3d &tBaseGoal, const QVector<doub
     std::mt19937 random(20261208u);
     for (int r = 0; r < restarts && !best.converged; ++r) {
         QVector<double> start(m_axes);
-        for (int k = 0; k < m_axes; ++k) {
-            std::uniform_real_distribution<double> within(limits.lowerDeg.at(k),
-                                                          limits.upperDeg.at(k));
-            start[k] = within(random);
-        }
+        for (int k = 0; k < m_axes; ++k)
+            start[k] = uniformWithin(&random, limits.lowerDeg.at(k), limits.upperDeg.at(k));
         const Attempt a = solveFrom(tBaseGoal, start, limits);
         iterations += a.iterations;
         if (a.converged || a.score() < best.score())
