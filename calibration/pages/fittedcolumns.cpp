@@ -116,18 +116,14 @@ void FittedColumns::fit()
     // The delegate's margins, and the grid line a cell gives up.
     const int cellPad = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_view) + 1)
                         + (m_view->showGrid() ? 1 : 0);
-    const int headerPad = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     QVector<int> least(columns, 0);
     QVector<int> whole(columns, 0);
     for (int c = 0; c < columns; ++c) {
+        // A heading does not wrap; its size comes from the style, which knows a style sheet's
+        // font and margins for the sections.
+        least[c] = whole[c] = std::max(0, header->sectionSizeHint(c));
         int line = 0;
         int word = 0;
-        measure(model->headerData(c, Qt::Horizontal).toString(), header->fontMetrics(), &line,
-                &word);
-        least[c] = word + headerPad;
-        whole[c] = line + headerPad;
-        line = 0;
-        word = 0;
         for (int r = 0; r < model->rowCount(); ++r) {
             const QModelIndex index = model->index(r, c);
             const QVariant font = index.data(Qt::FontRole);

@@ -9,6 +9,7 @@
 #include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -78,6 +79,18 @@ QStringList clippedCells(const QAbstractItemView *view)
     const QAbstractItemModel *model = view->model();
     if (!model)
         return found;
+    if (const auto *table = qobject_cast<const QTableView *>(view)) {
+        const QHeaderView *header = table->horizontalHeader();
+        for (int column = 0; header->isVisible() && column < header->count(); ++column) {
+            if (!header->isSectionHidden(column)
+                && header->sectionSizeHint(column) > header->sectionSize(column))
+                found << QStringLiteral("heading %1 \"%2\" needs %3 px of %4")
+                             .arg(column)
+                             .arg(model->headerData(column, Qt::Horizontal).toString())
+                             .arg(header->sectionSizeHint(column))
+                             .arg(header->sectionSize(column));
+        }
+    }
     const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
     const QRect shown = view->viewport()->rect();
     for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
