@@ -28,6 +28,12 @@ constexpr double kDeflectionMinMm = 0.1;
 constexpr double kDeflectionMaxMm = 0.3;
 constexpr double kGearMinDeg = 0.002;
 constexpr double kGearMaxDeg = 0.004;
+// Lost motion of a precision reducer as measured, 0.25-0.5 arcminute (catalogues promise at
+// most 1); below kPreloadNm of gravity torque a joint's friction, not gravity, decides the
+// flank it rests on.
+constexpr double kLostMotionMinDeg = 0.25 / 60.0;
+constexpr double kLostMotionMaxDeg = 0.5 / 60.0;
+constexpr double kPreloadNm = 2.0;
 // A 6-DoF probe's orientation noise per axis.
 constexpr double kOrientationNoiseDeg = 0.001;
 // Poses over the joint limits on which deflection and scatter are sized.
@@ -68,7 +74,7 @@ QJsonArray toArray(const QVector<double> &v)
 
 VirtualCell::Imperfections VirtualCell::Imperfections::none()
 {
-    return Imperfections{false, false, false, false, false, false, false};
+    return Imperfections{false, false, false, false, false, false, false, false};
 }
 
 VirtualCell::VirtualCell() = default;
@@ -164,6 +170,12 @@ void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
     // sqrt(sum |J_k|^2) maps an equal joint sigma onto the flange's 3-D sigma.
     m_scatterSigmaDeg = repeatMm / (leverSum / kSizingPoses) * kDegPerRad;
     m_scatterDeg.fill(0.0, n);
+    // Drawn last, so that every draw before it is what it was in cells without play.
+    m_lostMotionDeg.fill(0.0, n);
+    for (int k = 0; k < n; ++k)
+        m_lostMotionDeg[k] = random.uniform(kLostMotionMinDeg, kLostMotionMaxDeg);
+    m_lastArrivalDeg.clear();
+    m_approach.fill(1.0, n);
     m_random = SeededRandom(SeededRandom::seedFromText(robotId + QStringLiteral("/readings")));
     m_moved = true;
 }
@@ -256,7 +268,8 @@ QJsonObject VirtualCell::truthJson() const
         {QStringLiteral("targets_mm"), targets},
         {QStringLiteral("compliance_deg_per_nm"), toArray(complianceDegPerNm())},
         {QStringLiteral("scatter_sigma_deg"), scatterSigmaDeg()},
-        {QStringLiteral("gear_errors"), gear}};
+        {QStringLiteral("gear_errors"), gear},
+        {QStringLiteral("lost_motion_deg"), toArray(lostMotionDeg())}};
 }
 
 void VirtualCell::noteMotion()
@@ -265,7 +278,7 @@ void VirtualCell::noteMotion()
 }
 
 QVector<double> VirtualCell::deflectedJointsDeg(const QVector<double> &jointsDeg,
-                                                bool scatter) const
+                                                bool arrival) const
 {
     const int n = m_robot.axisCount();
     QVector<double> q = jointsDeg;
@@ -276,9 +289,19 @@ QVector<double> VirtualCell::deflectedJointsDeg(const QVector<double> &jointsDeg
             q[k] += g[0] * std::sin(turn + g[2]) + g[1] * std::sin(2 * turn + g[3]);
         }
     }
-    if (scatter && m_on.scatter) {
+    if (arrival && m_on.scatter) {
         for (int k = 0; k < n && k < m_scatterDeg.size(); ++k)
             q[k] += m_scatterDeg.at(k);
+    }
+    if (arrival && m_on.backlash) {
+        // The motor stands where it was told; the output lags it by half the play against the
+        // last move, or sags by half the play where gravity holds it on one flank.
+        const QVector<double> tau = m_masses.gravityTorqueNm(m_robot.chain(), jointsDeg);
+        for (int k = 0; k < n && k < m_lostMotionDeg.size(); ++k) {
+            const double t = tau.value(k);
+            const double side = std::abs(t) > kPreloadNm ? (t > 0 ? -1.0 : 1.0) : m_approach.at(k);
+            q[k] -= side * 0.5 * m_lostMotionDeg.at(k);
+        }
     }
     if (m_on.compliance) {
         const QVector<double> tau = m_masses.gravityTorqueNm(m_robot.chain(), q);
@@ -293,6 +316,22 @@ QVector<double> VirtualCell::trueJointsDeg(const QVector<double> &jointsDeg) con
     if (!isValid() || jointsDeg.size() != m_robot.axisCount())
         return {};
     return deflectedJointsDeg(jointsDeg, true);
+}
+
+QVector<double> VirtualCell::lostMotionDeg() const
+{
+    return m_on.backlash ? m_lostMotionDeg : QVector<double>(m_lostMotionDeg.size(), 0.0);
+}
+
+// A joint's last move decides the flank it rests on; one that did not turn keeps its side.
+void VirtualCell::noteArrival(const QVector<double> &jointsDeg)
+{
+    for (int k = 0; k < jointsDeg.size() && k < m_lastArrivalDeg.size(); ++k) {
+        const double turn = jointsDeg.at(k) - m_lastArrivalDeg.at(k);
+        if (std::abs(turn) > 1e-9)
+            m_approach[k] = turn > 0 ? 1.0 : -1.0;
+    }
+    m_lastArrivalDeg = jointsDeg;
 }
 
 Eigen::Isometry3d VirtualCell::trueFlangeDeterministic(const QVector<double> &jointsDeg) const
@@ -310,6 +349,7 @@ bool VirtualCell::measure(const QVector<double> &jointsDeg, const QString &targe
     if (m_moved) {
         for (double &s : m_scatterDeg)
             s = m_scatterSigmaDeg * m_random.gaussian();
+        noteArrival(jointsDeg);
         m_moved = false;
     }
     const Eigen::Isometry3d flange = trackerFromBase() * m_robot.flange(trueJointsDeg(jointsDeg));

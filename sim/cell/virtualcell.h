@@ -25,7 +25,10 @@ namespace sim {
 //   - a joint scatter on each arrival at a pose, so the flange repeats to 0.01-0.02 mm (sigma);
 //   - joint compliance under gravity, c_k * tau_k(q), the largest flange deflection over the
 //     joint limits being 0.1-0.3 mm;
-//   - a gear transmission error per joint, one and two cycles per turn, 0.002-0.004 degrees each.
+//   - a gear transmission error per joint, one and two cycles per turn, 0.002-0.004 degrees each;
+//   - lost motion in each joint's gear of 0.25-0.5 arcminute: a joint that gravity loads rests on
+//     the flank it is pushed to, one that carries (almost) no torque on the flank its last
+//     move came from, so the same pose reads differently when approached from another side.
 // The joints the controller reads stay the commanded ones; only the tracker sees the rest.
 class VirtualCell
 {
@@ -41,6 +44,7 @@ public:
         bool compliance = true;
         bool gearError = true;
         bool outliers = true;
+        bool backlash = true;
 
         static Imperfections none();
     };
@@ -83,20 +87,25 @@ public:
     double scatterSigmaDeg() const;
     // Amplitudes (deg) and phases (rad) of each joint's gear error: one and two cycles per turn.
     QVector<Eigen::Vector4d> gearErrors() const;
+    // Each joint's lost motion (deg), the whole play between the two flanks.
+    QVector<double> lostMotionDeg() const;
     QJsonObject truthJson() const;
 
     // The robot moved: the next reading sees a new arrival scatter.
     void noteMotion();
-    // Where the joints truly stand for the readings `jointsDeg`, with the current arrival scatter.
+    // Where the joints truly stand for the readings `jointsDeg`, with the current arrival scatter
+    // and play.
     QVector<double> trueJointsDeg(const QVector<double> &jointsDeg) const;
-    // Without scatter, noise or outliers: the flange's pose in the base frame.
+    // Without scatter, play, noise or outliers: the flange's pose in the base frame.
     Eigen::Isometry3d trueFlangeDeterministic(const QVector<double> &jointsDeg) const;
     // A reflector measured at the joint readings; false for an unknown target.
     bool measure(const QVector<double> &jointsDeg, const QString &target, Reading *out);
 
 private:
     void draw(const CatalogueModel &model, const JointLimits &limits, const QString &robotId);
-    QVector<double> deflectedJointsDeg(const QVector<double> &jointsDeg, bool scatter) const;
+    // `arrival`: with the scatter and the play of the arrival at the pose.
+    QVector<double> deflectedJointsDeg(const QVector<double> &jointsDeg, bool arrival) const;
+    void noteArrival(const QVector<double> &jointsDeg);
 
     AsBuiltRobot m_robot;
     MassModel m_masses;
@@ -108,6 +117,9 @@ private:
     QVector<Eigen::Vector4d> m_gear;
     double m_scatterSigmaDeg = 0;
     QVector<double> m_scatterDeg;
+    QVector<double> m_lostMotionDeg;
+    QVector<double> m_lastArrivalDeg; // joints of the last arrival, for the side of the next
+    QVector<double> m_approach;       // per joint, +1 or -1: the direction of its last move
     bool m_moved = true;
     double m_noiseScale = 1.0;
     SeededRandom m_random{1};

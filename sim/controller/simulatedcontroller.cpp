@@ -764,7 +764,8 @@ QJsonValue SimulatedController::runInstrument(const QString &command, const QJso
         const std::pair<const char *, bool *> flags[] = {
             {"tracker_placement", &on.trackerPlacement}, {"plate_errors", &on.plateErrors},
             {"noise", &on.noise}, {"scatter", &on.scatter}, {"compliance", &on.compliance},
-            {"gear_error", &on.gearError}, {"outliers", &on.outliers}};
+            {"gear_error", &on.gearError}, {"outliers", &on.outliers},
+            {"backlash", &on.backlash}};
         for (const auto &flag : flags) {
             const QJsonValue v = args.value(QLatin1String(flag.first));
             if (!v.isUndefined() && !v.isBool())

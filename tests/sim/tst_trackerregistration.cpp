@@ -23,6 +23,12 @@ void circles(sim::VirtualCell *cell, const sim::CatalogueModel &model,
             joint == 0 ? model.homeDeg : TrackerRegistration::joint2Start(model, model.homeDeg);
         const QVector<double> steps = joint == 0 ? TrackerRegistration::joint1StepsDeg()
                                                  : TrackerRegistration::joint2StepsDeg();
+        // The collector's lead-in: every step is reached turning the same way.
+        QVector<double> leadIn = start;
+        leadIn[joint] += steps.first() - TrackerRegistration::kLeadInDeg;
+        cell->noteMotion();
+        sim::VirtualCell::Reading unused;
+        cell->measure(leadIn, QStringLiteral("A"), &unused);
         for (double step : steps) {
             QVector<double> q = start;
             q[joint] += step;
@@ -115,7 +121,9 @@ void tst_TrackerRegistration::registersTheBase()
         Eigen::AngleAxisd(found.linear() * cell.trackerFromBase().linear().transpose()).angle()
         * 180 / 3.14159265358979323846;
     const QString figures = QStringLiteral("%1 mm, %2 deg").arg(shift).arg(turnDeg);
-    QVERIFY2(shift < 0.2 && turnDeg < 0.015, qPrintable(figures));
+    // The cell's compliance, gear errors and play bend the circles a little: about 0.01-0.02
+    // degrees of turn, where the noise alone would leave a thousandth.
+    QVERIFY2(shift < 0.2 && turnDeg < 0.025, qPrintable(figures));
 
     // Two circles about one axis are no registration.
     QVERIFY(!TrackerRegistration::registerBase(*entry, entry->homeDeg, first, first, &found,

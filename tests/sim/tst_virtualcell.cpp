@@ -42,6 +42,7 @@ private slots:
     void idealCellMeasuresTheTruth();
     void noiseGrowsWithDistance();
     void arrivalScatterAndOutliers();
+    void playDependsOnTheSideOfApproach();
     void truthOverTheProtocol();
     void sameReadingsFromEveryCompiler();
 };
@@ -60,7 +61,7 @@ void tst_VirtualCell::drawnWithinTheirRanges_data()
 
 // Tracker 2-4 m away and tilted by at most a degree, reflectors 0.1-0.5 mm off their nominal
 // places, gear errors of 0.002-0.004 degrees, the largest deflection under gravity over the
-// joint limits 0.1-0.3 mm, and the same cell for the same robot id.
+// joint limits 0.1-0.3 mm, and the same cell for the same robot id (the play is checked below).
 void tst_VirtualCell::drawnWithinTheirRanges()
 {
     QFETCH(QString, model);
@@ -209,6 +210,48 @@ void tst_VirtualCell::arrivalScatterAndOutliers()
 }
 
 // The truth reaches tests over the protocol too; the readings name their target.
+// A joint that carries no torque (the first, about the vertical) stands behind the motor by
+// half its play, on the side it came from; one that gravity loads rests on the flank gravity
+// pushes it to, whichever way it came.
+void tst_VirtualCell::playDependsOnTheSideOfApproach()
+{
+    const CatalogueModel *entry = RobotCatalogue::builtIn().model(QStringLiteral("SR6-900"));
+    VirtualCell cell = cellOf(QStringLiteral("SR6-900"), QStringLiteral("SN-PLAY"));
+    VirtualCell::Imperfections only = VirtualCell::Imperfections::none();
+    only.backlash = true;
+    cell.setImperfections(only);
+    const QVector<double> play = cell.lostMotionDeg();
+    QCOMPARE(play.size(), 6);
+    for (double p : play)
+        QVERIFY(p >= 0.25 / 60 - 1e-12 && p <= 0.5 / 60 + 1e-12);
+
+    const QVector<double> q{10, -20, 30, 0, 50, 0};
+    const QVector<double> tau = entry->masses.gravityTorqueNm(cell.robot().chain(), q);
+    QVERIFY(std::abs(tau.at(0)) < 1e-9 && std::abs(tau.at(2)) > 2.0);
+    const auto reachedFrom = [&](double by) {
+        QVector<double> before = q;
+        for (double &v : before)
+            v += by;
+        VirtualCell::Reading r;
+        cell.noteMotion();
+        cell.measure(before, QStringLiteral("A"), &r);
+        cell.noteMotion();
+        cell.measure(q, QStringLiteral("A"), &r);
+        return cell.trueJointsDeg(q);
+    };
+    const QVector<double> rising = reachedFrom(-5);
+    const QVector<double> falling = reachedFrom(5);
+    QVERIFY(std::abs(rising.at(0) - (q.at(0) - play.at(0) / 2)) < 1e-12);
+    QVERIFY(std::abs(falling.at(0) - (q.at(0) + play.at(0) / 2)) < 1e-12);
+    const double sag = tau.at(2) > 0 ? play.at(2) / 2 : -play.at(2) / 2;
+    QVERIFY(std::abs(rising.at(2) - (q.at(2) + sag)) < 1e-12);
+    QVERIFY(std::abs(falling.at(2) - (q.at(2) + sag)) < 1e-12);
+    // Without play, or for the deterministic flange, the joints are the commanded ones.
+    QVERIFY(cell.trueFlangeDeterministic(q).isApprox(cell.robot().flange(q), 1e-12));
+    cell.setImperfections(VirtualCell::Imperfections::none());
+    QCOMPARE(cell.trueJointsDeg(q), q);
+}
+
 void tst_VirtualCell::truthOverTheProtocol()
 {
     sim::SimulatedController c;
@@ -223,11 +266,13 @@ void tst_VirtualCell::truthOverTheProtocol()
     QCOMPARE(p.at(0).toDouble(), t.x());
     QCOMPARE(truth.value(QStringLiteral("targets_mm")).toObject().size(), 3);
     QCOMPARE(truth.value(QStringLiteral("compliance_deg_per_nm")).toArray().size(), 6);
+    QCOMPARE(truth.value(QStringLiteral("lost_motion_deg")).toArray().size(), 6);
 
     QCOMPARE(simtest::command(c, QStringLiteral("sim.cell.set_imperfections"),
                               QJsonObject{{QStringLiteral("noise"), false},
                                           {QStringLiteral("outliers"), false},
-                                          {QStringLiteral("scatter"), false}})
+                                          {QStringLiteral("scatter"), false},
+                                          {QStringLiteral("backlash"), false}})
                  .toObject()
                  .value(QStringLiteral("success")),
              QJsonValue(true));
@@ -279,9 +324,9 @@ void tst_VirtualCell::sameReadingsFromEveryCompiler()
         read << r.positionMm.x() << r.positionMm.y() << r.positionMm.z();
     }
     const QVector<double> expected{
-        -3260.198606, -1262.911733, 225.132015, -3260.195279, -1262.926626, 225.110752,
-        -3373.246032, -1157.234705, 230.402783, -3373.214215, -1157.220328, 230.379543,
-        -3221.305505, -1142.892898, 320.107191, -3221.279936, -1142.861158, 320.110122};
+        -3260.210668, -1262.950354, 225.123436, -3260.207341, -1262.965248, 225.102173,
+        -3373.252306, -1157.266242, 230.376266, -3373.220489, -1157.251865, 230.353026,
+        -3221.317355, -1142.924932, 320.090198, -3221.291786, -1142.893191, 320.093130};
     QCOMPARE(read.size(), expected.size());
     for (int i = 0; i < read.size(); ++i)
         QVERIFY2(qAbs(read.at(i) - expected.at(i)) < 1e-6,

@@ -106,8 +106,10 @@ bool circle(RobotSession *robot, const DhChain &controllerModel, const QVector<d
             int joint, const QVector<double> &steps, std::vector<Eigen::Vector3d> *points,
             QVector<KeptRegistration::Reference> *visited, QString *error)
 {
-    if (!robot->moveTo(CartesianPose::fromIsometry(controllerModel.forward(startDeg)), error,
-                       startDeg))
+    QVector<double> leadIn = startDeg;
+    leadIn[joint] += steps.value(0) - TrackerRegistration::kLeadInDeg;
+    if (!robot->moveTo(CartesianPose::fromIsometry(controllerModel.forward(leadIn)), error,
+                       leadIn))
         return false;
     for (double step : steps) {
         QVector<double> q = startDeg;
