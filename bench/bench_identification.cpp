@@ -146,7 +146,7 @@ struct Station
             && planner.solve(tBaseFlange, from, &arm, &why) != sim::MoveError::None)
             return false;
         joints = compliance.readingsFor(chain, arm);
-        cell.noteMotion();
+        cell.noteMotion(joints);
         return true;
     }
 

@@ -174,8 +174,11 @@ void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
     m_lostMotionDeg.fill(0.0, n);
     for (int k = 0; k < n; ++k)
         m_lostMotionDeg[k] = random.uniform(kLostMotionMinDeg, kLostMotionMaxDeg);
-    m_lastArrivalDeg.clear();
-    m_approach.fill(1.0, n);
+    m_lastJointsDeg.clear();
+    // As after a move up: the output half the play behind the motor.
+    m_playDeg.resize(n);
+    for (int k = 0; k < n; ++k)
+        m_playDeg[k] = -0.5 * m_lostMotionDeg.at(k);
     m_random = SeededRandom(SeededRandom::seedFromText(robotId + QStringLiteral("/readings")));
     m_moved = true;
 }
@@ -272,9 +275,11 @@ QJsonObject VirtualCell::truthJson() const
         {QStringLiteral("lost_motion_deg"), toArray(lostMotionDeg())}};
 }
 
-void VirtualCell::noteMotion()
+void VirtualCell::noteMotion(const QVector<double> &jointsDeg)
 {
     m_moved = true;
+    if (!jointsDeg.isEmpty())
+        noteJoints(jointsDeg);
 }
 
 QVector<double> VirtualCell::deflectedJointsDeg(const QVector<double> &jointsDeg,
@@ -294,13 +299,13 @@ QVector<double> VirtualCell::deflectedJointsDeg(const QVector<double> &jointsDeg
             q[k] += m_scatterDeg.at(k);
     }
     if (arrival && m_on.backlash) {
-        // The motor stands where it was told; the output lags it by half the play against the
-        // last move, or sags by half the play where gravity holds it on one flank.
+        // Where gravity holds the output on one flank it rests there; elsewhere it stands where
+        // the motor's last turns left it in the play.
         const QVector<double> tau = m_masses.gravityTorqueNm(m_robot.chain(), jointsDeg);
-        for (int k = 0; k < n && k < m_lostMotionDeg.size(); ++k) {
+        for (int k = 0; k < n && k < m_playDeg.size(); ++k) {
             const double t = tau.value(k);
-            const double side = std::abs(t) > kPreloadNm ? (t > 0 ? -1.0 : 1.0) : m_approach.at(k);
-            q[k] -= side * 0.5 * m_lostMotionDeg.at(k);
+            const double half = 0.5 * m_lostMotionDeg.at(k);
+            q[k] += std::abs(t) > kPreloadNm ? (t > 0 ? half : -half) : m_playDeg.at(k);
         }
     }
     if (m_on.compliance) {
@@ -323,15 +328,17 @@ QVector<double> VirtualCell::lostMotionDeg() const
     return m_on.backlash ? m_lostMotionDeg : QVector<double>(m_lostMotionDeg.size(), 0.0);
 }
 
-// A joint's last move decides the flank it rests on; one that did not turn keeps its side.
-void VirtualCell::noteArrival(const QVector<double> &jointsDeg)
+// The motor turns within the play before it drives the output: the output stands between half
+// the play behind and half ahead of the motor, and a turn moves it only once it reaches a flank.
+void VirtualCell::noteJoints(const QVector<double> &jointsDeg)
 {
-    for (int k = 0; k < jointsDeg.size() && k < m_lastArrivalDeg.size(); ++k) {
-        const double turn = jointsDeg.at(k) - m_lastArrivalDeg.at(k);
-        if (std::abs(turn) > 1e-9)
-            m_approach[k] = turn > 0 ? 1.0 : -1.0;
+    for (int k = 0; k < jointsDeg.size() && k < m_lastJointsDeg.size() && k < m_playDeg.size();
+         ++k) {
+        const double half = 0.5 * m_lostMotionDeg.at(k);
+        m_playDeg[k] = qBound(-half, m_playDeg.at(k) - (jointsDeg.at(k) - m_lastJointsDeg.at(k)),
+                              half);
     }
-    m_lastArrivalDeg = jointsDeg;
+    m_lastJointsDeg = jointsDeg;
 }
 
 Eigen::Isometry3d VirtualCell::trueFlangeDeterministic(const QVector<double> &jointsDeg) const
@@ -349,7 +356,7 @@ bool VirtualCell::measure(const QVector<double> &jointsDeg, const QString &targe
     if (m_moved) {
         for (double &s : m_scatterDeg)
             s = m_scatterSigmaDeg * m_random.gaussian();
-        noteArrival(jointsDeg);
+        noteJoints(jointsDeg);
         m_moved = false;
     }
     const Eigen::Isometry3d flange = trackerFromBase() * m_robot.flange(trueJointsDeg(jointsDeg));

@@ -27,8 +27,9 @@ namespace sim {
 //     joint limits being 0.1-0.3 mm;
 //   - a gear transmission error per joint, one and two cycles per turn, 0.002-0.004 degrees each;
 //   - lost motion in each joint's gear of 0.25-0.5 arcminute: a joint that gravity loads rests on
-//     the flank it is pushed to, one that carries (almost) no torque on the flank its last
-//     move came from, so the same pose reads differently when approached from another side.
+//     the flank it is pushed to; in one that carries (almost) no torque the motor takes up the
+//     play before the output follows, so the same pose reads differently when approached from
+//     another side.
 // The joints the controller reads stay the commanded ones; only the tracker sees the rest.
 class VirtualCell
 {
@@ -91,8 +92,9 @@ public:
     QVector<double> lostMotionDeg() const;
     QJsonObject truthJson() const;
 
-    // The robot moved: the next reading sees a new arrival scatter.
-    void noteMotion();
+    // The robot moved (to `jointsDeg`, when given): the next reading sees a new arrival scatter,
+    // and each joint that turned rests on the flank of its last move.
+    void noteMotion(const QVector<double> &jointsDeg = QVector<double>());
     // Where the joints truly stand for the readings `jointsDeg`, with the current arrival scatter
     // and play.
     QVector<double> trueJointsDeg(const QVector<double> &jointsDeg) const;
@@ -105,7 +107,7 @@ private:
     void draw(const CatalogueModel &model, const JointLimits &limits, const QString &robotId);
     // `arrival`: with the scatter and the play of the arrival at the pose.
     QVector<double> deflectedJointsDeg(const QVector<double> &jointsDeg, bool arrival) const;
-    void noteArrival(const QVector<double> &jointsDeg);
+    void noteJoints(const QVector<double> &jointsDeg);
 
     AsBuiltRobot m_robot;
     MassModel m_masses;
@@ -118,8 +120,8 @@ private:
     double m_scatterSigmaDeg = 0;
     QVector<double> m_scatterDeg;
     QVector<double> m_lostMotionDeg;
-    QVector<double> m_lastArrivalDeg; // joints of the last arrival, for the side of the next
-    QVector<double> m_approach;       // per joint, +1 or -1: the direction of its last move
+    QVector<double> m_lastJointsDeg; // as last noted, for the turn of the next move
+    QVector<double> m_playDeg;       // per joint, where the output stands in its play
     bool m_moved = true;
     double m_noiseScale = 1.0;
     SeededRandom m_random{1};

@@ -258,7 +258,7 @@ SimulatedController::SimulatedController(QObject *parent)
     connect(d->motion->motion(), &RobotMotion::jointsChanged, this,
             &SimulatedController::jointsChanged);
     connect(this, &SimulatedController::jointsChanged, this, [this] {
-        d->cell.noteMotion();
+        d->cell.noteMotion(d->motion->joints());
         publish(kRobotPose);
     });
     connect(d->motion, &MotionService::lastErrorChanged, this, [this] {

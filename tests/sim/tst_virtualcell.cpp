@@ -211,8 +211,8 @@ void tst_VirtualCell::arrivalScatterAndOutliers()
 
 // The truth reaches tests over the protocol too; the readings name their target.
 // A joint that carries no torque (the first, about the vertical) stands behind the motor by
-// half its play, on the side it came from; one that gravity loads rests on the flank gravity
-// pushes it to, whichever way it came.
+// half its play, on the side it came from, and a turn back moves it only once the play is taken
+// up; one that gravity loads rests on the flank gravity pushes it to, whichever way it came.
 void tst_VirtualCell::playDependsOnTheSideOfApproach()
 {
     const CatalogueModel *entry = RobotCatalogue::builtIn().model(QStringLiteral("SR6-900"));
@@ -243,6 +243,11 @@ void tst_VirtualCell::playDependsOnTheSideOfApproach()
     const QVector<double> falling = reachedFrom(5);
     QVERIFY(std::abs(rising.at(0) - (q.at(0) - play.at(0) / 2)) < 1e-12);
     QVERIFY(std::abs(falling.at(0) - (q.at(0) + play.at(0) / 2)) < 1e-12);
+    // A turn back by less than the play moves the motor alone: the output stays where it was.
+    QVector<double> back = q;
+    back[0] += play.at(0) / 4;
+    cell.noteMotion(back);
+    QVERIFY(std::abs(cell.trueJointsDeg(back).at(0) - falling.at(0)) < 1e-12);
     const double sag = tau.at(2) > 0 ? play.at(2) / 2 : -play.at(2) / 2;
     QVERIFY(std::abs(rising.at(2) - (q.at(2) + sag)) < 1e-12);
     QVERIFY(std::abs(falling.at(2) - (q.at(2) + sag)) < 1e-12);
