@@ -93,7 +93,7 @@ public:
     QJsonObject truthJson() const;
 
     // The robot moved (to `jointsDeg`, when given): the next reading sees a new arrival scatter,
-    // and each joint that turned rests on the flank of its last move.
+    // and each joint's output follows its motor through the play.
     void noteMotion(const QVector<double> &jointsDeg = QVector<double>());
     // Where the joints truly stand for the readings `jointsDeg`, with the current arrival scatter
     // and play.
