@@ -9,7 +9,9 @@
 #include <iso/isoconfigfile.h>
 #include <pages/calibrequestfile.h>
 #include <sim/controller/simulatedcontroller.h>
+#include <sim/cell/virtualcell.h>
 #include <sim/server/controllerserver.h>
+#include <sim/tools/common/robotsession.h>
 #include <sim/tools/common/isomeasurements.h>
 #include <sim/tools/common/measurementfile.h>
 
@@ -192,6 +194,7 @@ private slots:
     void isoRegistrationIgnoresTheModel();
     void isoRegistrationIsKeptUntilTheCellMoves();
     void moveUnderWayEndsFirst();
+    void posesAreApproachedFromBelow();
     void refusedRun_data();
     void refusedRun();
 
@@ -664,6 +667,37 @@ void tst_MeasuringPrograms::moveUnderWayEndsFirst()
     const Run run = runProgram(kIsoCollector, {QStringLiteral("--path"), m_work});
     QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
     QVERIFY(!m_controller->isMoving());
+}
+
+// The calibration collector reaches every pose turning each joint upwards: where no torque holds
+// a joint (joint 1, about the vertical), its gear's play then leaves it on the same flank
+// whichever side the arm came from, as a plain move does not.
+void tst_MeasuringPrograms::posesAreApproachedFromBelow()
+{
+    sim::RobotSession robot;
+    QString error;
+    QVERIFY2(robot.open(m_server->addressText(), &error), qPrintable(error));
+    const sim::DhChain model(robot.dhParams(), robot.axisCount());
+    const QVector<double> q{10, -20, 30, 0, 50, 0};
+    const sim::VirtualCell *cell = m_controller->cell();
+    const auto joint1From = [&](double side, bool fromBelow) {
+        QVector<double> before = q;
+        before[0] += side;
+        if (!robot.moveTo(sim::CartesianPose::fromIsometry(model.forward(before)), &error, before))
+            return qQNaN();
+        const bool moved =
+            fromBelow ? robot.moveToFromBelow(model, q, &error)
+                      : robot.moveTo(sim::CartesianPose::fromIsometry(model.forward(q)), &error, q);
+        return moved ? cell->trueJointsDeg(m_controller->jointPositions()).at(0) : qQNaN();
+    };
+    const double fromAbove = joint1From(5, true);
+    const double fromUnder = joint1From(-5, true);
+    QVERIFY2(std::abs(fromAbove - fromUnder) < 1e-9, qPrintable(error));
+    const double play = cell->lostMotionDeg().at(0);
+    QVERIFY(play > 0);
+    // A plain move from above leaves it on the other flank (the controller's last steps settle
+    // within a few millionths of a degree).
+    QVERIFY(std::abs(joint1From(5, false) - fromUnder - play) < 1e-4);
 }
 
 void tst_MeasuringPrograms::refusedRun_data()

@@ -51,8 +51,7 @@ bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
     QVector<double> read = jointsDeg;
     if (c->robot) {
         CalibPose seen;
-        if (!c->robot->moveTo(CartesianPose::fromIsometry(c->model.forward(jointsDeg)), error,
-                              jointsDeg)) {
+        if (!c->robot->moveToFromBelow(c->model, jointsDeg, error)) {
             *unreachable = true;
             return false;
         }

@@ -241,6 +241,21 @@ bool RobotSession::waitForMoveEnd(bool ownMove, QString *error)
     return false;
 }
 
+bool RobotSession::moveToFromBelow(const DhChain &model, const QVector<double> &jointsDeg,
+                                   QString *error)
+{
+    QVector<double> leadIn = jointsDeg;
+    for (double &q : leadIn)
+        q -= kLeadInDeg;
+    QString refused;
+    if (!moveTo(CartesianPose::fromIsometry(model.forward(leadIn)), &refused, leadIn)
+        && !m_client->isConnected()) {
+        *error = refused;
+        return false;
+    }
+    return moveTo(CartesianPose::fromIsometry(model.forward(jointsDeg)), error, jointsDeg);
+}
+
 bool RobotSession::moveToJoints(const DhChain &model, const QVector<double> &jointsDeg,
                                 QVector<double> *reached, QString *error)
 {

@@ -38,6 +38,12 @@ public:
     // in (the controller's "conf"), rather than the solution nearest where the robot stands.
     bool moveTo(const CartesianPose &pose, QString *error,
                 const QVector<double> &configurationOf = QVector<double>());
+    // The same move to the flange pose of the joints `jointsDeg` in their quarter turns, after a
+    // lead-in kLeadInDeg below every joint: each joint then arrives turning upwards, on the same
+    // flank of its gear's play at every pose, where the zero offsets take the play up, rather
+    // than on the side the last move came from. A lead-in the controller refuses is left out.
+    bool moveToFromBelow(const DhChain &model, const QVector<double> &jointsDeg, QString *error);
+    static constexpr double kLeadInDeg = 1.0;
     // A move to the joints `jointsDeg` through the controller's Cartesian move: the flange pose
     // `model` gives for them is the target. The controller's own model may differ from `model`
     // (its zero offsets cannot be read), so the joints it reached are read and the target
