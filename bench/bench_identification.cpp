@@ -25,6 +25,7 @@
 #include <sim/tools/common/calibrationsolver.h>
 #include <sim/tools/common/keptregistration.h>
 #include <sim/tools/common/observableposeplanner.h>
+#include <sim/tools/common/robotsession.h>
 #include <sim/tools/common/trackerregistration.h>
 
 #include <benchmark/benchmark.h>
@@ -250,6 +251,10 @@ struct Station
             const QVector<double> start =
                 joint == 0 ? model.homeDeg
                            : sim::TrackerRegistration::joint2Start(*catalogue, model.homeDeg);
+            // The ISO collector's lead-in: every step is reached turning the same way.
+            QVector<double> leadIn = start;
+            leadIn[joint] += steps.first() - sim::TrackerRegistration::kLeadInDeg;
+            moveTo(configured().forward(leadIn), leadIn);
             for (double step : steps) {
                 QVector<double> q = start;
                 q[joint] += step;
@@ -301,6 +306,11 @@ struct Station
         QVector<sim::PoseMeasurement> readings;
         for (int pose = first, tries = 0; pose < first + count && tries < 10 * count; ++tries) {
             const QVector<double> planned = planner->next();
+            // The collector's lead-in (RobotSession::moveToFromBelow); one out of reach is left out.
+            QVector<double> leadIn = planned;
+            for (double &q : leadIn)
+                q -= sim::RobotSession::kLeadInDeg;
+            moveTo(configured().forward(leadIn), leadIn);
             if (!moveTo(configured().forward(planned), planned))
                 continue;
             double off = 0;
