@@ -11,8 +11,7 @@
 
 namespace {
 
-// A text's width as a cell lays it out: its fractional width rounded up, which the cell must
-// hold not to elide it (the advance alone is rounded and may fall a pixel short).
+// A text's width as a cell lays it out, the overhang of its first and last letters included.
 int widthOf(const QString &text, const QFontMetrics &metrics)
 {
     return metrics.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), Qt::TextSingleLine, text).width();
