@@ -38,12 +38,13 @@ int sum(const QVector<int> &v)
 FittedColumns::FittedColumns(QTableView *view)
     : QObject(view)
     , m_view(view)
+    , m_viewport(view->viewport())
 {
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     view->setWordWrap(true);
     view->installEventFilter(this);
-    view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     if (QAbstractItemModel *model = view->model()) {
         connect(model, &QAbstractItemModel::modelReset, this, &FittedColumns::fit);
         connect(model, &QAbstractItemModel::rowsInserted, this, &FittedColumns::fit);
@@ -58,7 +59,7 @@ bool FittedColumns::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     // A style sheet or a language applied later changes the font the cells are measured in.
-    if ((watched == m_view->viewport() && type == QEvent::Resize)
+    if ((watched == m_viewport && type == QEvent::Resize)
         || (watched == m_view
             && (type == QEvent::FontChange || type == QEvent::StyleChange
                 || type == QEvent::Polish)))
@@ -133,7 +134,7 @@ void FittedColumns::fit()
         least[c] = std::max(least.at(c), word + cellPad);
         whole[c] = std::max(whole.at(c), line + cellPad);
     }
-    const QVector<int> widths = share(least, whole, m_view->viewport()->width());
+    const QVector<int> widths = share(least, whole, m_viewport->width());
     for (int c = 0; c < columns; ++c)
         header->resizeSection(c, widths.at(c));
 }

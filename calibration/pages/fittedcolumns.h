@@ -4,6 +4,7 @@
 #include <QVector>
 
 class QTableView;
+class QWidget;
 
 // Shares a table's width among its columns by what they hold, for a page that never scrolls
 // sideways (where equal shares cut a date to "2026-12-..." beside a column of short figures, and
@@ -29,4 +30,7 @@ private:
     void fit();
 
     QTableView *m_view;
+    // Kept rather than asked of the view: a view being destroyed still sends events here after
+    // its table part is gone.
+    QWidget *m_viewport;
 };
