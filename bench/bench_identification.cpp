@@ -253,7 +253,7 @@ struct Station
                            : sim::TrackerRegistration::joint2Start(*catalogue, model.homeDeg);
             // The ISO collector's lead-in: every step is reached turning the same way.
             QVector<double> leadIn = start;
-            leadIn[joint] += steps.first() - sim::TrackerRegistration::kLeadInDeg;
+            leadIn[joint] += steps.first() - sim::RobotSession::kLeadInDeg;
             moveTo(configured().forward(leadIn), leadIn);
             for (double step : steps) {
                 QVector<double> q = start;

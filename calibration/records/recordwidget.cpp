@@ -267,7 +267,7 @@ void recordWidget::showRecord()
             const double b = before.value(i, std::nan(""));
             const double a = after.value(i, std::nan(""));
             const QStringList texts{caption, common::figureText(b), common::figureText(a),
-                                    std::isfinite(a - b) ? common::figureText(a - b) : QStringLiteral("-")};
+                                    common::figureText(a - b)};
             const bool changed = differs(before, after, i);
             for (int c = 0; c < texts.size(); ++c) {
                 auto *item = new QTableWidgetItem(texts.at(c));

@@ -171,7 +171,7 @@ void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
     m_scatterSigmaDeg = repeatMm / (leverSum / kSizingPoses) * kDegPerRad;
     m_scatterDeg.fill(0.0, n);
     // Drawn last, so that every draw before it is what it was in cells without play.
-    m_lostMotionDeg.fill(0.0, n);
+    m_lostMotionDeg.resize(n);
     for (int k = 0; k < n; ++k)
         m_lostMotionDeg[k] = random.uniform(kLostMotionMinDeg, kLostMotionMaxDeg);
     m_lastJointsDeg.clear();

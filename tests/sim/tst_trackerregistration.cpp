@@ -4,6 +4,7 @@
 
 #include <sim/cell/virtualcell.h>
 #include <sim/metrology/circlefit.h>
+#include <sim/tools/common/robotsession.h>
 #include <sim/tools/common/trackerregistration.h>
 
 #include <QtTest>
@@ -25,7 +26,7 @@ void circles(sim::VirtualCell *cell, const sim::CatalogueModel &model,
                                                  : TrackerRegistration::joint2StepsDeg();
         // The collector's lead-in: every step is reached turning the same way.
         QVector<double> leadIn = start;
-        leadIn[joint] += steps.first() - TrackerRegistration::kLeadInDeg;
+        leadIn[joint] += steps.first() - sim::RobotSession::kLeadInDeg;
         cell->noteMotion();
         sim::VirtualCell::Reading unused;
         cell->measure(leadIn, QStringLiteral("A"), &unused);

@@ -107,7 +107,7 @@ bool circle(RobotSession *robot, const DhChain &controllerModel, const QVector<d
             QVector<KeptRegistration::Reference> *visited, QString *error)
 {
     QVector<double> leadIn = startDeg;
-    leadIn[joint] += steps.value(0) - TrackerRegistration::kLeadInDeg;
+    leadIn[joint] += steps.value(0) - RobotSession::kLeadInDeg;
     if (!robot->moveTo(CartesianPose::fromIsometry(controllerModel.forward(leadIn)), error,
                        leadIn))
         return false;

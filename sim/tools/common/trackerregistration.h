@@ -19,13 +19,10 @@ class TrackerRegistration
 {
 public:
     // Joint 1 turns by these steps (deg) around the home joints, joint 2 around
-    // `joint2Start`.
+    // `joint2Start`. They ascend: a circle starts RobotSession::kLeadInDeg below the first, so
+    // that every step is reached turning the same way, on the same flank of the gear's play.
     static QVector<double> joint1StepsDeg();
     static QVector<double> joint2StepsDeg();
-    // The steps ascend, and the joint first stands this much below the first of them, so that
-    // every step is reached turning the same way: a gear's play would otherwise put the first
-    // point on another flank than the rest.
-    static constexpr double kLeadInDeg = 1.0;
     // The home joints with joint 2 turned so that reflector A stands level with joint 2's axis:
     // a short arc's centre is uncertain mostly towards the arc, and that direction is then
     // horizontal, where it does not touch the origin's height.
