@@ -168,6 +168,11 @@ void tst_IdentifyCalib::badFiles_data()
     QTest::newRow("fewer joints than the model")
         << QByteArray("pose,set,target,j1,j2,j3,j4,j5,x,y,z\n1,id,A,0,1,2,3,4,600,10,20\n")
         << "line 1: the readings have 5 joints, the model 6";
+    QTest::newRow("no target") << QByteArray(header + row + "2,id, ,0,1,2,3,4,5,600,10,20\n")
+                               << "line 3: the reading names no target";
+    QTest::newRow("beyond any tracker")
+        << QByteArray(header + row + "2,val,A,0,1,2,3,4,5,1e200,10,20\n")
+        << "line 3: the position is 1e+200 mm from the tracker";
     QTest::newRow("bad set") << QByteArray(header + "1,test,A,0,1,2,3,4,5,600,10,20\n")
                              << "line 2: the set must be \"id\" or \"val\"";
     QTest::newRow("one pose, two joint sets")

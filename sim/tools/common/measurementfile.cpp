@@ -117,6 +117,11 @@ bool MeasurementFile::parse(const QByteArray &data, int axes, QString *error)
             return false;
         }
         reading.target = fields.at(2);
+        // A reading without a name would be taken at the flange's centre, off every reflector.
+        if (reading.target.isEmpty()) {
+            *error = lineError(number1, QStringLiteral("the reading names no target"));
+            return false;
+        }
         QVector<double> values;
         for (int c = 3; c < fields.size(); ++c) {
             double v = 0;
@@ -130,6 +135,12 @@ bool MeasurementFile::parse(const QByteArray &data, int axes, QString *error)
         reading.jointsDeg = values.mid(0, axes);
         reading.positionMm = Eigen::Vector3d(values.at(axes), values.at(axes + 1),
                                              values.at(axes + 2));
+        if (reading.positionMm.stableNorm() > kFarthestReadingMm) {
+            *error = lineError(number1, QStringLiteral("the position is %1 mm from the tracker, "
+                                                       "farther than any tracker reaches")
+                                            .arg(reading.positionMm.stableNorm(), 0, 'g', 3));
+            return false;
+        }
         if (fullPose) {
             reading.hasOrientation = true;
             reading.orientationDeg = Eigen::Vector3d(values.at(axes + 3), values.at(axes + 4),

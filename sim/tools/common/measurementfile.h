@@ -17,6 +17,10 @@ namespace sim {
 class MeasurementFile
 {
 public:
+    // Laser trackers reach tens of metres; a reading beyond this is a corrupted field, and its
+    // size alone would wreck the identification's arithmetic.
+    static constexpr double kFarthestReadingMm = 1e6;
+
     QVector<PoseMeasurement> identification;
     QVector<PoseMeasurement> validation;
     bool fullPose = false;
@@ -25,7 +29,8 @@ public:
 
     // False, with "line N: reason" (N counted from 1), for a file that does not fit a robot of
     // `axes` joints: a missing or unknown column, a field that is no finite number, a set other
-    // than "id" or "val", a pose with other joints on another line, or no reading at all.
+    // than "id" or "val", a reading without a target or farther than any tracker reaches, a pose
+    // with other joints on another line, or no reading at all.
     bool parse(const QByteArray &data, int axes, QString *error);
     bool read(const QString &path, int axes, QString *error);
     // Numbers with 17 significant digits, so that reading the file gives the same doubles.
