@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 using sim::MeasurementFile;
 
 namespace {
@@ -85,6 +87,7 @@ private slots:
     void identifiesARun();
     void badFiles_data();
     void badFiles();
+    void resultNothingJudgesIsRefused();
     void complianceRequest();
     void badRequests_data();
     void badRequests();
@@ -195,6 +198,36 @@ void tst_IdentifyCalib::badFiles()
     QCOMPARE(e.code, 3);
     QVERIFY2(e.err.contains(message), qPrintable(e.err));
     QCOMPARE(e.err.trimmed().count(QLatin1Char('\n')), 0);
+    QVERIFY(!QFileInfo::exists(out + QStringLiteral("/optimized_dh.json")));
+}
+
+// Validation errors over no reading would pass any gate: a run without validation, and one
+// whose model fits none of it, leave no result.
+void tst_IdentifyCalib::resultNothingJudgesIsRefused()
+{
+    QList<QByteArray> lines = m_csv.split('\n');
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const QByteArray &l) { return l.contains(",val,"); }),
+                lines.end());
+    const QString unjudged = m_dir.filePath(QStringLiteral("unjudged.csv"));
+    QVERIFY(writeFile(unjudged, lines.join('\n')));
+    const QString out = m_dir.filePath(QStringLiteral("unjudged"));
+    Exit e = runIdentify({"--model", m_model, "--measurements", unjudged, "--out", out});
+    QCOMPARE(e.code, 3);
+    QVERIFY2(e.err.contains(QStringLiteral("no validation readings")), qPrintable(e.err));
+
+    // A link a hundred orders of magnitude long: every prediction overflows.
+    sim::CalibModelFile absurd;
+    QString error;
+    QVERIFY2(absurd.read(m_model, &error), qPrintable(error));
+    absurd.dh[5] = 1e300;
+    const QString model = m_dir.filePath(QStringLiteral("absurd.json"));
+    QVERIFY2(absurd.write(model, &error), qPrintable(error));
+    const QString csv = m_dir.filePath(QStringLiteral("judged.csv"));
+    QVERIFY(writeFile(csv, m_csv));
+    e = runIdentify({"--model", model, "--measurements", csv, "--out", out});
+    QCOMPARE(e.code, 6);
+    QVERIFY2(e.err.contains(QStringLiteral("fits 0 of 30 validation readings")), qPrintable(e.err));
     QVERIFY(!QFileInfo::exists(out + QStringLiteral("/optimized_dh.json")));
 }
 

@@ -144,8 +144,24 @@ ToolExit CalibrationRun::run(const QString &resultPath, const QString &reportPat
                      .arg(free);
         return ExitBadRequest;
     }
+    // Validation errors over no reading would read as a perfect result.
+    if (readings.validation.isEmpty()) {
+        *error = QStringLiteral("no validation readings (set \"val\"): nothing would judge the "
+                                "result");
+        return ExitBadRequest;
+    }
     if (!solver.solve(readings.identification, error)) {
         *error = QStringLiteral("identification failed: %1").arg(*error);
+        return ExitNoResult;
+    }
+    // Outliers are a few broken beams; when most of the validation is left out, the model fits
+    // nothing, and the errors of the few readings kept would pass for the result's.
+    const int judged = solver.judgedValidationCount(readings.validation);
+    if (2 * judged <= readings.validation.size()) {
+        *error = QStringLiteral("identification failed: the identified model fits %1 of %2 "
+                                "validation readings")
+                     .arg(judged)
+                     .arg(readings.validation.size());
         return ExitNoResult;
     }
     for (const QString &warning : solver.result().warnings)

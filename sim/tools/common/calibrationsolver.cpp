@@ -5,6 +5,7 @@
 
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace sim {
@@ -249,6 +250,18 @@ QVector<int> CalibrationSolver::validationOutliers(
             outliers.append(i);
     }
     return outliers;
+}
+
+int CalibrationSolver::judgedValidationCount(const QVector<PoseMeasurement> &validation) const
+{
+    const QVector<double> after = errorsAfter(validation);
+    const int finite = int(std::count_if(after.cbegin(), after.cend(),
+                                         [](double e) { return std::isfinite(e); }));
+    const QVector<int> dropped = validationOutliers(validation);
+    const int droppedFinite = int(std::count_if(dropped.cbegin(), dropped.cend(), [&](int i) {
+        return std::isfinite(after.at(i));
+    }));
+    return finite - droppedFinite;
 }
 
 QJsonObject CalibrationSolver::dhParametersJson() const

@@ -66,6 +66,8 @@ public:
     // Validation readings whose error after the identification the identification's own
     // outlier rule names (indices).
     QVector<int> validationOutliers(const QVector<PoseMeasurement> &validation) const;
+    // Validation readings the identified model predicts to a finite error that is no outlier.
+    int judgedValidationCount(const QVector<PoseMeasurement> &validation) const;
 
     // The result file's members: "status", "dh_parameters", "zero_points", the validation
     // errors (outliers left out), "threshold", the parameter lists, "outliers" and
