@@ -43,6 +43,12 @@ IsoPoseResult computeIsoPose(const Eigen::Vector3d &commandedMm,
     result.stdDevMm = std::sqrt(squares / (n - 1));
     result.repeatabilityMm = result.meanDistanceMm + 3.0 * result.stdDevMm;
     result.rmsMm = std::sqrt(commandedSquares / n);
+    // Finite positions far enough apart overflow the squares: figures that are no figures.
+    if (!std::isfinite(result.accuracyMm) || !std::isfinite(result.repeatabilityMm)
+        || !std::isfinite(result.rmsMm)) {
+        result.error = QStringLiteral("the positions lie too far apart for finite figures");
+        return result;
+    }
     result.valid = true;
     return result;
 }

@@ -83,9 +83,12 @@ void tst_IsoMetrics::tooFewCycles_data()
     QTest::newRow("none") << std::vector<Eigen::Vector3d>{};
     QTest::newRow("one cycle") << std::vector<Eigen::Vector3d>{{1, 2, 3}};
     QTest::newRow("not a number") << std::vector<Eigen::Vector3d>{{1, 2, 3}, {NAN, 2, 3}};
+    QTest::newRow("squares beyond a double")
+        << std::vector<Eigen::Vector3d>{{1, 2, 3}, {1e200, 2, 3}};
 }
 
-// No figure at all rather than a repeatability of 0 that looks perfect.
+// No figure at all rather than a repeatability of 0 that looks perfect, or one that is not a
+// number and is written as none.
 void tst_IsoMetrics::tooFewCycles()
 {
     QFETCH(std::vector<Eigen::Vector3d>, attained);
