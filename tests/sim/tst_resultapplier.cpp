@@ -172,6 +172,22 @@ void tst_ResultApplier::refusedResults_data()
         << QStringLiteral("a or d changes");
     QTest::newRow("status 0") << QStringLiteral("status") << QJsonValue(0)
                               << QStringLiteral("\"status\"");
+    // The controller would refuse these only after the DH set and zero offsets had gone in.
+    const QJsonArray six{0, 1e-6, 1e-6, 0, 0, 0};
+    QTest::newRow("a compliance short of a joint")
+        << QStringLiteral("joint_compliance")
+        << QJsonValue(QJsonObject{{QStringLiteral("values"), QJsonArray{0, 1e-6}}})
+        << QStringLiteral("\"joint_compliance\"");
+    QTest::newRow("a payload the link cannot carry")
+        << QStringLiteral("joint_compliance")
+        << QJsonValue(QJsonObject{{QStringLiteral("values"), six},
+                                  {QStringLiteral("payload_kg"), 1e300}})
+        << QStringLiteral("\"joint_compliance\"");
+    QTest::newRow("a negative payload")
+        << QStringLiteral("joint_compliance")
+        << QJsonValue(QJsonObject{{QStringLiteral("values"), six},
+                                  {QStringLiteral("payload_kg"), -1}})
+        << QStringLiteral("\"joint_compliance\"");
 }
 
 // Nothing is written for a result that is not good enough.

@@ -2,6 +2,8 @@
 
 #include <sim/server/controllerclient.h>
 
+#include <controllerprotocol.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -61,6 +63,27 @@ bool succeeded(const QJsonValue &status)
     if (status.isBool())
         return status.toBool();
     return status.isDouble() && std::trunc(status.toDouble()) == 1.0;
+}
+
+// A number the controller's link carries unchanged.
+bool carried(const QJsonValue &value)
+{
+    return value.isDouble() && std::isfinite(value.toDouble())
+           && std::abs(value.toDouble()) < double(mirel::ControllerProtocol::MaxId);
+}
+
+// Checked before anything is written: a compliance the controller cannot take would leave it
+// holding the new DH set without the compliance it was identified with.
+bool complianceFits(const QJsonValue &compliance, int axes)
+{
+    if (compliance.isUndefined())
+        return true;
+    const QJsonObject object = compliance.toObject();
+    const QJsonArray values = object.value(QStringLiteral("values")).toArray();
+    const QJsonValue payload = object.value(QStringLiteral("payload_kg"));
+    return compliance.isObject() && values.size() == axes
+           && std::all_of(values.begin(), values.end(), carried)
+           && (payload.isUndefined() || (carried(payload) && payload.toDouble() >= 0));
 }
 
 } // namespace
@@ -208,6 +231,12 @@ bool ResultApplier::apply(const QJsonObject &result, QString *error)
         *error = QStringLiteral("the result fails its quality gate: %1").arg(why);
         return false;
     }
+    const QJsonValue compliance = result.value(QStringLiteral("joint_compliance"));
+    if (!complianceFits(compliance, axes)) {
+        *error = QStringLiteral("the result's \"joint_compliance\" is not one finite number per "
+                                "joint with a payload of at least 0 kg");
+        return false;
+    }
     const QVector<double> optimized =
         jointSet(result.value(QStringLiteral("dh_parameters")), axes);
     const QJsonObject product = result.value(QStringLiteral("product_result")).toObject();
@@ -245,7 +274,6 @@ bool ResultApplier::apply(const QJsonObject &result, QString *error)
                         QJsonObject{{QStringLiteral("joint_angle_A"), zero}}, error)) {
         return false;
     }
-    const QJsonValue compliance = result.value(QStringLiteral("joint_compliance"));
     if (compliance.isObject()
         && !send(QStringLiteral("COMPLIANCE_WRITE"), kSetCompliance, compliance.toObject(),
                  error))

@@ -15,8 +15,9 @@ class ControllerClient;
 // ("ethercat.set_precision_compensation_zero"), then the joint compliance when the result
 // holds one ("factory.set_compliance"), then "system.controller.reboot". Each answer is judged
 // by the pendant's verdict rule and the first failure stops the sequence; nothing is rolled
-// back. A result whose status is not 1 or whose quality gate does not pass against the
-// controller's own DH set is refused before anything is written.
+// back. A result whose status is not 1, whose quality gate does not pass against the
+// controller's own DH set, or whose joint compliance is not one finite number per joint is
+// refused before anything is written.
 class ResultApplier
 {
 public:
