@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 
 namespace mirel {
@@ -123,6 +124,15 @@ bool ControllerProtocol::decode(const QByteArray &text, ProtocolMessage *message
         return fail(error, QStringLiteral("message of %1 bytes, more than %2")
                                .arg(text.size())
                                .arg(MaxMessageBytes));
+    // JSON has no raw control characters but the whitespace between tokens. Qt's parser takes
+    // them inside strings, and a raw NUL in a key leaves an object whose keys are out of order:
+    // lookups miss, and it no longer equals itself sent again.
+    const auto control = std::find_if(text.cbegin(), text.cend(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r';
+    });
+    if (control != text.cend())
+        return fail(error, QStringLiteral("not JSON: a control character at %1")
+                               .arg(control - text.cbegin()));
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError)

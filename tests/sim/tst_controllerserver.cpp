@@ -232,6 +232,10 @@ void TestControllerServer::decoderRejects_data()
     QTest::newRow("negative integer below -2^53")
         << QByteArray(R"({"type":"request","id":1,"kind":"set","name":"a","payload":[-9007199254740993]})");
     QTest::newRow("huge double in an update") << QByteArray(R"({"type":"update","key":"k","value":1e300})");
+    // Qt's parser takes it, and the keys of that object end up out of order.
+    static const char rawNul[] = R"({"type":"request","id":8,"kind":"set","name":"i","payload":{")"
+                                 "\0\1e\":\"\",\"\0l\":1}}";
+    QTest::newRow("raw NUL in a key") << QByteArray(rawNul, sizeof rawNul - 1);
 }
 
 void TestControllerServer::decoderRejects()
