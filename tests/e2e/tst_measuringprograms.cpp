@@ -703,7 +703,8 @@ void tst_MeasuringPrograms::posesAreApproachedFromBelow()
 void tst_MeasuringPrograms::refusedRun_data()
 {
     QTest::addColumn<QString>("program");
-    // "" for none, else "good" or one fault: "broken", "no-iso", "closed-port", "no-ip", "far-pose"
+    // "" for none, else "good" or one fault: "broken", "no-iso", "closed-port", "no-ip",
+    // "far-pose", "few-poses"
     QTest::addColumn<QString>("request");
     QTest::addColumn<bool>("withPath");
     QTest::addColumn<QString>("message");
@@ -714,6 +715,9 @@ void tst_MeasuringPrograms::refusedRun_data()
                                    << "cannot reach the controller";
     QTest::newRow("no controller named") << kCalibCollector << "no-ip" << true
                                          << "names no controller";
+    // Three readings a pose, 33 parameters free: refused before the robot moves.
+    QTest::newRow("too few poses") << kCalibCollector << "few-poses" << true
+                                   << "ask for at least 11 poses";
     QTest::newRow("ISO without settings") << kIsoCollector << "no-iso" << true
                                           << "no ISO settings";
     QTest::newRow("ISO pose out of reach") << kIsoCollector << "far-pose" << true
@@ -752,11 +756,22 @@ void tst_MeasuringPrograms::refusedRun()
         file.write(request == QLatin1String("broken") ? QByteArray("{\"robot_profile\": ")
                                                       : QJsonDocument(content).toJson());
     }
-    const Run run = runProgram(program, withPath ? QStringList{QStringLiteral("--path"), m_work}
-                                                 : QStringList());
+    QStringList arguments;
+    if (withPath)
+        arguments << QStringLiteral("--path") << m_work;
+    if (request == QLatin1String("few-poses"))
+        arguments << QStringLiteral("--poses") << QStringLiteral("10");
+    const auto moves = [this] {
+        return m_controller->callsOf(QStringLiteral("move.move_to.jc")).size()
+               + m_controller->callsOf(QStringLiteral("move.j")).size();
+    };
+    const int movesBefore = moves();
+    const Run run = runProgram(program, arguments);
     QVERIFY2(run.exitCode > 0, qPrintable(describe(run)));
     QVERIFY2(run.err.contains(message), qPrintable(describe(run)));
     QVERIFY(!QFile::exists(m_work + QStringLiteral("/optimized_dh.json")));
+    if (request == QLatin1String("few-poses"))
+        QCOMPARE(moves(), movesBefore);
 }
 
 QTEST_GUILESS_MAIN(tst_MeasuringPrograms)

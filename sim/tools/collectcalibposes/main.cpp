@@ -193,6 +193,16 @@ int main(int argc, char *argv[])
             return failTool(ExitBadRequest, error);
         if (!chosen.setConstraints(run.constraints, &error))
             return failTool(ExitBadRequest, error);
+        // Known before the robot moves: otherwise the engineer learns it after the whole run.
+        const int free = chosen.problem().freeCount();
+        if (identificationCount * int(targets.size()) < free)
+            return failTool(ExitBadRequest,
+                            QStringLiteral("%1 poses of %2 readings each are fewer readings than "
+                                           "the %3 free parameters: ask for at least %4 poses")
+                                .arg(identificationCount)
+                                .arg(targets.size())
+                                .arg(free)
+                                .arg((free + int(targets.size()) - 1) / int(targets.size())));
         CalibPosePlanner planner(axes);
         planner.queue(ObservablePosePlanner(chosen.problem(), CalibPosePlanner::travel(axes),
                                             CalibPosePlanner::kSeed)

@@ -137,11 +137,12 @@ ToolExit CalibrationRun::run(const QString &resultPath, const QString &reportPat
         return ExitBadRequest;
     const int free = solver.problem().freeCount();
     if (readings.identification.size() < free) {
-        *error = QStringLiteral("line %1: %2 identification readings, fewer than the %3 free "
-                                "parameters")
-                     .arg(readings.lastLine)
+        // Readings from a file name the line the reader stopped at; a live run's have none.
+        *error = QStringLiteral("%1 identification readings, fewer than the %2 free parameters")
                      .arg(readings.identification.size())
                      .arg(free);
+        if (readings.lastLine > 0)
+            error->prepend(QStringLiteral("line %1: ").arg(readings.lastLine));
         return ExitBadRequest;
     }
     // Validation errors over no reading would read as a perfect result.
