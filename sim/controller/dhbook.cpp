@@ -4,6 +4,9 @@
 
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cmath>
+
 namespace sim {
 
 namespace {
@@ -17,6 +20,24 @@ const QString kDhSupport = QStringLiteral("factory.get_dh_params_support");
 using controllerjson::readNumbers;
 using controllerjson::toArray;
 using controllerjson::verdict;
+
+// No robot has a link of a kilometre or an angle of many turns; such numbers are typing errors,
+// and from 2^53 on no client could even read them back.
+bool arePlausible(const QVector<double> &numbers)
+{
+    return std::all_of(numbers.cbegin(), numbers.cend(),
+                       [](double n) { return std::abs(n) <= DhBook::MaxMagnitude; });
+}
+
+bool readPlausible(const QJsonValue &value, std::initializer_list<int> sizes,
+                   QVector<double> *out)
+{
+    QVector<double> numbers;
+    if (!readNumbers(value, sizes, &numbers) || !arePlausible(numbers))
+        return false;
+    *out = numbers;
+    return true;
+}
 
 // A DH payload may leave out the last link group: it then keeps its stored values.
 void replaceLeading(QVector<double> *target, const QVector<double> &values)
@@ -79,10 +100,11 @@ QJsonValue DhBook::runCommand(const QString &command, const QJsonValue &payload,
     // kSetZero
     QVector<double> zero;
     QVector<double> product;
-    if (!readNumbers(args.value(QStringLiteral("joint_angle_A")), {m_axes}, &zero))
+    if (!readPlausible(args.value(QStringLiteral("joint_angle_A")), {m_axes}, &zero))
         return verdict(false);
     const bool hasProduct = args.contains(QStringLiteral("joint_angle_L"));
-    if (hasProduct && !readNumbers(args.value(QStringLiteral("joint_angle_L")), {m_axes}, &product))
+    if (hasProduct
+        && !readPlausible(args.value(QStringLiteral("joint_angle_L")), {m_axes}, &product))
         return verdict(false);
     m_zero = zero;
     if (hasProduct)
@@ -117,7 +139,7 @@ QVector<double> DhBook::dh() const
 
 bool DhBook::setDh(const QVector<double> &dh)
 {
-    if (dh.size() != 4 * m_axes && dh.size() != 4 * (m_axes + 1))
+    if ((dh.size() != 4 * m_axes && dh.size() != 4 * (m_axes + 1)) || !arePlausible(dh))
         return false;
     replaceLeading(&m_dh, dh);
     return true;
@@ -140,7 +162,7 @@ QVector<double> DhBook::productZero() const
 
 bool DhBook::readDh(const QJsonValue &value, QVector<double> *out) const
 {
-    return readNumbers(value, {4 * m_axes, 4 * (m_axes + 1)}, out);
+    return readPlausible(value, {4 * m_axes, 4 * (m_axes + 1)}, out);
 }
 
 QJsonArray DhBook::rows() const

@@ -28,13 +28,15 @@ public:
     int axes() const;
     QVector<double> dh() const;
     // Numbers of a whole set, or of all groups but the last, which then keeps its values;
-    // anything else is refused and changes nothing.
+    // anything else, or a number beyond MaxMagnitude, is refused and changes nothing.
     bool setDh(const QVector<double> &dh);
     QVector<double> productDh() const;
     QVector<double> zero() const;
     QVector<double> productZero() const;
 
     static const QString RowsKey;
+    // The largest magnitude of a DH number or zero offset (mm or degrees) the book takes.
+    static constexpr double MaxMagnitude = 1e6;
 
 private:
     bool readDh(const QJsonValue &value, QVector<double> *out) const;

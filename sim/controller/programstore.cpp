@@ -132,13 +132,13 @@ QJsonValue ProgramStore::value(const QString &key) const
     return QJsonValue(QJsonValue::Undefined);
 }
 
-bool ProgramStore::takeSet(const QString &key, const QJsonValue &value)
+bool ProgramStore::takeSet(const QString &key, const QJsonValue &value, bool *accepted)
 {
     if (key != kSelect)
         return false;
-    bool ok = false;
-    const QStringList selected = names(value, &ok);
-    m_registered = ok ? selected : QStringList();
+    const QStringList selected = names(value, accepted);
+    if (*accepted)
+        m_registered = selected;
     return true;
 }
 

@@ -30,8 +30,9 @@ public:
     // ([{"name"}...]). Undefined for any other key.
     static bool servesValue(const QString &key);
     QJsonValue value(const QString &key) const;
-    // A write to "monitor.select" registers the names; false for any other key.
-    bool takeSet(const QString &key, const QJsonValue &value);
+    // A write to "monitor.select" registers the names; false for any other key. `accepted` is
+    // false, and nothing changes, when the value is no list of names.
+    bool takeSet(const QString &key, const QJsonValue &value, bool *accepted);
 
     // The current project's variables as the pendant last sent them ("rovan.project.var._list"),
     // an empty list among them; while none were sent, those of a pendant in the same process.

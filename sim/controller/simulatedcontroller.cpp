@@ -38,6 +38,14 @@ const QString kVariableList = QStringLiteral("rovan.project.var._list");
 
 // The controller closes the link a moment after it confirmed the reboot, so the answer gets out.
 constexpr int kRebootDropMs = 20;
+// A set's "sub" path reaches at most this deep, far deeper than any controller value goes.
+constexpr int kMaxSubDepth = 32;
+// What a set through a sub path builds nests at most this deep: half of what Qt's JSON reader
+// takes, so that a state file holding it can still be read.
+constexpr int kMaxNesting = 512;
+// A set through a sub path lengthens an array to at most this many elements (null-padded);
+// elements already there can always be replaced.
+constexpr int kMaxArrayLength = 10000;
 
 using controllerjson::readNumbers;
 using controllerjson::toArray;
@@ -75,23 +83,53 @@ QJsonValue valueAt(const QJsonValue &value, const QStringList &path, int from)
     return QJsonValue();
 }
 
-QJsonValue withValueAt(const QJsonValue &base, const QStringList &path, int from,
-                       const QJsonValue &value)
+// How many arrays and objects deep a value goes.
+int nesting(const QJsonValue &value)
 {
-    if (from == path.size())
-        return value;
+    int deepest = 0;
+    if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        for (const QJsonValue &item : array)
+            deepest = std::max(deepest, nesting(item));
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+            deepest = std::max(deepest, nesting(it.value()));
+    } else {
+        return 0;
+    }
+    return deepest + 1;
+}
+
+// False, with `out` untouched, for an index that would grow an array past kMaxArrayLength.
+bool withValueAt(const QJsonValue &base, const QStringList &path, int from,
+                 const QJsonValue &value, QJsonValue *out)
+{
+    if (from == path.size()) {
+        *out = value;
+        return true;
+    }
     const QString &segment = path.at(from);
     int k = 0;
+    QJsonValue inner;
     if (base.isArray() && arrayIndex(segment, &k)) {
         QJsonArray array = base.toArray();
+        if (k >= array.size() && k >= kMaxArrayLength)
+            return false;
+        if (!withValueAt(array.at(k), path, from + 1, value, &inner))
+            return false;
         while (array.size() <= k)
             array.append(QJsonValue());
-        array.replace(k, withValueAt(array.at(k), path, from + 1, value));
-        return array;
+        array.replace(k, inner);
+        *out = array;
+        return true;
     }
     QJsonObject object = base.toObject();
-    object.insert(segment, withValueAt(object.value(segment), path, from + 1, value));
-    return object;
+    if (!withValueAt(object.value(segment), path, from + 1, value, &inner))
+        return false;
+    object.insert(segment, inner);
+    *out = object;
+    return true;
 }
 
 QStringList subPath(const QString &sub)
@@ -175,6 +213,10 @@ struct SimulatedController::State // NOLINT(clang-analyzer-optin.performance.Pad
     Keeper keeper;
     // A keeper that restores a state sends messages of its own, which it does not keep again.
     bool keeping = false;
+    // Changes are counted as they arrive. A failed save puts back the state before every change
+    // not saved yet, so none up to `undone` may be confirmed, whichever one's save failed.
+    quint64 changes = 0;
+    quint64 undone = 0;
 
     VirtualCell cell;
 
@@ -319,10 +361,11 @@ void SimulatedController::send(const mirel::ControllerMessage &message)
     // Saved when it is confirmed: a controller killed before its answer went out keeps nothing
     // it did not confirm, and one that cannot save confirms nothing.
     const bool keep = d->keeper && !d->keeping && !isReadOnly(message.kind, message.name);
+    const quint64 change = keep ? ++d->changes : 0;
     const quint64 id = message.id;
     const bool rebooting = outcome.reboot;
-    deliver([this, id, answer, rebooting, keep] {
-        if (keep && !keepState()) {
+    deliver([this, id, answer, rebooting, keep, change] {
+        if (keep && (change <= d->undone || !keepState())) {
             emit answered(id, QJsonObject{{QStringLiteral("success"), false},
                                           {QStringLiteral("code"), NotSaved},
                                           {QStringLiteral("msg"),
@@ -663,12 +706,19 @@ QJsonValue SimulatedController::handle(const mirel::ControllerMessage &message, 
         if (!payload.contains(QStringLiteral("value")))
             return verdict(false);
         const QJsonValue v = payload.value(QStringLiteral("value"));
-        if (d->programs.takeSet(message.name, v)) {
+        bool accepted = false;
+        if (d->programs.takeSet(message.name, v, &accepted)) {
+            if (!accepted)
+                return verdict(false);
             outcome->publish.append(QStringLiteral("monitor.pers"));
             return success();
         }
         const QStringList sub = subPath(payload.value(QStringLiteral("sub")).toString());
-        const QJsonValue stored = sub.isEmpty() ? v : withValueAt(value(message.name), sub, 0, v);
+        QJsonValue stored = v;
+        if (!sub.isEmpty()
+            && (sub.size() > kMaxSubDepth || sub.size() + nesting(v) > kMaxNesting
+                || !withValueAt(value(message.name), sub, 0, v, &stored)))
+            return verdict(false);
         if (stored.isNull() || stored.isUndefined())
             d->values.remove(message.name);
         else
@@ -802,6 +852,8 @@ bool SimulatedController::keepState()
     d->keeping = true;
     const bool kept = d->keeper();
     d->keeping = false;
+    if (!kept)
+        d->undone = d->changes;
     return kept;
 }
 

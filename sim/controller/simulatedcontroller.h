@@ -47,7 +47,8 @@ public:
     };
     using Handler = std::function<QJsonValue(const QJsonValue &payload)>;
     // Saves what a message changed just before its answer goes out; false when it could not,
-    // after it put back the state it last saved.
+    // after it put back the state it last saved. Every change that arrived before that and is
+    // not answered yet is then answered NotSaved too.
     using Keeper = std::function<bool()>;
     // Answer "code" of a change that was undone because it could not be saved.
     static constexpr int NotSaved = -4;

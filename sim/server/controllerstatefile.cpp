@@ -1,6 +1,7 @@
 #include "controllerstatefile.h"
 
 #include <sim/controller/compliancebook.h>
+#include <sim/controller/dhbook.h>
 #include <sim/controller/programstore.h>
 #include <sim/controller/simulatedcontroller.h>
 
@@ -11,6 +12,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace sim {
@@ -39,13 +41,15 @@ QJsonArray toArray(const QVector<double> &numbers)
     return array;
 }
 
+// Numbers the controller's DH commands would take: a hand-edited value beyond them would reach
+// clients as a number they refuse.
 bool isNumbers(const QJsonValue &value, std::initializer_list<int> sizes)
 {
     const QJsonArray array = value.toArray();
     if (!value.isArray() || std::find(sizes.begin(), sizes.end(), array.size()) == sizes.end())
         return false;
     for (const QJsonValue &n : array) {
-        if (!n.isDouble())
+        if (!n.isDouble() || !(std::abs(n.toDouble()) <= DhBook::MaxMagnitude))
             return false;
     }
     return true;

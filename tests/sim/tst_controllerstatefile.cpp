@@ -19,8 +19,7 @@ using sim::SimulatedController;
 
 namespace {
 
-// The answer of a set, waited for.
-QJsonValue set(SimulatedController &c, const QString &key, const QJsonValue &value)
+quint64 post(SimulatedController &c, const QString &key, const QJsonValue &value)
 {
     static quint64 nextId = 1;
     mirel::ControllerMessage message;
@@ -28,16 +27,27 @@ QJsonValue set(SimulatedController &c, const QString &key, const QJsonValue &val
     message.kind = mirel::ControllerMessage::Set;
     message.name = key;
     message.payload = QJsonObject{{QStringLiteral("sub"), QString()}, {QStringLiteral("value"), value}};
-    QSignalSpy answered(&c, &mirel::ControllerLink::answered);
     c.send(message);
+    return message.id;
+}
+
+QJsonValue answerOf(QSignalSpy &answered, quint64 id)
+{
     for (int i = 0; i < 100; ++i) {
         for (const QList<QVariant> &a : qAsConst(answered)) {
-            if (a.at(0).toULongLong() == message.id)
+            if (a.at(0).toULongLong() == id)
                 return a.at(1).value<QJsonValue>();
         }
         answered.wait(50);
     }
     return QJsonValue();
+}
+
+// The answer of a set, waited for.
+QJsonValue set(SimulatedController &c, const QString &key, const QJsonValue &value)
+{
+    QSignalSpy answered(&c, &mirel::ControllerLink::answered);
+    return answerOf(answered, post(c, key, value));
 }
 
 bool succeeded(const QJsonValue &answer)
@@ -158,6 +168,16 @@ void tst_ControllerStateFile::unusableFileIsKeptAside_data()
     QTest::newRow("not JSON") << QByteArray("{\"robot\": \"SR6-900\", \"dh\": [1, 2");
     QTest::newRow("not an object") << QByteArray("[1, 2, 3]");
     QTest::newRow("another robot") << QByteArray("{\"robot\": \"SR7-800\"}");
+    const auto numbers = [](int count, double first) {
+        return "[" + QByteArray::number(first) + QByteArray(", 0").repeated(count - 1) + "]";
+    };
+    const auto file = [&numbers](double dh, double zero) {
+        return "{\"robot\": \"SR6-900\", \"dh\": " + numbers(28, dh) + ", \"product_dh\": "
+               + numbers(28, 0) + ", \"zero\": " + numbers(6, zero) + ", \"product_zero\": "
+               + numbers(6, 0) + "}";
+    };
+    QTest::newRow("DH no robot has") << file(1e300, 0);
+    QTest::newRow("zero offset no robot has") << file(0, -2e6);
     QTest::newRow("DH of another size")
         << QByteArray("{\"robot\": \"SR6-900\", \"dh\": [1, 2, 3], \"product_dh\": [1, 2, 3], "
                       "\"zero\": [0, 0, 0, 0, 0, 0], \"product_zero\": [0, 0, 0, 0, 0, 0]}");
@@ -235,8 +255,15 @@ void tst_ControllerStateFile::failedSaveIsUndoneAndAnsweredAsFailure()
     QJsonArray grown;
     for (int i = 0; i < 20; ++i)
         grown.append(jointPoint(QStringLiteral("P%1").arg(i), {0, 0, 0, 0, 90, 0}));
-    const QJsonValue answer = set(controller, key, grown);
+    // A change that arrives before the failed save of an earlier one is undone with it.
+    QSignalSpy answered(&controller, &mirel::ControllerLink::answered);
+    const quint64 first = post(controller, key, grown);
+    const QJsonValue later = answerOf(answered, post(controller, QStringLiteral("later"), 1));
+    const QJsonValue answer = answerOf(answered, first);
     QVERIFY(!succeeded(answer));
+    QCOMPARE(later.toObject().value(QStringLiteral("code")).toInt(),
+             int(SimulatedController::NotSaved));
+    QCOMPARE(controller.value(QStringLiteral("later")), QJsonValue());
     QCOMPARE(answer.toObject().value(QStringLiteral("code")).toInt(),
              int(SimulatedController::NotSaved));
     QJsonArray changed;

@@ -144,6 +144,11 @@ void tst_ProgramStore::monitorSelectionAndBackupsThroughTheLink()
     using Kind = mirel::ControllerMessage::Kind;
     const QJsonObject select{{"sub", ""}, {"value", QJsonArray{"count", "plain"}}};
     QCOMPARE(ask(c, Kind::Set, QStringLiteral("monitor.select"), select)["success"].toBool(), true);
+    // Anything but a list of names is refused and keeps the selection.
+    for (const QJsonValue &bad : {QJsonValue(5), QJsonValue(QJsonArray{""}), QJsonValue()})
+        QCOMPARE(ask(c, Kind::Set, QStringLiteral("monitor.select"),
+                     QJsonObject{{"sub", ""}, {"value", bad}}),
+                 QJsonValue(QJsonObject{{"success", false}, {"code", -2}}));
     QCOMPARE(ask(c, Kind::Get, QStringLiteral("monitor.pers"), QJsonValue()),
              QJsonValue(QJsonArray{"count", "plain"}));
     c.programs()->setProjects({QStringLiteral("kept")});

@@ -492,6 +492,9 @@ void tst_SimulatedController::setDhParamsAll_data()
     QJsonArray withNull = toJson(sequence(28, 1));
     withNull.replace(27, QJsonValue());
     QTest::newRow("a null") << QStringLiteral("SR6-900") << dhAll(withNull) << false << six;
+    QTest::newRow("a length no robot has")
+        << QStringLiteral("SR6-900") << dhAll(toJson(withLeading(six, {0, 0, 9e15}))) << false
+        << six;
     QTest::newRow("object instead of array")
         << QStringLiteral("SR6-900") << dhAll(QJsonObject{{QStringLiteral("0"), 1}}) << false
         << six;
@@ -611,6 +614,8 @@ void tst_SimulatedController::setZeroOffsets_data()
         << QStringLiteral("SR6-900")
         << zeroBoth(QJsonArray{QStringLiteral("0"), 0, 0, 0, 0, 0}, toJson(offsets)) << false
         << six << six;
+    QTest::newRow("an offset no robot has")
+        << QStringLiteral("SR6-900") << zero({0, 0, 0, 0, 0, 2e6}) << false << six << six;
     QTest::newRow("working offsets missing")
         << QStringLiteral("SR6-900")
         << QJsonValue(QJsonObject{{QStringLiteral("joint_angle_L"), toJson(offsets)}}) << false
@@ -750,6 +755,16 @@ void tst_SimulatedController::setValueMessage_data()
         << QJsonValue() << set(QStringLiteral("p.q"), true) << true
         << QJsonValue(
                QJsonObject{{QStringLiteral("p"), QJsonObject{{QStringLiteral("q"), true}}}});
+    QJsonValue deep = 1;
+    for (int i = 0; i < 600; ++i)
+        deep = QJsonArray{deep};
+    QTest::newRow("sub path too deep")
+        << QJsonValue(tree) << set(QStringLiteral("a.").repeated(33), 1) << false
+        << QJsonValue(tree);
+    QTest::newRow("too deep with its sub path")
+        << QJsonValue(tree) << set(QStringLiteral("a.b"), deep) << false << QJsonValue(tree);
+    QTest::newRow("index far past the list")
+        << QJsonValue(tree) << set(QStringLiteral("list.#100000"), 1) << false << QJsonValue(tree);
     QTest::newRow("no value") << QJsonValue(tree)
                               << QJsonValue(QJsonObject{{QStringLiteral("sub"), QString()}})
                               << false << QJsonValue(tree);
