@@ -203,15 +203,22 @@ bool InterfaceManager::disconnectVantorData(const QString &owner, const QString 
                                             const QString &name)
 {
     const QString id = nabu::mName(owner, name);
-    d->dataCallbacks.remove(id);
     auto it = d->watchedKeys.find(key);
-    if (it != d->watchedKeys.end()) {
-        it->removeAll(id);
-        if (it->isEmpty()) {
-            d->watchedKeys.erase(it);
-            disconnect(d->keyConnections.take(key));
-            sv::vantor()->watch(nullptr, key, false);
-        }
+    if (it == d->watchedKeys.end() || !it->contains(id)) {
+        // Dropping the callback of a subscription to another key would leave its id listed
+        // there, to be run for whatever takes the id next.
+        if (!d->dataCallbacks.contains(id))
+            return true;
+        TESSEL_LOG(Error, "tessel::InterfaceManager::disconnectVantorData")
+            << id << " is not subscribed to " << key;
+        return false;
+    }
+    d->dataCallbacks.remove(id);
+    it->removeAll(id);
+    if (it->isEmpty()) {
+        d->watchedKeys.erase(it);
+        disconnect(d->keyConnections.take(key));
+        sv::vantor()->watch(nullptr, key, false);
     }
     return true;
 }

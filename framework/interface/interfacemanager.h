@@ -77,7 +77,8 @@ public:
     bool connectVantorData(const QString &owner, const QString &key,
                            std::function<void(const QVariant &)> callback, const QString &name);
     /// Removes the subscription (`owner`, `name`) of `key`; the controller stops watching the
-    /// key when its last subscription goes. Always true.
+    /// key when its last subscription goes. True also when there is no such subscription;
+    /// false, and nothing changes, when (`owner`, `name`) is subscribed to another key.
     bool disconnectVantorData(const QString &owner, const QString &key, const QString &name);
     /// The `name`s of `owner`'s subscriptions, in name order.
     QStringList getConnectVantorKeyList(const QString &owner) const;

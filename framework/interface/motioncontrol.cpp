@@ -44,14 +44,22 @@ bool MotionControl::moveToCommands()
 void MotionControl::moveToStart(int &result, const QString &pointName, int speed, bool withConf,
                                 bool jointMove)
 {
-    nabu::ModuleObject *point = PointData::findPoint(pointName, Qt::CaseSensitive);
-    if (!point) {
+    if (!PointData::findPoint(pointName, Qt::CaseSensitive)) {
         TESSEL_LOG(Error, "tessel::InterfaceManager::moveToStart") << "no point find!";
         result = -1;
         return;
     }
     sv::Vantor *service = sv::vantor();
     service->execCommand(q, QStringLiteral("move.reset"), QVariant());
+    // The reset is awaited with events running, and the point may have been recorded again or
+    // removed meanwhile: look it up anew rather than keep the node found before.
+    nabu::ModuleObject *point = PointData::findPoint(pointName, Qt::CaseSensitive);
+    if (!point) {
+        TESSEL_LOG(Error, "tessel::InterfaceManager::moveToStart")
+            << "point " << pointName << " went away during the reset";
+        result = -1;
+        return;
+    }
     service->watch(q, kLastError, true);
 
     nabu::ModuleObject *position = PointData::existing(point, QStringLiteral("value.[0][0][0]"));

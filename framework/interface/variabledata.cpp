@@ -104,21 +104,24 @@ bool VariableData::updateVarData(const QString &name, const QVariant &value)
 
 bool VariableData::delVarData(const QList<QString> &names)
 {
-    nabu::ModuleObject *list = varList();
-    QList<nabu::ModuleObject *> doomed;
+    const auto removable = [](const QString &name) {
+        nabu::ModuleObject *var = firstNamed(varList(), name);
+        return var && !isProtected(childString(var, QStringLiteral("type"))) ? var : nullptr;
+    };
     QStringList removing;
     for (const QString &name : names) {
-        nabu::ModuleObject *var = firstNamed(list, name);
         // A name given twice must not remove (and free) the same node twice.
-        if (!var || doomed.contains(var) || isProtected(childString(var, QStringLiteral("type"))))
-            continue;
-        doomed.append(var);
-        removing.append(name);
+        if (!removing.contains(name) && removable(name))
+            removing.append(name);
     }
     if (!hotRemoveVar(removing))
         return false;
-    for (nabu::ModuleObject *var : qAsConst(doomed))
-        list->remove(nullptr, var, true);
+    // Found again by name: events ran while the controller was asked, and the nodes found
+    // before may have been removed, or a variable recorded again, meanwhile.
+    for (const QString &name : qAsConst(removing)) {
+        if (nabu::ModuleObject *var = removable(name))
+            varList()->remove(nullptr, var, true);
+    }
     nabu::m(QStringLiteral("rovan.project.cur_project"))->trigger();
     return true;
 }

@@ -268,14 +268,14 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
                 {key + QLatin1Char('*') + QLatin1Char('.') + ext}, QDir::Files);
             int highest = 0;
             for (const QString &existing : names) {
-                // Matched "<key>*.<ext>": the extension comes off whole, the stem keeps its dots.
-                const QStringList parts = existing.left(existing.size() - ext.size() - 1)
-                                              .split(QLatin1Char('_'));
-                // The date in the middle: for a stem holding "_", "my_plugin_<date>" also
-                // splits into three, and its date is no index.
+                // Matched "<key>*.<ext>": what lies between the key and the extension is the
+                // index, read after the key rather than by splitting at "_", so that a stem
+                // holding "_" ("my_plugin") resumes at its last file after a restart too.
+                const QStringRef rest
+                    = existing.midRef(key.size(), existing.size() - key.size() - ext.size() - 1);
                 bool isNumber = false;
                 const int index
-                    = parts.size() == 3 && parts.at(1) == day ? parts.at(2).toInt(&isNumber) : 0;
+                    = rest.startsWith(QLatin1Char('_')) ? rest.mid(1).toInt(&isNumber) : 0;
                 if (isNumber)
                     highest = std::max(highest, index);
             }
@@ -293,8 +293,14 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
         }
 
         if (state.size >= kRollOverSize) {
-            ++index;
-            state.size = 0;
+            // A file already at the next index was counted by the folder's scan, or is another
+            // process's to count: only what it grows by from now on is added here, and a full
+            // one is passed over rather than given one more line.
+            do {
+                ++index;
+                const QFileInfo next(buildFileName(base, day, index, ext));
+                state.size = next.exists() ? next.size() : 0;
+            } while (state.size >= kRollOverSize);
             // The file just left is no longer current: a walk may now find it.
             d->exhaustedAt.remove(QFileInfo(base).path());
             cleanupOldFiles(base);

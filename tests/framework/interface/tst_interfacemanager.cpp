@@ -173,6 +173,11 @@ void tst_InterfaceManager::subscriptionsDeliverInOrderAndStopWithTheLast()
     heard.clear();
     sim()->setValue(key, 1);
     QTRY_COMPARE(heard, (QStringList{QStringLiteral("A1"), QStringLiteral("B1")}));
+    // Removing it under a key it does not have is refused, and it stays.
+    QVERIFY(!tesselInterface().disconnectVantorData(
+        QStringLiteral("A"), QStringLiteral("other.key"), QStringLiteral("one")));
+    QCOMPARE(tesselInterface().getConnectVantorKeyList(QStringLiteral("A")),
+             (QStringList{QStringLiteral("one"), QStringLiteral("three")}));
 
     QVERIFY(tesselInterface().disconnectVantorData(QStringLiteral("A"), key, QStringLiteral("one")));
     QVERIFY(sim()->isWatched(key));

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <memory>
+
 using tessel::tesselInterface;
 
 namespace {
@@ -130,6 +132,16 @@ void tst_InterfaceVariables::removalOfUnknownOrRepeatedNames()
     QVERIFY(tesselInterface().delVarData(QList<QString>{"a", "a"}));
     QCOMPARE(tesselInterface().getVarDataList(QString()), QStringList{"b"});
     QCOMPARE(sim()->callsOf(kHotRemove).at(0).payload, QJsonValue(removal({"a"})));
+    // Taken out and recorded anew while the controller is asked: the one now named "b" goes.
+    std::unique_ptr<nabu::ModuleObject> taken;
+    sim()->setHandler(kHotRemove, [&taken](const QJsonValue &) {
+        taken.reset(varList()->cmobjs(false).first());
+        varList()->remove(nullptr, taken.get(), false);
+        seedVariable(QStringLiteral("b"), QStringLiteral("int"));
+        return QJsonValue(0);
+    });
+    QVERIFY(tesselInterface().delVarData(QStringLiteral("b")));
+    QVERIFY(tesselInterface().getVarDataList(QString()).isEmpty());
 }
 
 void tst_InterfaceVariables::refusedRemovalChangesNothing_data()

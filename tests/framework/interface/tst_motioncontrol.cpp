@@ -61,6 +61,7 @@ private slots:
     void configurationOnlyWhenAsked();
     void pointWithoutOrientationHasNoRot();
     void unknownPointSendsNothing();
+    void pointGoneDuringTheResetFails();
     void stopFollowsTheControllerVersion_data();
     void stopFollowsTheControllerVersion();
 
@@ -175,6 +176,20 @@ void tst_MotionControl::unknownPointSendsNothing()
     QCOMPARE(result, -1);
     QTest::qWait(20);
     QVERIFY(sim()->calls().isEmpty());
+}
+
+// Recording the point again, for one, deletes it while the reset is under way.
+void tst_MotionControl::pointGoneDuringTheResetFails()
+{
+    QObject context;
+    connect(sim(), &sim::SimulatedController::received, &context, [](const QString &name) {
+        if (name == QLatin1String("move.reset"))
+            mirel::ProjectData::clearPoints(nullptr);
+    });
+    int result = 0;
+    tesselInterface().moveToStart(result, QStringLiteral("P1"), 250, true, true);
+    QCOMPARE(result, -1);
+    QCOMPARE(names(sim()->calls()), QStringList{"move.reset"});
 }
 
 void tst_MotionControl::stopFollowsTheControllerVersion_data()

@@ -78,7 +78,8 @@ private slots:
     void cleanupDeletesOldestOnlyWhileOverLimit();
     void rollOverCleansUpWhenOverLimit();
     void threadsLoseNoLineAndTearNone();
-    // Last: the file it rolls over stays counted, as a rolled-over file does.
+    // Last: the full files they leave counted would crowd the clean-up tests.
+    void underscoreStemResumesAtItsLastFile();
     void stemWithADotRollsOver();
 
 private:
@@ -155,11 +156,11 @@ void tst_PluginLogFileManager::fileChoiceWithExistingFiles_data()
         << QStringLiteral("./log/choice/c") << QStringLiteral("under") << kLog
         << QStringList{QStringLiteral("under_20260104_1.log")} << QList<qint64>{kRollOver - 1}
         << QStringLiteral("under_20260104_1.log") << kRollOver - 1;
-    QTest::newRow("stem holding an underscore starts at 0")
+    QTest::newRow("stem holding an underscore resumes at its highest index")
         << QStringLiteral("./log/choice/d") << QStringLiteral("my_plugin") << kLog
         << QStringList{QStringLiteral("my_plugin_20260104.log"),
                        QStringLiteral("my_plugin_20260104_3.log")}
-        << QList<qint64>{100, 200} << QStringLiteral("my_plugin_20260104.log") << qint64(300);
+        << QList<qint64>{100, 200} << QStringLiteral("my_plugin_20260104_3.log") << qint64(300);
     QTest::newRow("other days ignored")
         << QStringLiteral("./log/choice/e") << QStringLiteral("days") << kLog
         << QStringList{QStringLiteral("days_20260103_5.log"),
@@ -286,6 +287,21 @@ void tst_PluginLogFileManager::rollsOverOnceCurrentFileReachesLimit()
     manager().updateFileSize(folder + QStringLiteral("/roll_20260104_3.log"), 0);
 }
 
+// After a restart, a stem holding "_" takes up the day's last file. The folder's scan counted
+// it, so its size reported back unchanged adds nothing.
+void tst_PluginLogFileManager::underscoreStemResumesAtItsLastFile()
+{
+    const QString folder = QStringLiteral("./log/resume/");
+    QVERIFY(makeFile(folder + QStringLiteral("re_start_20260104.log"), kRollOver));
+    QVERIFY(makeFile(folder + QStringLiteral("re_start_20260104_1.log"), 10));
+    const long long before = manager().totalSize();
+    const QString current
+        = manager().getProperLogFileName(folder + QStringLiteral("re_start"), kLog, kDay);
+    QCOMPARE(current, folder + QStringLiteral("re_start_20260104_1.log"));
+    manager().updateFileSize(current, 10);
+    QCOMPARE(manager().totalSize() - before, kRollOver + 10);
+}
+
 // The file names stay as the statement wrote them; the size behind them rolls the file over.
 void tst_PluginLogFileManager::stemWithADotRollsOver()
 {
@@ -299,7 +315,11 @@ void tst_PluginLogFileManager::stemWithADotRollsOver()
     QCOMPARE(manager().getProperLogFileName(base, kLog, kDay), second);
     manager().updateFileSize(second, 10);
     QCOMPARE(manager().getProperLogFileName(base, kLog, kDay), second);
-    manager().updateFileSize(second, 0);
+    // A next file already filled, by another process say, is passed over.
+    QVERIFY(makeFile(folder + QStringLiteral("/V2.1_20260104_2.log"), kRollOver));
+    manager().updateFileSize(second, kRollOver);
+    QCOMPARE(manager().getProperLogFileName(base, kLog, kDay),
+             folder + QStringLiteral("/V2.1_20260104_3.log"));
 }
 
 void tst_PluginLogFileManager::sizeKeys_data()
