@@ -2,7 +2,9 @@
 
 #include "common/common.h"
 #include "pages/buttonsizing.h"
+#include "pages/calibwidget.h"
 #include "pages/cardframe.h"
+#include "pages/dhparameterwidget.h"
 #include "plugin/findprogram.h"
 #include "plugin/pageinstance.h"
 #include "plugin/pluginlog.h"
@@ -34,6 +36,11 @@ displayisowidget *displayisowidget::instance(QWidget *parent)
 {
     static QPointer<displayisowidget> page;
     return pageInstance(page, parent, [](QWidget *p) { return new displayisowidget(p); });
+}
+
+bool displayisowidget::isRunning() const
+{
+    return process && process->state() != QProcess::NotRunning;
 }
 
 displayisowidget::displayisowidget(QWidget *parent)
@@ -268,6 +275,12 @@ void displayisowidget::startIso()
 {
     pluginLog() << "startIso" << "[in]";
     const QString text = startISO->text();
+    // Two programs must not drive the robot, nor write the result file, at once.
+    if ((text == tr("生成报告") || text == tr("启动ISO"))
+        && (calibWidget::instance()->isRunning() || dhparameterWidget::instance()->isApplying())) {
+        QMessageBox::warning(this, tr("错误"), tr("标定或写入控制器进行中，不能启动ISO"), QMessageBox::Ok);
+        return;
+    }
     if (text == tr("生成报告")) {
         startISO->setEnabled(false);
         const bool ran = runIsoProcess(scriptPath(QStringLiteral("isoReportGener.exe")),

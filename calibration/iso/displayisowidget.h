@@ -21,6 +21,10 @@ public:
     static displayisowidget *instance(QWidget *parent = nullptr);
     ~displayisowidget() override;
 
+    // An ISO program runs: the collector moves the robot, the report program writes the result
+    // file a calibration also writes.
+    bool isRunning() const;
+
 signals:
     // A report of the five poses was made: the mean of their "Accuracy" values (mm).
     void reportGenerated(double meanAccuracy);

@@ -1,6 +1,7 @@
 #include "calibwidget.h"
 
 #include "common/common.h"
+#include "iso/displayisowidget.h"
 #include "pages/autoclosemessagebox.h"
 #include "pages/buttonsizing.h"
 #include "pages/dhparameterwidget.h"
@@ -227,6 +228,11 @@ void calibWidget::onRunCalibrationBtnClicked()
         return;
     }
     pluginLog() << "enter onRunCalibrationBtnClicked";
+    // Two programs must not drive the robot, nor write the result file, at once.
+    if (displayisowidget::instance()->isRunning()) {
+        QMessageBox::warning(this, tr("错误"), tr("ISO测试运行中，不能启动标定"), QMessageBox::Ok);
+        return;
+    }
 
     bool isSelected = false;
     emit isAllOptionsSelect(isSelected);

@@ -2,6 +2,7 @@
 
 #include "common/common.h"
 #include "common/figuretext.h"
+#include "iso/displayisowidget.h"
 #include "pages/autoclosemessagebox.h"
 #include "pages/buttonsizing.h"
 #include "pages/cardframe.h"
@@ -434,6 +435,20 @@ void dhparameterWidget::reportWriteFailure()
     showAutoCloseMessageBox(this, QMessageBox::Warning, tr("错误"), tr("写入控制器失败"), kBoxMs);
 }
 
+bool dhparameterWidget::isApplying() const
+{
+    return applying;
+}
+
+// The ISO collector moves the robot through the controller a write reboots.
+bool dhparameterWidget::refusedForIso()
+{
+    if (!displayisowidget::instance()->isRunning())
+        return false;
+    refuse(tr("ISO测试运行中，不能写入控制器"));
+    return true;
+}
+
 bool dhparameterWidget::applyResult(CalibrationRecord::Method method)
 {
     // The controller commands wait in a nested event loop, where a second press, the automatic
@@ -442,6 +457,8 @@ bool dhparameterWidget::applyResult(CalibrationRecord::Method method)
         pluginLog() << "skip apply: a write to the controller is in progress";
         return false;
     }
+    if (refusedForIso())
+        return false;
     setApplying(true);
     const bool ok = writeToController(method);
     setApplying(false);
@@ -455,6 +472,8 @@ bool dhparameterWidget::restore(const CalibrationRecord &record)
         pluginLog() << "skip restore: a write to the controller is in progress";
         return false;
     }
+    if (refusedForIso())
+        return false;
     setApplying(true);
     const bool ok = writeBack(record);
     setApplying(false);
@@ -477,10 +496,13 @@ bool dhparameterWidget::writeToController(CalibrationRecord::Method method)
     const auto isComplete = [complete, axes](const QVector<double> &set) {
         return set.size() == complete && set.size() == 4 * axes;
     };
+    // Zero offsets of another count than the joints would be refused only after the DH set
+    // went in, leaving the controller with the new set and the old offsets.
+    const bool zerosFit = int(common::zeroPointsVec.size()) == axes;
     const bool production = common::calibMode == QLatin1String("product");
     if (production) {
         if (!isComplete(common::productDHParamsVec) || common::productZeroPointsVec.empty()
-            || common::productZeroPointsVec.size() != common::zeroPointsVec.size()) {
+            || common::productZeroPointsVec.size() != common::zeroPointsVec.size() || !zerosFit) {
             refuse(tr("生产模式写入参数长度不匹配或零点为空"));
             return false;
         }
@@ -499,7 +521,11 @@ bool dhparameterWidget::writeToController(CalibrationRecord::Method method)
                                 draftRecord(method, payload));
     }
 
-    if (!isComplete(common::optimizedDHParamsVec)) {
+    if (!isComplete(common::optimizedDHParamsVec) || !zerosFit) {
+        if (!zerosFit)
+            pluginLog() << QStringLiteral("apply refused: %1 zero offsets for %2 joints")
+                               .arg(common::zeroPointsVec.size())
+                               .arg(axes);
         refuse(tr("未找到标定结果"));
         return false;
     }

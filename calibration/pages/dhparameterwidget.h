@@ -29,6 +29,8 @@ public:
     ~dhparameterWidget() override;
 
     bool isAutoApplyEnabled() const;
+    // A DH set, zero offsets or reboot is being written to the controller.
+    bool isApplying() const;
     // The run card's delayed write: only with the switch on and a result pending.
     void autoApply();
     // Writes a record's before-values back through the same guarded sequence as an apply.
@@ -67,6 +69,7 @@ private:
     void bringActionsIntoView();
     void clearErrorFields();
     bool applyResult(CalibrationRecord::Method method);
+    bool refusedForIso();
     void setApplying(bool running);
     bool writeToController(CalibrationRecord::Method method);
     bool writeBack(const CalibrationRecord &record);

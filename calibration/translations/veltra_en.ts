@@ -191,6 +191,14 @@
         <comment>automatic apply</comment>
         <translation>Check the result card: it passed and is applied automatically.</translation>
     </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>ISO测试运行中，不能启动标定</source>
+        <translation>An ISO test is running; a calibration cannot start now.</translation>
+    </message>
 </context>
 <context>
     <name>centerWidget</name>
@@ -299,6 +307,10 @@
     <message>
         <source>该记录不属于当前连接的机器人</source>
         <translation>This record belongs to another robot than the one connected.</translation>
+    </message>
+    <message>
+        <source>ISO测试运行中，不能写入控制器</source>
+        <translation>An ISO test is running; nothing can be written to the controller now.</translation>
     </message>
 </context>
 <context>
@@ -430,6 +442,10 @@
     <message>
         <source>采集进度：</source>
         <translation>Progress:</translation>
+    </message>
+    <message>
+        <source>标定或写入控制器进行中，不能启动ISO</source>
+        <translation>A calibration or a write to the controller is under way; the ISO test cannot start now.</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "runtesthelpers.h"
 
 #include "common/common.h"
+#include "iso/displayisowidget.h"
 #include "pages/calibwidget.h"
 #include "pages/dhparameterwidget.h"
 
@@ -102,6 +103,7 @@ private slots:
     void qualityGate();
     void gatePassedSchedulesTheAutomaticApply();
     void resetAllReturnsToIdle();
+    void runsApartFromTheIsoTest();
     void destroyingTheCardStopsTheCollector();
 
 private:
@@ -712,6 +714,42 @@ void tst_calibWidget::destroyingTheCardStopsTheCollector()
     QVERIFY(clock.elapsed() < 5000);
     QVERIFY(!running);
     QCOMPARE(watcher.count(), 0);
+}
+
+// The calibration and the ISO test never drive the robot at once, nor does a write to the
+// controller, which reboots it, come while the ISO collector moves it.
+void tst_calibWidget::runsApartFromTheIsoTest()
+{
+    displayisowidget *iso = displayisowidget::instance();
+    QVERIFY(!collector().printLine("[PROGRESS] 1/20").pause(10000).write().isEmpty());
+    ModalDialogWatcher watcher;
+    QTest::mouseClick(runButton(), Qt::LeftButton);
+    QTRY_COMPARE(progress(), QStringLiteral("采集进度：1 / 20"));
+    iso->startIso();
+    QCOMPARE(watcher.count(), 1);
+    QCOMPARE(watcher.last().text, QStringLiteral("标定或写入控制器进行中，不能启动ISO"));
+    QVERIFY(!iso->isRunning());
+    QTest::mouseClick(runButton(), Qt::LeftButton); // cancels
+    QTRY_VERIFY(collectorGone());
+    m_requests = 0;
+
+    const QString isoFolder = common::workFolder + "/iso/collectisoposes";
+    QVERIFY(QDir().mkpath(isoFolder));
+    QVERIFY(!FakeProgram(isoFolder, "collectIsoPoses.exe").pause(10000).write().isEmpty());
+    iso->startIso();
+    QVERIFY(iso->isRunning());
+    const int before = watcher.count();
+    QTest::mouseClick(runButton(), Qt::LeftButton);
+    QCOMPARE(watcher.count(), before + 1);
+    QCOMPARE(watcher.last().text, QStringLiteral("ISO测试运行中，不能启动标定"));
+    QVERIFY(!page->isRunning());
+    QCOMPARE(m_requests, 0);
+    QVERIFY(QMetaObject::invokeMethod(result, "confirmBtnClicked"));
+    QCOMPARE(watcher.count(), before + 2);
+    QCOMPARE(watcher.last().text, QStringLiteral("ISO测试运行中，不能写入控制器"));
+    iso->startIso(); // stops it
+    QTRY_VERIFY(!iso->isRunning());
+    delete iso;
 }
 
 SUPPORT_GUI_TEST_MAIN(tst_calibWidget)

@@ -421,19 +421,27 @@ void tst_dhparameterWidget::refusals_data()
     QTest::addColumn<int>("productSize");
     QTest::addColumn<int>("productZeros");
     QTest::addColumn<int>("axes");
+    QTest::addColumn<int>("zeros");
     QTest::addColumn<QString>("text");
 
     const QString none = "未找到标定结果";
     const QString product = "生产模式写入参数长度不匹配或零点为空";
-    QTest::newRow("after a cancelled run") << "normal" << 0 << 0 << 0 << 6 << none;
-    QTest::newRow("joint missing") << "normal" << 20 << 0 << 0 << 6 << none;
+    QTest::newRow("after a cancelled run") << "normal" << 0 << 0 << 0 << 6 << 6 << none;
+    QTest::newRow("joint missing") << "normal" << 20 << 0 << 0 << 6 << 6 << none;
     QTest::newRow("joint count disagrees with the controller set")
-        << "normal" << 24 << 0 << 0 << 7 << none;
-    QTest::newRow("production without zero offsets") << "product" << 24 << 24 << 0 << 6
+        << "normal" << 24 << 0 << 0 << 7 << 6 << none;
+    // Refused before the DH set goes in: else the controller keeps it with the old offsets.
+    QTest::newRow("zero offsets short") << "normal" << 24 << 0 << 0 << 6 << 5 << none;
+    QTest::newRow("no zero offsets") << "normal" << 24 << 0 << 0 << 6 << 0 << none;
+    QTest::newRow("production without zero offsets") << "product" << 24 << 24 << 0 << 6 << 6
                                                      << product;
-    QTest::newRow("production zero count differs") << "product" << 24 << 24 << 5 << 6 << product;
-    QTest::newRow("production set short") << "product" << 24 << 20 << 6 << 6 << product;
-    QTest::newRow("production, optimised set short") << "product" << 20 << 24 << 6 << 6 << none;
+    QTest::newRow("production zero count differs")
+        << "product" << 24 << 24 << 5 << 6 << 6 << product;
+    QTest::newRow("production zero offsets short, both alike")
+        << "product" << 24 << 24 << 5 << 6 << 5 << product;
+    QTest::newRow("production set short") << "product" << 24 << 20 << 6 << 6 << 6 << product;
+    QTest::newRow("production, optimised set short")
+        << "product" << 20 << 24 << 6 << 6 << 6 << none;
 }
 
 void tst_dhparameterWidget::refusals()
@@ -443,9 +451,11 @@ void tst_dhparameterWidget::refusals()
     QFETCH(int, productSize);
     QFETCH(int, productZeros);
     QFETCH(int, axes);
+    QFETCH(int, zeros);
     QFETCH(QString, text);
     common::calibMode = mode;
     common::axisNum = axes;
+    common::zeroPointsVec.resize(size_t(zeros), 0.01);
     common::optimizedDHParamsVec.resize(optimizedSize);
     common::productDHParamsVec = moved(common::originalDHParamsVec, 6, 0.002).mid(0, productSize);
     common::productZeroPointsVec.assign(size_t(productZeros), 1.0);
