@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -84,7 +85,9 @@ CalibrationRecord::RestoreBlock CalibrationRecord::restoreBlock() const
 {
     if (mode == QLatin1String("product"))
         return RestoreBlock::ProductionMode;
-    if (dhBefore.isEmpty() || zeroBefore.isEmpty())
+    // A damaged file reads a DH value it lost as NaN, which no controller can take back.
+    if (dhBefore.isEmpty() || zeroBefore.isEmpty()
+        || std::any_of(dhBefore.begin(), dhBefore.end(), [](double v) { return !std::isfinite(v); }))
         return RestoreBlock::NoBeforeValues;
     for (double zero : zeroBefore) {
         if (!std::isfinite(zero))

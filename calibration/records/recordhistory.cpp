@@ -27,6 +27,14 @@ RecordHistory::RecordHistory(QObject *parent)
 
 void RecordHistory::open(const QString &folder)
 {
+    // What was kept in memory for want of a folder stays, and goes into the folder given now.
+    QVector<CalibrationRecord> held;
+    QVector<IsoReport> heldReports;
+    const int heldUnsaved = m_folder.isEmpty() ? m_unsaved : 0;
+    if (m_folder.isEmpty()) {
+        held = m_records;
+        heldReports = m_isoReports;
+    }
     m_folder = folder;
     m_records.clear();
     m_isoReports.clear();
@@ -47,6 +55,12 @@ void RecordHistory::open(const QString &folder)
         } else {
             setProblem(Problem::Unusable, detail + QStringLiteral("; cannot be set aside"));
         }
+    }
+    if (!held.isEmpty() || !heldReports.isEmpty()) {
+        m_records += held;
+        m_isoReports += heldReports;
+        m_unsaved += heldUnsaved;
+        save();
     }
     emit changed();
 }
@@ -258,10 +272,15 @@ bool RecordHistory::noteIsoReport(const QString &serialNumber, double meanAp,
                                   const QDateTime &time)
 {
     m_isoReports.append({time, serialNumber, meanAp});
-    for (CalibrationRecord &record : m_records) {
-        if (record.serialNumber == serialNumber && record.time <= time
-            && !std::isfinite(record.isoApAfter))
+    // The figure is of the robot as its latest write left it: an earlier record's result was
+    // replaced by that write.
+    for (int i = m_records.size() - 1; i >= 0; --i) {
+        CalibrationRecord &record = m_records[i];
+        if (record.serialNumber != serialNumber || record.time > time)
+            continue;
+        if (!std::isfinite(record.isoApAfter))
             record.isoApAfter = meanAp;
+        break;
     }
     const bool saved = save();
     emit changed();

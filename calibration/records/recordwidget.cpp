@@ -301,8 +301,12 @@ void recordWidget::updateButtons()
 
 void recordWidget::appendRecord(const CalibrationRecord &record)
 {
-    if (m_history->filePath().isEmpty())
-        openHistory();
+    // The host may give the data folder later than at start; the records held meanwhile go
+    // into it.
+    QString folder;
+    if (m_history->filePath().isEmpty()
+        && tessel::GetPluginDataPath(folder, QStringLiteral("Veltra")) == 0)
+        m_history->open(folder);
     if (!m_history->append(record)) {
         showAutoCloseMessageBox(dhparameterWidget::instance(), QMessageBox::Warning, tr("错误"),
                                 tr("标定记录保存失败"), kBoxMs);

@@ -68,6 +68,7 @@ private slots:
     void restorability();
     void appendAndReopen();
     void isoFigures();
+    void memoryOnlyUntilAFolderComes();
     void capMovesOldestIntoArchive();
     void blockedArchiveLosesNothing();
     void fullDiskLosesNothing();
@@ -135,15 +136,19 @@ void tst_RecordHistory::restorability_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<bool>("unknownZero");
     QTest::addColumn<bool>("emptyBefore");
+    QTest::addColumn<bool>("unknownDh");
     QTest::addColumn<int>("block");
-    QTest::newRow("normal, all known") << "normal" << false << false
+    QTest::newRow("normal, all known") << "normal" << false << false << false
                                        << int(CalibrationRecord::RestoreBlock::None);
-    QTest::newRow("a zero unknown") << "normal" << true << false
+    QTest::newRow("a zero unknown") << "normal" << true << false << false
                                     << int(CalibrationRecord::RestoreBlock::ZeroUnknown);
-    QTest::newRow("production") << "product" << false << false
+    QTest::newRow("production") << "product" << false << false << false
                                 << int(CalibrationRecord::RestoreBlock::ProductionMode);
-    QTest::newRow("nothing before") << "normal" << false << true
+    QTest::newRow("nothing before") << "normal" << false << true << false
                                     << int(CalibrationRecord::RestoreBlock::NoBeforeValues);
+    QTest::newRow("a DH value unknown (null in the file)")
+        << "normal" << false << false << true
+        << int(CalibrationRecord::RestoreBlock::NoBeforeValues);
 }
 
 void tst_RecordHistory::restorability()
@@ -151,12 +156,21 @@ void tst_RecordHistory::restorability()
     QFETCH(QString, mode);
     QFETCH(bool, unknownZero);
     QFETCH(bool, emptyBefore);
+    QFETCH(bool, unknownDh);
     QFETCH(int, block);
     CalibrationRecord r = makeRecord(1);
     r.mode = mode;
     r.zeroBefore[5] = unknownZero ? std::nan("") : 0.6;
     if (emptyBefore)
         r.zeroBefore.clear();
+    if (unknownDh) {
+        QJsonObject json = r.toJson();
+        QJsonArray dh = json.value("dh_before").toArray();
+        dh[9] = QJsonValue::Null;
+        json.insert("dh_before", dh);
+        QString error;
+        QVERIFY2(CalibrationRecord::fromJson(json, &r, &error), qPrintable(error));
+    }
     QCOMPARE(int(r.restoreBlock()), block);
 }
 
@@ -208,6 +222,33 @@ void tst_RecordHistory::isoFigures()
     // The reports are kept too: a record made now finds the latest of them.
     again.append(makeRecord(30));
     QCOMPARE(again.records().last().isoApBefore, 0.30);
+    // Two writes before a report: it is the figure of the second's robot only.
+    again.append(makeRecord(31));
+    again.noteIsoReport("SN-1", 0.50, t0.addSecs(60 * 32));
+    QVERIFY(std::isnan(again.records().at(again.records().size() - 2).isoApAfter));
+    QCOMPARE(again.records().last().isoApAfter, 0.50);
+}
+
+// Without a data folder the records stay in memory; a folder given later takes them all.
+void tst_RecordHistory::memoryOnlyUntilAFolderComes()
+{
+    RecordHistory history;
+    history.open(QString());
+    history.noteIsoReport("SN-1", 0.80, makeRecord(0).time);
+    QVERIFY(!history.append(makeRecord(1)));
+    QVERIFY(!history.append(makeRecord(2)));
+    history.open(QString());
+    QCOMPARE(history.records().size(), 2);
+    QCOMPARE(history.unsavedCount(), 2);
+
+    QTemporaryDir dir;
+    history.open(dir.path());
+    QCOMPARE(history.unsavedCount(), 0);
+    RecordHistory again;
+    again.open(dir.path());
+    QCOMPARE(again.records().size(), 2);
+    QCOMPARE(again.records().at(1).maxError, makeRecord(2).maxError);
+    QCOMPARE(again.records().at(0).isoApBefore, 0.80);
 }
 
 void tst_RecordHistory::capMovesOldestIntoArchive()
