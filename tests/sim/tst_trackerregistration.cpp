@@ -4,6 +4,7 @@
 
 #include <sim/cell/virtualcell.h>
 #include <sim/metrology/circlefit.h>
+#include <sim/tools/common/keptregistration.h>
 #include <sim/tools/common/robotsession.h>
 #include <sim/tools/common/trackerregistration.h>
 
@@ -51,6 +52,7 @@ private slots:
     void circleFit();
     void registersTheBase_data();
     void registersTheBase();
+    void keptRegistrationOnlyOfARotation();
 };
 
 void tst_TrackerRegistration::circleFit()
@@ -130,6 +132,39 @@ void tst_TrackerRegistration::registersTheBase()
     QVERIFY(!TrackerRegistration::registerBase(*entry, entry->homeDeg, first, first, &found,
                                                &error));
     QVERIFY(error.contains(QLatin1String("parallel")));
+}
+
+// A kept frame read back is used only when it is a rotation: a mirrored or stretched one, from
+// a damaged or edited file, is not found, and the tracker is registered anew.
+void tst_TrackerRegistration::keptRegistrationOnlyOfARotation()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("tracker_registration.json"));
+    sim::KeptRegistration kept;
+    kept.serialNumber = QStringLiteral("SIM-0001");
+    kept.robotType = QStringLiteral("SR6-900");
+    kept.trackerFromBase.rotate(Eigen::AngleAxisd(0.7, Eigen::Vector3d(1, 2, 3).normalized()));
+    kept.trackerFromBase.translation() = Eigen::Vector3d(2500, -300, 120);
+    kept.references.append({QVector<double>(6, 10.0), Eigen::Vector3d(900, 10, 400)});
+    QString error;
+    QVERIFY2(kept.storeIn(path, &error), qPrintable(error));
+    sim::KeptRegistration found = kept;
+    found.trackerFromBase.setIdentity();
+    QVERIFY(found.findIn(path, 6));
+    QVERIFY(found.trackerFromBase.isApprox(kept.trackerFromBase, 1e-12));
+
+    for (const Eigen::Vector3d &scale :
+         {Eigen::Vector3d(1, 1, -1), Eigen::Vector3d(-1, -1, -1), Eigen::Vector3d(1, 1.01, 1)}) {
+        sim::KeptRegistration bent = kept;
+        bent.trackerFromBase.linear() = kept.trackerFromBase.linear() * scale.asDiagonal();
+        QVERIFY(bent.storeIn(path, &error));
+        sim::KeptRegistration again = kept;
+        QVERIFY2(!again.findIn(path, 6), qPrintable(QStringLiteral("scale %1 %2 %3")
+                                                        .arg(scale.x())
+                                                        .arg(scale.y())
+                                                        .arg(scale.z())));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_TrackerRegistration)

@@ -47,7 +47,9 @@ bool fromJson(const QJsonObject &object, KeptRegistration *r)
         return false;
     const Eigen::Map<const Eigen::Matrix<double, 3, 4, Eigen::RowMajor>> matrix(rows.constData());
     const Eigen::Matrix3d linear = matrix.leftCols<3>();
-    if ((linear * linear.transpose() - Eigen::Matrix3d::Identity()).norm() > 1e-6)
+    // A rotation: orthonormal, and not a mirror, which would turn every reading inside out.
+    if ((linear * linear.transpose() - Eigen::Matrix3d::Identity()).norm() > 1e-6
+        || linear.determinant() < 0)
         return false;
     r->trackerFromBase.linear() = linear;
     r->trackerFromBase.translation() = matrix.col(3);
