@@ -7,9 +7,10 @@
 // story with the joints' compliance identified and compensated (against the floor of a model
 // that also knows the true compliances), poses chosen by observability against random ones, and
 // the identification from ten tracker placements around the same robot.
-//     bench_identification [--seeds=N] [--candidates=N] [benchmark flags]
+//     bench_identification [--seeds=N] [--candidates=N] [--noise-only] [benchmark flags]
 //     (--seeds: pose sets of the chosen-against-random comparison, 8 by default; --candidates:
-//     the pose planner's, 5,000 by default)
+//     the pose planner's, 5,000 by default; --noise-only: that comparison on a cell without the
+//     gear errors, the play, the arrival scatter and the outliers)
 #include <sim/cell/asbuiltrobot.h>
 #include <sim/cell/lasertracker.h>
 #include <sim/cell/virtualcell.h>
@@ -37,6 +38,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <string>
 
 namespace {
@@ -50,6 +52,8 @@ constexpr double kElsewhereDeg = 0.5;
 int g_poseSeeds = 8;
 // The collector's; the brief run of the tests takes fewer.
 int g_candidates = sim::ObservablePosePlanner::kDefaultCandidates;
+// The comparison on a cell whose only error no model holds is the tracker's noise.
+bool g_noiseOnly = false;
 
 sim::RobotModel modelNamed(const QString &name)
 {
@@ -346,27 +350,30 @@ struct Station
     double floor(const QVector<sim::PoseMeasurement> &validation, const QVector<int> &dropped,
                  bool withCompliance = false)
     {
-        const QVector<double> c = cell.complianceDegPerNm();
         double sum = 0;
         int n = 0;
         for (int i = 0; i < validation.size(); ++i) {
             if (dropped.contains(i))
                 continue;
-            const sim::PoseMeasurement &r = validation.at(i);
-            QVector<double> q = r.jointsDeg;
-            if (withCompliance) {
-                const QVector<double> tau =
-                    catalogue->masses.gravityTorqueNm(cell.robot().chain(), r.jointsDeg);
-                for (int k = 0; k < q.size(); ++k)
-                    q[k] += c.at(k) * tau.at(k);
-            }
-            sum += (cell.trackerFromBase()
-                        * (cell.robot().flange(q) * cell.targetOffsetMm(r.target))
-                    - r.positionMm)
-                       .norm();
+            sum += (truth(validation.at(i), withCompliance) - validation.at(i).positionMm).norm();
             ++n;
         }
         return n ? sum / n : 0.0;
+    }
+
+    // Where the tracker would read the reading's target without the gear errors, the play, the
+    // scatter and the noise; with `withCompliance`, with the arm's deflection under gravity.
+    Eigen::Vector3d truth(const sim::PoseMeasurement &r, bool withCompliance) const
+    {
+        QVector<double> q = r.jointsDeg;
+        if (withCompliance) {
+            const QVector<double> c = cell.complianceDegPerNm();
+            const QVector<double> tau =
+                catalogue->masses.gravityTorqueNm(cell.robot().chain(), r.jointsDeg);
+            for (int k = 0; k < q.size(); ++k)
+                q[k] += c.at(k) * tau.at(k);
+        }
+        return cell.trackerFromBase() * (cell.robot().flange(q) * cell.targetOffsetMm(r.target));
     }
 };
 
@@ -535,13 +542,16 @@ void BM_Cell_complianceStory(benchmark::State &state)
 BENCHMARK(BM_Cell_complianceStory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Identification poses chosen by observability, as the collector plans them (the travel every
-// robot of the cell has), against random ones: 30 and 60 chosen, 60 random and the first 30 of
+// robot of the cell has, the arm's compliance in the model also for a geometric fit), against
+// random ones: 30 and 60 chosen, 60 random and the first 30 of
 // them, each identified with the default choice and judged on the readings of the same 20 random
-// validation poses; with the
-// joints' compliance free and without. Over several pose sets: the first with the collector's
-// seed, the others with the seeds after it and their own draw of the cell's readings. Counters:
-// the mean over the sets of each validation mean, the sets where chosen poses did better than as
-// many random ones, and the share of poses the arm reached in another configuration than planned.
+// validation poses; with the joints' compliance free and without. Over several pose sets: the
+// first with the collector's seed, the others with the seeds after it and their own draw of the
+// cell's readings. Counters: the mean over the sets of each validation mean and of the model's
+// own error (how far its prediction at the validation readings lies from the arm's smooth
+// truth: true geometry and deflection, without what no model holds), the sets where chosen poses
+// did better than as many random ones, and the share of poses the arm reached in another
+// configuration than planned.
 void BM_Cell_chosenPoses(benchmark::State &state)
 {
     constexpr int kSets = 4;
@@ -551,12 +561,18 @@ void BM_Cell_chosenPoses(benchmark::State &state)
     for (auto _ : state) {
         double sum[2][kSets] = {};
         double o1[2][kSets] = {};
+        double model[2][kSets] = {};
         int wins[2] = {};
         int wins30[2] = {};
         int elsewhere[2][kSets] = {};
         int visited[2][kSets] = {};
         for (int seed = 0; seed < g_poseSeeds; ++seed) {
             Station station(QStringLiteral("SR6-900"), QStringLiteral("SIM-0001"));
+            if (g_noiseOnly) {
+                sim::VirtualCell::Imperfections on;
+                on.scatter = on.gearError = on.backlash = on.outliers = false;
+                station.cell.setImperfections(on);
+            }
             if (seed > 0)
                 station.cell.reseed(sim::CalibPosePlanner::kSeed + std::uint64_t(seed));
             sim::CalibPosePlanner planner(6, sim::CalibPosePlanner::kSeed + std::uint64_t(seed));
@@ -580,7 +596,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                                  id.end());
                     } else if (set > 0) {
                         sim::ObservablePosePlanner observable(
-                            station.solver(withCompliance).problem(),
+                            station.solver(true).problem(),
                             sim::CalibPosePlanner::travel(6),
                             sim::CalibPosePlanner::kSeed + std::uint64_t(seed));
                         observable.setCandidateCount(g_candidates);
@@ -597,6 +613,11 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                     }
                     mean[set] = validationMean(solver.resultJson(id, val, false));
                     sum[c][set] += mean[set];
+                    QVector<sim::PoseMeasurement> smooth = val;
+                    for (sim::PoseMeasurement &r : smooth)
+                        r.positionMm = station.truth(r, true);
+                    const QVector<double> off = solver.errorsAfter(smooth);
+                    model[c][set] += std::accumulate(off.begin(), off.end(), 0.0) / off.size();
                     o1[c][set] += solver.result().o1;
                     elsewhere[c][set] += reachedElsewhere;
                     visited[c][set] += count;
@@ -612,6 +633,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                 const std::string name = std::string(classes[c]) + names[set];
                 state.counters["valid_" + name + "_mm"] = sum[c][set] / g_poseSeeds;
                 state.counters["o1_" + name] = o1[c][set] / g_poseSeeds;
+                state.counters["model_" + name + "_mm"] = model[c][set] / g_poseSeeds;
                 // The first 30 random poses were not counted apart.
                 if (set != 3)
                     state.counters["elsewhere_" + name] =
@@ -695,6 +717,8 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--seeds=", 8) == 0)
             g_poseSeeds = qMax(1, int(std::strtol(argv[i] + 8, nullptr, 10)));
+        if (std::strcmp(argv[i], "--noise-only") == 0)
+            g_noiseOnly = true;
         if (std::strncmp(argv[i], "--candidates=", 13) == 0)
             g_candidates = qMax(1, int(std::strtol(argv[i] + 13, nullptr, 10)));
     }

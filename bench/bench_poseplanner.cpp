@@ -20,16 +20,19 @@ sim::RobotModel sixAxes()
     return sim::SimulatedController::models().constFirst();
 }
 
-// The collector's problem: the default choice, the tracker's pose and the reflectors.
+// The collector's problem: the default choice, the tracker's pose, the reflectors and each
+// joint's compliance.
 sim::IdentificationProblem defaultProblem(const sim::RobotModel &m)
 {
     const QJsonArray fixedLengths{QStringLiteral("alpha"), QStringLiteral("a"),
                                   QStringLiteral("d")};
     sim::CalibrationSolver solver(m.dh, m.axes);
     const sim::CatalogueModel *catalogue = sim::RobotCatalogue::builtIn().model(m.name);
-    if (catalogue)
-        solver.setTargets(catalogue->targetsMm.keys(), catalogue->targetsMm.values().toVector());
     QString error;
+    if (catalogue) {
+        solver.setTargets(catalogue->targetsMm.keys(), catalogue->targetsMm.values().toVector());
+        solver.setCompliance(catalogue->masses, 0.0, &error);
+    }
     solver.setConstraints(
         QJsonArray{QJsonObject{{QStringLiteral("joint_index"), 0},
                                {QStringLiteral("locked_params"), fixedLengths}},

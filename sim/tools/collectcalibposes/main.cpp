@@ -203,8 +203,15 @@ int main(int argc, char *argv[])
                                 .arg(targets.size())
                                 .arg(free)
                                 .arg((free + int(targets.size()) - 1) / int(targets.size())));
+        // Chosen for the model the arm follows, its bending under gravity included, also when
+        // only the geometry is identified: chosen for the geometry alone, the poses gather where
+        // the arm bends most, and the geometric fit takes that bending for geometry.
+        CalibrationSolver planned = chosen;
+        QString noMasses;
+        if (!run.compliance && catalogue)
+            planned.setCompliance(catalogue->masses, run.payloadKg, &noMasses);
         CalibPosePlanner planner(axes);
-        planner.queue(ObservablePosePlanner(chosen.problem(), CalibPosePlanner::travel(axes),
+        planner.queue(ObservablePosePlanner(planned.problem(), CalibPosePlanner::travel(axes),
                                             CalibPosePlanner::kSeed)
                           .plan(identificationCount));
         exit = collectPlanned(&c, &planner, identificationCount, &run.readings.identification,
