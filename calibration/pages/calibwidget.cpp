@@ -13,6 +13,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -293,6 +294,7 @@ void calibWidget::onRunCalibrationBtnClicked()
     connect(process, &QProcess::readyReadStandardError, this,
             &calibWidget::onReadyReadStandardError);
     qDebug().noquote() << QStringLiteral("启动优化工具:") << match.path;
+    runStartedAt = QDateTime::currentDateTimeUtc();
     process->start(match.path, {QStringLiteral("--path"), common::workFolder},
                    QIODevice::ReadWrite);
     pluginLog() << "leave onRunCalibrationBtnClicked";
@@ -388,6 +390,15 @@ void calibWidget::onCalibrationFinished(int exitCode, QProcess::ExitStatus exitS
 void calibWidget::handleResult()
 {
     const std::string path = resultPath();
+    // A result file older than the run is an earlier run's: a collector that ended without
+    // writing one must not have that result applied as its own. The slack covers file systems
+    // that keep times to two seconds.
+    const QFileInfo file(QString::fromStdString(path));
+    if (file.exists() && file.lastModified().toUTC() < runStartedAt.addSecs(-2)) {
+        pluginLog() << "the result file is older than the run: " << file.filePath();
+        endWithReadFailure();
+        return;
+    }
     if (!common::readCalibStatus(path)) {
         endWithReadFailure();
         return;

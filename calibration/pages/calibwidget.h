@@ -2,6 +2,7 @@
 
 #include "common/qualitygateresult.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <QProcess>
 #include <QString>
@@ -70,6 +71,7 @@ private:
     QPointer<QProcess> process;
     QString stderrText;
     int stderrBytes = 0; // bytes of the current run's standard error kept in stderrText
+    QDateTime runStartedAt;
     bool running = false;
     bool runButtonEnabled = true; // as the run's state has it, while no write holds it
     bool applyRunning = false;    // the result card is writing to the controller

@@ -104,6 +104,7 @@ private slots:
     void gatePassedSchedulesTheAutomaticApply();
     void resetAllReturnsToIdle();
     void runsApartFromTheIsoTest();
+    void earlierRunsResultIsNotTaken();
     void destroyingTheCardStopsTheCollector();
 
 private:
@@ -750,6 +751,26 @@ void tst_calibWidget::runsApartFromTheIsoTest()
     iso->startIso(); // stops it
     QTRY_VERIFY(!iso->isRunning());
     delete iso;
+}
+
+// A collector that ends well without writing a result leaves the one of the run before.
+void tst_calibWidget::earlierRunsResultIsNotTaken()
+{
+    QFile earlier(resultFile());
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write(json(goodResult()));
+    earlier.close();
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QVERIFY(earlier.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                QFileDevice::FileModificationTime));
+    earlier.close();
+    QVERIFY(!collector().write().isEmpty());
+    ModalDialogWatcher watcher;
+    QTest::mouseClick(runButton(), Qt::LeftButton);
+    QTRY_VERIFY(collectorGone());
+    QTRY_COMPARE(status(), QStringLiteral("读取结果失败"));
+    QVERIFY(common::optimizedDHParamsVec.isEmpty());
+    QCOMPARE(watcher.count(), 0);
 }
 
 SUPPORT_GUI_TEST_MAIN(tst_calibWidget)
