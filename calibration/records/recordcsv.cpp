@@ -12,10 +12,13 @@ const char kBom[] = "\xEF\xBB\xBF";
 QString field(const QString &text)
 {
     // Quoted where a spreadsheet would split or misread it; a leading sign or equals sign is
-    // quoted and prefixed too, so that a serial number never runs as a formula.
+    // quoted and prefixed too, so that a serial number never runs as a formula: only a plain
+    // number keeps its sign bare ("-2+3" is a sum to a spreadsheet).
     QString value = text;
     if (!value.isEmpty() && QStringLiteral("=+-@").contains(value.at(0))
-        && !QRegularExpression(QStringLiteral("^[-+]?[0-9.eE+-]+$")).match(value).hasMatch())
+        && !QRegularExpression(QStringLiteral("^[-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?$"))
+                .match(value)
+                .hasMatch())
         value.prepend(QLatin1Char('\''));
     if (value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"'))
         || value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))

@@ -407,6 +407,14 @@ void tst_RecordHistory::csv()
     QVERIFY(rows.at(1).startsWith("2026-01-01T08:01:00.000,SN-1,SR6-900,R1,normal,manual"));
     QCOMPARE(RecordCsv::recordFileName(r),
              QStringLiteral("calibration_record__HYPERLINK__x___1_20260101-080200.csv"));
+    // Only a plain number keeps a bare sign: a sum or a signed word is text.
+    for (const char *serial : {"-2+3", "+1-1", "-e"}) {
+        const QString text = QString::fromUtf8(RecordCsv::record(makeRecord(3, serial)));
+        QVERIFY2(text.contains(QStringLiteral("serial_number,\"'%1\"\r\n").arg(serial)),
+                 qPrintable(text));
+    }
+    QVERIFY(QString::fromUtf8(RecordCsv::record(makeRecord(3, "-2.5e-3")))
+                .contains("serial_number,-2.5e-3\r\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_RecordHistory)
