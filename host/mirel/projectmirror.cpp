@@ -5,6 +5,7 @@
 #include <nabuCore/modulemanager.h>
 #include <nabuCore/moduleobject.h>
 
+#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace mirel {
@@ -19,6 +20,14 @@ QJsonArray listOf(const QString &path)
     for (const nabu::ModuleObject *child : children)
         items.append(child->exportToJson(true));
     return items;
+}
+
+// A message holds at most 1 MiB; a list goes in parts well under it, with room for the envelope.
+constexpr int kPartBytes = 512 * 1024;
+
+int encodedSize(const QJsonValue &value)
+{
+    return int(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).size());
 }
 
 } // namespace
@@ -54,10 +63,25 @@ void ProjectMirror::sendChanged(bool always)
     m_sending = true;
     const QJsonArray points = listOf(PointsKey);
     const QJsonArray variables = listOf(VariablesKey);
+    // A project of thousands of points does not fit one message: the list goes as its leading
+    // part, and each item after it into its place ("#k"), in order.
     const auto send = [this](const QString &key, const QJsonArray &value) {
+        QJsonArray head;
+        int bytes = 0;
+        int k = 0;
+        for (; k < value.size(); ++k) {
+            bytes += encodedSize(value.at(k));
+            if (bytes > kPartBytes && k > 0)
+                break;
+            head.append(value.at(k));
+        }
         m_controller->post(ControllerMessage::Set, key,
                            QJsonObject{{QStringLiteral("sub"), QString()},
-                                       {QStringLiteral("value"), value}});
+                                       {QStringLiteral("value"), head}});
+        for (; k < value.size(); ++k)
+            m_controller->post(ControllerMessage::Set, key,
+                               QJsonObject{{QStringLiteral("sub"), QStringLiteral("#%1").arg(k)},
+                                           {QStringLiteral("value"), value.at(k)}});
     };
     if (always || points != m_sentPoints)
         send(PointsKey, points);

@@ -82,6 +82,7 @@ private slots:
     void oversizedFrameIsRefusedAtItsHeader_data();
     void oversizedFrameIsRefusedAtItsHeader();
     void deletedLastPointReachesTheController();
+    void largeProjectReachesTheController();
 
 private:
     void plugNetwork();
@@ -451,6 +452,31 @@ void TestNetworkControllerLink::deletedLastPointReachesTheController()
                             2000, &answer));
     QCOMPARE(answer.toObject().value(QStringLiteral("error")).toInt(), -50005);
     QCOMPARE(m_controller->value(key), QJsonValue(QJsonArray()));
+}
+
+// A project larger than one message reaches the controller whole, and the link stays up.
+void TestNetworkControllerLink::largeProjectReachesTheController()
+{
+    const QString key = mirel::ProjectMirror::PointsKey;
+    QJsonArray points;
+    for (int i = 0; i < 2500; ++i) {
+        points.append(QJsonObject{
+            {QStringLiteral("name"), QStringLiteral("P%1").arg(i)},
+            {QStringLiteral("property"), QStringLiteral("joint")},
+            {QStringLiteral("note"), QString(500, QLatin1Char('x'))},
+            {QStringLiteral("value"),
+             QJsonObject{{QStringLiteral("[0][0][0]"),
+                          QJsonObject{{QStringLiteral("inner_pos"),
+                                       QJsonArray{0.0, 0.0, 0.0, 0.0, 90.0, double(i)}}}}}}});
+    }
+    QVERIFY(QJsonDocument(points).toJson(QJsonDocument::Compact).size() > 1024 * 1024);
+    nabu::m(key)->importFromJson(this, points, true, true);
+    mirel::ProjectMirror mirror(m_manager);
+    plugNetwork();
+    QTRY_COMPARE_WITH_TIMEOUT(m_controller->value(key).toArray().size(), 2500, 10000);
+    QCOMPARE(m_controller->value(key).toArray(), points);
+    QVERIFY(m_link->isUp());
+    nabu::m(key)->clear(this, true, true);
 }
 
 QTEST_MAIN(TestNetworkControllerLink)
