@@ -30,6 +30,7 @@
 #include <QStyleOption>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <exception>
 
 namespace {
@@ -347,7 +348,18 @@ void setupisowidget::saveFivePoints()
                                          QMessageBox::Ok);
                     return;
                 }
-                row.append(fileNumbers().toDouble(text)); // 0 for "-" or "."
+                const double value = fileNumbers().toDouble(text); // 0 for "-" or "."
+                // The validator lets hundreds of digits stand while they are typed; beyond a
+                // double they read as infinite and would be saved as null.
+                if (!std::isfinite(value)) {
+                    QMessageBox::warning(this, tr("Warning"),
+                                         tr("%1 的第 %2 个值超出范围，请输入自定义点位")
+                                             .arg(common::isoPointCaption(k))
+                                             .arg(j + 1),
+                                         QMessageBox::Ok);
+                    return;
+                }
+                row.append(value);
             }
             common::isoPoses.append(row);
         }

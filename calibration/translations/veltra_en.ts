@@ -857,5 +857,9 @@ Auto mode: no manual review; the plug-in checks whether the result meets the req
         <source>选择报告保存目录</source>
         <translation>Choose the report folder</translation>
     </message>
+    <message>
+        <source>%1 的第 %2 个值超出范围，请输入自定义点位</source>
+        <translation>Value %2 of %1 is out of range: enter the custom pose.</translation>
+    </message>
 </context>
 </TS>

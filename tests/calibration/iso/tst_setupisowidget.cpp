@@ -68,6 +68,7 @@ private slots:
     void customValuesUnderACommaLocale();
     void saveMerges_data();
     void saveMerges();
+    void customValueBeyondADoubleIsRefused();
     void saveRefused_data();
     void saveRefused();
     void resetThenSaveWritesNoPoses();
@@ -401,6 +402,26 @@ void tst_setupisowidget::customValuesUnderACommaLocale()
     QCOMPARE(point1.size(), 6);
     QCOMPARE(point1.at(0).toDouble(), held.toDouble());
     QCOMPARE(point1.at(1).toDouble(), 2.5);
+}
+
+// Typed digits beyond a double's range read as infinite, which the file would hold as null.
+void tst_setupisowidget::customValueBeyondADoubleIsRefused()
+{
+    page->resetAll();
+    isotest::clickCheckBox(box("customCheckBox"));
+    for (int k = 1; k <= 5; ++k)
+        for (int j = 1; j <= 6; ++j)
+            QTest::keyClicks(customEdit(k, j), "1");
+    customEdit(2, 3)->clear();
+    QTest::keyClicks(customEdit(2, 3), QString(400, QLatin1Char('9')));
+    const QByteArray before = isotest::readFile(calibInfo());
+    QSignalSpy saved(page, &setupisowidget::saveAll);
+    ModalDialogWatcher watcher;
+    QTest::mouseClick(button(page, "saveBtn"), Qt::LeftButton);
+    QCOMPARE(watcher.count(), 1);
+    QCOMPARE(watcher.last().text, QStringLiteral("P2 的第 3 个值超出范围，请输入自定义点位"));
+    QCOMPARE(saved.count(), 0);
+    QCOMPARE(isotest::readFile(calibInfo()), before);
 }
 
 void tst_setupisowidget::saveMerges_data()
