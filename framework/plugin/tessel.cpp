@@ -15,6 +15,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <exception>
+
 namespace tessel {
 
 namespace {
@@ -73,41 +75,58 @@ void Tessel::setup()
 
 void Tessel::init()
 {
-    QString title = m_plugin ? m_plugin->getPluginLabel() : QString();
+    QString title;
+    guarded("getPluginLabel", [this, &title] { title = m_plugin->getPluginLabel(); });
     if (title.isEmpty())
         title = m_pluginName;
     nabu::ModuleObject *entry = sv::lumo::registerPage(this, title, kNavGroup, QString(), -1);
     entry->set(this, QStringLiteral("nav"), nabu::mName(QStringLiteral("tessel"), m_pluginName),
                true);
-    if (m_plugin)
-        m_plugin->init();
+    guarded("init", [this] { m_plugin->init(); });
 }
 
 void Tessel::afterInit()
 {
-    if (m_plugin)
-        m_plugin->afterInit();
+    guarded("afterInit", [this] { m_plugin->afterInit(); });
 }
 
 void Tessel::render()
 {
-    if (!m_plugin)
-        return;
-    if (m_plugin->getDefaultGlobalSheet() && m_settingPage)
-        m_settingPage->startRender();
-    m_plugin->render();
+    guarded("render", [this] {
+        if (m_plugin->getDefaultGlobalSheet() && m_settingPage)
+            m_settingPage->startRender();
+        m_plugin->render();
+    });
 }
 
 void Tessel::idle()
 {
-    if (m_plugin)
-        m_plugin->idle();
+    guarded("idle", [this] { m_plugin->idle(); });
 }
 
 void Tessel::detach()
 {
-    if (m_plugin)
-        m_plugin->detach();
+    // A plug-in that failed still gets to let go of what it holds.
+    guarded("detach", [this] { m_plugin->detach(); }, true);
+}
+
+void Tessel::guarded(const char *stage, const std::function<void()> &call, bool afterFailure)
+{
+    if (!m_plugin || (m_failed && !afterFailure))
+        return;
+    try {
+        call();
+        return;
+    } catch (const std::exception &e) {
+        TESSEL_LOG(Error, "tessel::Tessel")
+            << "plug-in " << m_pluginName << " threw in " << stage << ": " << e.what()
+            << "; it gets no further lifecycle call";
+    } catch (...) {
+        TESSEL_LOG(Error, "tessel::Tessel")
+            << "plug-in " << m_pluginName << " threw in " << stage
+            << "; it gets no further lifecycle call";
+    }
+    m_failed = true;
 }
 
 bool Tessel::cancelPage(const QString &group, const QString &nav)

@@ -8,6 +8,8 @@
 
 #include <QPointer>
 
+#include <functional>
+
 namespace tessel {
 
 class PluginBase;
@@ -41,8 +43,13 @@ public:
     PluginSettingPage *settingPage() const;
 
 private:
+    // Runs one lifecycle call of the plug-in: what it throws must not reach the host, which
+    // would end. It is logged, and the plug-in gets no further call but its detach().
+    void guarded(const char *stage, const std::function<void()> &call, bool afterFailure = false);
+
     QString m_pluginName;
     QPointer<PluginBase> m_plugin;
+    bool m_failed = false;
     QPointer<PluginSettingPage> m_settingPage;
 };
 

@@ -34,14 +34,23 @@ public:
     {
     }
 
-    void init() override { calls << QStringLiteral("init"); }
-    void afterInit() override { calls << QStringLiteral("afterInit"); }
-    void render() override { calls << QStringLiteral("render"); }
-    void idle() override { calls << QStringLiteral("idle"); }
-    void detach() override { calls << QStringLiteral("detach"); }
+    void init() override { record(QStringLiteral("init")); }
+    void afterInit() override { record(QStringLiteral("afterInit")); }
+    void render() override { record(QStringLiteral("render")); }
+    void idle() override { record(QStringLiteral("idle")); }
+    void detach() override { record(QStringLiteral("detach")); }
 
     QString madeBy;
     QStringList calls;
+    QString throwsIn; // the call that throws, if any
+
+private:
+    void record(const QString &call)
+    {
+        calls << call;
+        if (call == throwsIn)
+            throw std::runtime_error("broken " + call.toStdString());
+    }
 };
 
 tessel::PluginRegister::Creator creatorNamed(const QString &madeBy)
@@ -107,6 +116,7 @@ private slots:
     void initTestCase();
     void firstRegistrationWins();
     void refusesEmptyCreatorAndSurvivesThrowingOne();
+    void throwingLifecycleCallStaysInTheFramework();
     void creatorMayCancelItsOwnRegistration();
     void moduleGivesPageAndNavigationEntry_data();
     void moduleGivesPageAndNavigationEntry();
@@ -188,6 +198,29 @@ void tst_Tessel::refusesEmptyCreatorAndSurvivesThrowingOne()
     std::unique_ptr<tessel::Tessel> module(makeModule(QStringLiteral("Throws")));
     QVERIFY(module);
     QVERIFY(!module->plugin());
+}
+
+// What a plug-in throws in a lifecycle call stays in the framework: the host goes on, and the
+// plug-in gets no call after it but its detach.
+void tst_Tessel::throwingLifecycleCallStaysInTheFramework()
+{
+    tessel::tesselFactory().regist(QStringLiteral("ThrowsInInit"), [](QObject *parent) {
+        auto *plugin = new RecordingPlugin(parent, QStringLiteral("throwing"));
+        plugin->throwsIn = QStringLiteral("init");
+        return plugin;
+    });
+    std::unique_ptr<tessel::Tessel> module(makeModule(QStringLiteral("ThrowsInInit")));
+    QVERIFY(module && module->plugin());
+    MessageCapture capture;
+    module->setup();
+    module->init();
+    module->afterInit();
+    module->render();
+    module->idle();
+    module->detach();
+    const auto *plugin = qobject_cast<RecordingPlugin *>(module->plugin());
+    QCOMPARE(plugin->calls, (QStringList{"init", "detach"}));
+    QVERIFY(capture.contains(QStringLiteral("plug-in ThrowsInInit threw in init: broken init")));
 }
 
 // The creator's captures are read after it cancelled itself: called in place, the table's
