@@ -339,24 +339,21 @@ void setupisowidget::saveFivePoints()
         for (int k = 0; k < kPoints; ++k) {
             QVector<double> row;
             for (int j = 0; j < kValues; ++j) {
+                const auto refuse = [&](const QString &why) {
+                    QMessageBox::warning(
+                        this, tr("Warning"),
+                        why.arg(common::isoPointCaption(k)).arg(j + 1), QMessageBox::Ok);
+                };
                 const QString text = customEdits[k][j]->text();
                 if (text.isEmpty()) {
-                    QMessageBox::warning(this, tr("Warning"),
-                                         tr("%1 的第 %2 个值为空，请输入自定义点位")
-                                             .arg(common::isoPointCaption(k))
-                                             .arg(j + 1),
-                                         QMessageBox::Ok);
+                    refuse(tr("%1 的第 %2 个值为空，请输入自定义点位"));
                     return;
                 }
                 const double value = fileNumbers().toDouble(text); // 0 for "-" or "."
                 // The validator lets hundreds of digits stand while they are typed; beyond a
                 // double they read as infinite and would be saved as null.
                 if (!std::isfinite(value)) {
-                    QMessageBox::warning(this, tr("Warning"),
-                                         tr("%1 的第 %2 个值超出范围，请输入自定义点位")
-                                             .arg(common::isoPointCaption(k))
-                                             .arg(j + 1),
-                                         QMessageBox::Ok);
+                    refuse(tr("%1 的第 %2 个值超出范围，请输入自定义点位"));
                     return;
                 }
                 row.append(value);

@@ -30,10 +30,11 @@ void RecordHistory::open(const QString &folder)
     // What was kept in memory for want of a folder stays, and goes into the folder given now.
     QVector<CalibrationRecord> held;
     QVector<IsoReport> heldReports;
-    const int heldUnsaved = m_folder.isEmpty() ? m_unsaved : 0;
+    int heldUnsaved = 0;
     if (m_folder.isEmpty()) {
         held = m_records;
         heldReports = m_isoReports;
+        heldUnsaved = m_unsaved;
     }
     m_folder = folder;
     m_records.clear();

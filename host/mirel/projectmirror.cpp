@@ -2,6 +2,7 @@
 
 #include "controllermanager.h"
 
+#include <controllerprotocol.h>
 #include <nabuCore/modulemanager.h>
 #include <nabuCore/moduleobject.h>
 
@@ -22,8 +23,8 @@ QJsonArray listOf(const QString &path)
     return items;
 }
 
-// A message holds at most 1 MiB; a list goes in parts well under it, with room for the envelope.
-constexpr int kPartBytes = 512 * 1024;
+// A list goes in parts well under what one message may hold, with room for the envelope.
+constexpr int kPartBytes = ControllerProtocol::MaxMessageBytes / 2;
 
 int encodedSize(const QJsonValue &value)
 {

@@ -63,6 +63,17 @@ tessel::Tessel *makeModule(const QString &name, QObject *parent = nullptr)
     return qobject_cast<tessel::Tessel *>(skald::bfactory().create(name, parent));
 }
 
+// Every lifecycle call the host makes, in its order.
+void runLifecycle(tessel::Tessel *module)
+{
+    module->setup();
+    module->init();
+    module->afterInit();
+    module->render();
+    module->idle();
+    module->detach();
+}
+
 nabu::ModuleObject *navList()
 {
     return sv::lumo::pageList(QStringLiteral("robot.pack"));
@@ -212,12 +223,7 @@ void tst_Tessel::throwingLifecycleCallStaysInTheFramework()
     std::unique_ptr<tessel::Tessel> module(makeModule(QStringLiteral("ThrowsInInit")));
     QVERIFY(module && module->plugin());
     MessageCapture capture;
-    module->setup();
-    module->init();
-    module->afterInit();
-    module->render();
-    module->idle();
-    module->detach();
+    runLifecycle(module.get());
     const auto *plugin = qobject_cast<RecordingPlugin *>(module->plugin());
     QCOMPARE(plugin->calls, (QStringList{"init", "detach"}));
     QVERIFY(capture.contains(QStringLiteral("plug-in ThrowsInInit threw in init: broken init")));
@@ -358,12 +364,7 @@ void tst_Tessel::moduleWithoutPluginDoesNothing()
     QVERIFY(module);
     QVERIFY(!module->plugin());
     QVERIFY(capture.contains(QStringLiteral("no plug-in could be created for Cancelled")));
-    module->setup();
-    module->init();
-    module->afterInit();
-    module->render();
-    module->idle();
-    module->detach();
+    runLifecycle(module.get());
     QCOMPARE(module->settingPage()->renderRequests(), 0);
     // The host still has a (blank) page and entry for the module until it goes.
     QCOMPARE(navEntry(QStringLiteral("tessel.Cancelled")).value(QStringLiteral("title")).toString(),
