@@ -44,8 +44,9 @@ constexpr int kMaxSubDepth = 32;
 // takes, so that a state file holding it can still be read.
 constexpr int kMaxNesting = 512;
 // A set through a sub path lengthens an array to at most this many elements (null-padded);
-// elements already there can always be replaced.
-constexpr int kMaxArrayLength = 10000;
+// elements already there can always be replaced. The pendant sends a large project's teach
+// points into their places one by one, so the cap stands well above any project's count.
+constexpr int kMaxArrayLength = 100000;
 
 using controllerjson::readNumbers;
 using controllerjson::toArray;
