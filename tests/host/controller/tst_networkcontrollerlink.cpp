@@ -209,7 +209,9 @@ void TestNetworkControllerLink::slowOrSilentControllerKeepsTimeouts()
         QVERIFY(!m_manager->wait(m_manager->post(ControllerMessage::Command, kSlow, {}),
                                  timeoutMs, nullptr));
     QVERIFY2(clock.elapsed() < 3 * timeoutMs + 300, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY2(gaps.largest() <= 50, qPrintable(QString::number(gaps.largest())));
+    // A wait that blocks the loop shows a pause of a whole timeout; a loaded machine under the
+    // sanitizers shows pauses near 100 ms that mean nothing.
+    QVERIFY2(gaps.largest() < timeoutMs / 2, qPrintable(QString::number(gaps.largest())));
     QVERIFY(m_link->isUp());
 }
 
