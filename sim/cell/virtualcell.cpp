@@ -34,6 +34,10 @@ constexpr double kGearMaxDeg = 0.004;
 constexpr double kLostMotionMinDeg = 0.25 / 60.0;
 constexpr double kLostMotionMaxDeg = 0.5 / 60.0;
 constexpr double kPreloadNm = 2.0;
+// The largest flange deflection from the joints' tilting, as a reducer's main bearing (a moment
+// rigidity of 400-1000 N m per arcminute) and its housing give on an arm of this size.
+constexpr double kTiltMinMm = 0.03;
+constexpr double kTiltMaxMm = 0.08;
 // A 6-DoF probe's orientation noise per axis.
 constexpr double kOrientationNoiseDeg = 0.001;
 // Poses over the joint limits on which deflection and scatter are sized.
@@ -74,7 +78,7 @@ QJsonArray toArray(const QVector<double> &v)
 
 VirtualCell::Imperfections VirtualCell::Imperfections::none()
 {
-    return Imperfections{false, false, false, false, false, false, false, false};
+    return Imperfections{false, false, false, false, false, false, false, false, false};
 }
 
 VirtualCell::VirtualCell() = default;
@@ -179,8 +183,64 @@ void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
     m_playDeg.resize(n);
     for (int k = 0; k < n; ++k)
         m_playDeg[k] = -0.5 * m_lostMotionDeg.at(k);
+    sizeTilt(&random, limits, robotId);
     m_random = SeededRandom(SeededRandom::seedFromText(robotId + QStringLiteral("/readings")));
     m_moved = true;
+}
+
+// Drawn after everything else, on the same sizing poses as the compliance.
+void VirtualCell::sizeTilt(SeededRandom *random, const JointLimits &limits, const QString &robotId)
+{
+    const int n = m_robot.axisCount();
+    QVector<double> relative(n);
+    for (int k = 0; k < n; ++k)
+        relative[k] = random->uniform(0.7, 1.3);
+    const double tiltMm = random->uniform(kTiltMinMm, kTiltMaxMm);
+    m_tiltDegPerNm = relative;
+    SeededRandom poses(SeededRandom::seedFromText(robotId + QStringLiteral("/sizing")));
+    double largest = 0;
+    for (int i = 0; i < kSizingPoses; ++i) {
+        QVector<double> q(n);
+        for (int k = 0; k < n; ++k)
+            q[k] = poses.uniform(limits.lowerDeg.at(k), limits.upperDeg.at(k));
+        // With relative values in rad/(N m) the deflection is linear in them too.
+        const Eigen::Isometry3d flange = m_robot.flange(q);
+        largest = qMax(largest, (tilted(flange, q, relative, 1.0).translation()
+                                 - flange.translation()).norm());
+    }
+    for (int k = 0; k < n; ++k)
+        m_tiltDegPerNm[k] = largest > 0 ? relative.at(k) * tiltMm / largest * kDegPerRad : 0.0;
+}
+
+// Each joint's bearing turns everything beyond it about its origin by the compliance times the
+// gravity moment across its axis; the turns are tiny, so they add.
+Eigen::Isometry3d VirtualCell::tilted(const Eigen::Isometry3d &flange,
+                                      const QVector<double> &trueJointsDeg,
+                                      const QVector<double> &compliance, double toRad) const
+{
+    const DhChain &chain = m_robot.chain();
+    const QVector<Eigen::Isometry3d> frames = chain.frames(trueJointsDeg);
+    const QVector<Eigen::Vector3d> moments = m_masses.gravityMomentNm(chain, trueJointsDeg);
+    Eigen::Vector3d turn = Eigen::Vector3d::Zero();
+    Eigen::Vector3d shift = Eigen::Vector3d::Zero();
+    for (int k = 0; k < moments.size() && k < compliance.size(); ++k) {
+        const Eigen::Vector3d axis = frames.at(k + 1).linear().col(2);
+        const Eigen::Vector3d across = moments.at(k) - moments.at(k).dot(axis) * axis;
+        const Eigen::Vector3d rotation = compliance.at(k) * toRad * across;
+        turn += rotation;
+        shift += rotation.cross(flange.translation() - frames.at(k + 1).translation());
+    }
+    Eigen::Isometry3d bent = flange;
+    bent.translation() += shift;
+    if (turn.norm() > 0)
+        bent.linear() = Eigen::AngleAxisd(turn.norm(), turn.normalized()) * flange.linear();
+    return bent;
+}
+
+Eigen::Isometry3d VirtualCell::bentFlange(const QVector<double> &trueJointsDeg) const
+{
+    const Eigen::Isometry3d flange = m_robot.flange(trueJointsDeg);
+    return m_on.tilt ? tilted(flange, trueJointsDeg, m_tiltDegPerNm, 1.0 / kDegPerRad) : flange;
 }
 
 bool VirtualCell::isValid() const
@@ -272,7 +332,8 @@ QJsonObject VirtualCell::truthJson() const
         {QStringLiteral("compliance_deg_per_nm"), toArray(complianceDegPerNm())},
         {QStringLiteral("scatter_sigma_deg"), scatterSigmaDeg()},
         {QStringLiteral("gear_errors"), gear},
-        {QStringLiteral("lost_motion_deg"), toArray(lostMotionDeg())}};
+        {QStringLiteral("lost_motion_deg"), toArray(lostMotionDeg())},
+        {QStringLiteral("tilt_compliance_deg_per_nm"), toArray(tiltComplianceDegPerNm())}};
 }
 
 void VirtualCell::noteMotion(const QVector<double> &jointsDeg)
@@ -328,6 +389,11 @@ QVector<double> VirtualCell::lostMotionDeg() const
     return m_on.backlash ? m_lostMotionDeg : QVector<double>(m_lostMotionDeg.size(), 0.0);
 }
 
+QVector<double> VirtualCell::tiltComplianceDegPerNm() const
+{
+    return m_on.tilt ? m_tiltDegPerNm : QVector<double>(m_tiltDegPerNm.size(), 0.0);
+}
+
 // The motor turns within the play before it drives the output: the output stands between half
 // the play behind and half ahead of the motor, and a turn moves it only once it reaches a flank.
 void VirtualCell::noteJoints(const QVector<double> &jointsDeg)
@@ -345,7 +411,7 @@ Eigen::Isometry3d VirtualCell::trueFlangeDeterministic(const QVector<double> &jo
 {
     if (!isValid() || jointsDeg.size() != m_robot.axisCount())
         return Eigen::Isometry3d::Identity();
-    return m_robot.flange(deflectedJointsDeg(jointsDeg, false));
+    return bentFlange(deflectedJointsDeg(jointsDeg, false));
 }
 
 bool VirtualCell::measure(const QVector<double> &jointsDeg, const QString &target,
@@ -359,7 +425,7 @@ bool VirtualCell::measure(const QVector<double> &jointsDeg, const QString &targe
         noteJoints(jointsDeg);
         m_moved = false;
     }
-    const Eigen::Isometry3d flange = trackerFromBase() * m_robot.flange(trueJointsDeg(jointsDeg));
+    const Eigen::Isometry3d flange = trackerFromBase() * bentFlange(trueJointsDeg(jointsDeg));
     const Eigen::Vector3d p = flange * targetOffsetMm(target);
     // Every draw is made whether it is used or not, so switching one imperfection off leaves
     // the others' sequences as they were.

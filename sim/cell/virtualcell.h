@@ -29,7 +29,10 @@ namespace sim {
 //   - lost motion in each joint's gear of 0.25-0.5 arcminute: a joint that gravity loads rests on
 //     the flank it is pushed to; in one that carries (almost) no torque the motor takes up the
 //     play before the output follows, so the same pose reads differently when approached from
-//     another side.
+//     another side;
+//   - each joint's bearing and housing tilting under the moment gravity puts across its axis,
+//     the largest flange deflection over the joint limits being 0.03-0.08 mm. No joint angle
+//     can express it, so a model of joint compliance leaves it, as on a real arm.
 // The joints the controller reads stay the commanded ones; only the tracker sees the rest.
 class VirtualCell
 {
@@ -46,6 +49,7 @@ public:
         bool gearError = true;
         bool outliers = true;
         bool backlash = true;
+        bool tilt = true;
 
         static Imperfections none();
     };
@@ -90,6 +94,8 @@ public:
     QVector<Eigen::Vector4d> gearErrors() const;
     // Each joint's lost motion (deg), the whole play between the two flanks.
     QVector<double> lostMotionDeg() const;
+    // Each joint's tilt per newton metre of moment across its axis (deg/(N m)).
+    QVector<double> tiltComplianceDegPerNm() const;
     QJsonObject truthJson() const;
 
     // The robot moved (to `jointsDeg`, when given): the next reading sees a new arrival scatter,
@@ -108,6 +114,11 @@ private:
     // `arrival`: with the scatter and the play of the arrival at the pose.
     QVector<double> deflectedJointsDeg(const QVector<double> &jointsDeg, bool arrival) const;
     void noteJoints(const QVector<double> &jointsDeg);
+    // The flange at the true joints, its joints' bearings tilted under gravity.
+    Eigen::Isometry3d bentFlange(const QVector<double> &trueJointsDeg) const;
+    void sizeTilt(SeededRandom *random, const JointLimits &limits, const QString &robotId);
+    Eigen::Isometry3d tilted(const Eigen::Isometry3d &flange, const QVector<double> &trueJointsDeg,
+                             const QVector<double> &compliance, double toRad) const;
 
     AsBuiltRobot m_robot;
     MassModel m_masses;
@@ -120,6 +131,7 @@ private:
     double m_scatterSigmaDeg = 0;
     QVector<double> m_scatterDeg;
     QVector<double> m_lostMotionDeg;
+    QVector<double> m_tiltDegPerNm;
     QVector<double> m_lastJointsDeg; // as last noted, for the turn of the next move
     QVector<double> m_playDeg;       // per joint, where the output stands in its play
     bool m_moved = true;

@@ -816,7 +816,7 @@ QJsonValue SimulatedController::runInstrument(const QString &command, const QJso
             {"tracker_placement", &on.trackerPlacement}, {"plate_errors", &on.plateErrors},
             {"noise", &on.noise}, {"scatter", &on.scatter}, {"compliance", &on.compliance},
             {"gear_error", &on.gearError}, {"outliers", &on.outliers},
-            {"backlash", &on.backlash}};
+            {"backlash", &on.backlash}, {"tilt", &on.tilt}};
         for (const auto &flag : flags) {
             const QJsonValue v = args.value(QLatin1String(flag.first));
             if (!v.isUndefined() && !v.isBool())

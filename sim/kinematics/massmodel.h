@@ -2,7 +2,7 @@
 
 #include "dhchain.h"
 
-#include <Eigen/Core>
+#include <Eigen/Geometry>
 
 #include <QVector>
 
@@ -42,8 +42,20 @@ public:
                                     double payloadKg = 0.0,
                                     const Eigen::Vector3d &gravityBase
                                     = Eigen::Vector3d(0.0, 0.0, -kStandardGravity)) const;
+    // The whole moment gravity exerts on every joint about its origin, in N m in the base frame:
+    // along the joint's axis it is the torque above, across it the moment its bearing carries.
+    QVector<Eigen::Vector3d> gravityMomentNm(const DhChain &chain, const QVector<double> &jointsDeg,
+                                             double payloadKg = 0.0,
+                                             const Eigen::Vector3d &gravityBase
+                                             = Eigen::Vector3d(0.0, 0.0,
+                                                               -kStandardGravity)) const;
 
 private:
+    bool fits(const DhChain &chain, const QVector<double> &jointsDeg, double payloadKg,
+              const Eigen::Vector3d &gravityBase) const;
+    QVector<Eigen::Vector3d> momentsAt(const QVector<Eigen::Isometry3d> &frames,
+                                       double payloadKg, const Eigen::Vector3d &gravityBase) const;
+
     QVector<Body> m_links;
     Body m_toolPlate;
 };

@@ -531,7 +531,9 @@ void tst_Identifier::anyTrackerPlacementConverges()
         problem.measurements = measureCell(m, &cell, 60, 1, 21);
         const IdentificationResult r = Identifier::identify(problem);
         QVERIFY2(r.converged, qPrintable(r.error));
-        QVERIFY2(r.rmsAfterMm < 0.1, qPrintable(QString::number(r.rmsAfterMm)));
+        // What a geometric model leaves of the gravity's bending is near 0.1 mm; a fit stuck
+        // in another minimum leaves millimetres.
+        QVERIFY2(r.rmsAfterMm < 0.15, qPrintable(QString::number(r.rmsAfterMm)));
         noise = qMax(noise, r.residualSpreadMm);
         const sim::DhChain identified(AsBuiltRobot::foldZeroOffsets(r.dh, r.zeroOffsetsDeg),
                                       m.axes);
