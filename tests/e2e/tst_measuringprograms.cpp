@@ -704,7 +704,7 @@ void tst_MeasuringPrograms::refusedRun_data()
 {
     QTest::addColumn<QString>("program");
     // "" for none, else "good" or one fault: "broken", "no-iso", "closed-port", "no-ip",
-    // "far-pose", "few-poses"
+    // "far-pose", "few-poses", "many-cycles"
     QTest::addColumn<QString>("request");
     QTest::addColumn<bool>("withPath");
     QTest::addColumn<QString>("message");
@@ -722,6 +722,9 @@ void tst_MeasuringPrograms::refusedRun_data()
                                           << "no ISO settings";
     QTest::newRow("ISO pose out of reach") << kIsoCollector << "far-pose" << true
                                            << "P3 cannot be reached";
+    // A hand-edited file: refused before the robot moves.
+    QTest::newRow("ISO cycles beyond the pendant's") << kIsoCollector << "many-cycles" << true
+                                                     << "at most 30 cycles";
     QTest::newRow("ISO report without readings") << kIsoReport << "good" << true
                                                  << "iso_measurements.json";
 }
@@ -742,11 +745,15 @@ void tst_MeasuringPrograms::refusedRun()
         QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, address));
     const QString path = CalibRequestFile::filePath(m_work);
     if (request == QLatin1String("broken") || request == QLatin1String("no-iso")
-        || request == QLatin1String("far-pose")) {
+        || request == QLatin1String("far-pose") || request == QLatin1String("many-cycles")) {
         QJsonObject content = readJson(path);
         QJsonObject iso = content.value(QStringLiteral("iso_config")).toObject();
         QJsonObject poses = iso.value(QStringLiteral("iso_poses")).toObject();
-        poses.insert(QStringLiteral("point3"), QJsonArray{3000.0, 0.0, 500.0, 180.0, 0.0, 180.0});
+        if (request == QLatin1String("many-cycles"))
+            iso.insert(QStringLiteral("sample_times"), 1000000);
+        else
+            poses.insert(QStringLiteral("point3"),
+                         QJsonArray{3000.0, 0.0, 500.0, 180.0, 0.0, 180.0});
         iso.insert(QStringLiteral("iso_poses"), poses);
         content.insert(QStringLiteral("iso_config"), iso);
         if (request == QLatin1String("no-iso"))
@@ -770,7 +777,7 @@ void tst_MeasuringPrograms::refusedRun()
     QVERIFY2(run.exitCode > 0, qPrintable(describe(run)));
     QVERIFY2(run.err.contains(message), qPrintable(describe(run)));
     QVERIFY(!QFile::exists(m_work + QStringLiteral("/optimized_dh.json")));
-    if (request == QLatin1String("few-poses"))
+    if (request == QLatin1String("few-poses") || request == QLatin1String("many-cycles"))
         QCOMPARE(moves(), movesBefore);
 }
 
