@@ -10,7 +10,7 @@
 //     bench_identification [--seeds=N] [--candidates=N] [--noise-only] [benchmark flags]
 //     (--seeds: pose sets of the chosen-against-random comparison, 8 by default; --candidates:
 //     the pose planner's, 5,000 by default; --noise-only: that comparison on a cell without the
-//     gear errors, the play, the arrival scatter and the outliers)
+//     bearings' tilt, the gear errors, the play, the arrival scatter and the outliers)
 #include <sim/cell/asbuiltrobot.h>
 #include <sim/cell/lasertracker.h>
 #include <sim/cell/virtualcell.h>
@@ -549,9 +549,9 @@ BENCHMARK(BM_Cell_complianceStory)->Iterations(1)->Unit(benchmark::kMillisecond)
 // first with the collector's seed, the others with the seeds after it and their own draw of the
 // cell's readings. Counters: the mean over the sets of each validation mean and of the model's
 // own error (how far its prediction at the validation readings lies from the arm's smooth
-// truth: true geometry and deflection, without what no model holds), the sets where chosen poses
-// did better than as many random ones, and the share of poses the arm reached in another
-// configuration than planned.
+// truth: true geometry and joint deflection, without what no model of the class holds, the
+// bearings' tilt included), the sets where chosen poses did better than as many random ones,
+// and the share of poses the arm reached in another configuration than planned.
 void BM_Cell_chosenPoses(benchmark::State &state)
 {
     constexpr int kSets = 4;
@@ -570,7 +570,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
             Station station(QStringLiteral("SR6-900"), QStringLiteral("SIM-0001"));
             if (g_noiseOnly) {
                 sim::VirtualCell::Imperfections on;
-                on.scatter = on.gearError = on.backlash = on.outliers = false;
+                on.scatter = on.gearError = on.backlash = on.outliers = on.tilt = false;
                 station.cell.setImperfections(on);
             }
             if (seed > 0)
