@@ -89,6 +89,50 @@ bool keyOfLogFile(const QString &fileName, QString *key, int *index, bool *hasIn
     return false;
 }
 
+// How file names compare where the logs are: Windows ignores case.
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kNameCase = Qt::CaseSensitive;
+#endif
+
+bool isAsciiNumber(const QStringRef &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
+}
+
+// Whether `name` is one that buildFileName() gives `stem` and `ext`, "<stem>_<yyyyMMdd>.<ext>"
+// or "<stem>_<yyyyMMdd>_<index>.<ext>" (index from 1, no leading zero), on `day` unless that is
+// empty; `*index` gets the index, 0 without one. A folder shared by stems holds names like
+// "my_plugin_20260104.log", which a prefix match would count for the stem "my" as well.
+bool isOwnLogFile(const QString &name, const QString &stem, const QString &day,
+                  const QString &ext, int *index)
+{
+    const int dateSize = day.isEmpty() ? 8 : day.size();
+    if (name.size() < stem.size() + dateSize + ext.size() + 2
+        || !name.startsWith(stem + QLatin1Char('_'), kNameCase)
+        || !name.endsWith(QLatin1Char('.') + ext, kNameCase))
+        return false;
+    const QStringRef middle
+        = name.midRef(stem.size() + 1, name.size() - stem.size() - ext.size() - 2);
+    const QStringRef date = middle.left(dateSize);
+    if (day.isEmpty() ? !isAsciiNumber(date) : date != day)
+        return false;
+    const QStringRef rest = middle.mid(dateSize);
+    *index = 0;
+    if (rest.isEmpty())
+        return true;
+    const QStringRef number = rest.mid(1);
+    if (rest.at(0) != QLatin1Char('_') || !isAsciiNumber(number)
+        || number.at(0) == QLatin1Char('0'))
+        return false;
+    bool ok = false;
+    *index = number.toInt(&ok);
+    return ok;
+}
+
 } // namespace
 
 class PluginLogFileManagerPrivate
@@ -252,10 +296,13 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
 
         if (!d->scannedBases.contains(stem)) {
             QDir().mkpath(folder);
-            const QFileInfoList existing
-                = QDir(folder).entryInfoList({stem + QLatin1String("*.") + ext}, QDir::Files);
-            for (const QFileInfo &file : existing)
-                d->totalSize += file.size();
+            // No name filter: a glob would take a stem's "[" or "*" for its own.
+            const QFileInfoList existing = QDir(folder).entryInfoList(QDir::Files);
+            int index = 0;
+            for (const QFileInfo &file : existing) {
+                if (isOwnLogFile(file.fileName(), stem, QString(), ext, &index))
+                    d->totalSize += file.size();
+            }
             d->scannedBases.append(stem);
         }
 
@@ -264,19 +311,13 @@ QString PluginLogFileManager::getProperLogFileName(const QString &base, const QS
         if (newKey) {
             state.size = 0;
             QDir().mkpath(folder);
-            const QStringList names = QDir(folder).entryList(
-                {key + QLatin1Char('*') + QLatin1Char('.') + ext}, QDir::Files);
+            const QStringList names = QDir(folder).entryList(QDir::Files);
             int highest = 0;
             for (const QString &existing : names) {
-                // Matched "<key>*.<ext>": what lies between the key and the extension is the
-                // index, read after the key rather than by splitting at "_", so that a stem
-                // holding "_" ("my_plugin") resumes at its last file after a restart too.
-                const QStringRef rest
-                    = existing.midRef(key.size(), existing.size() - key.size() - ext.size() - 1);
-                bool isNumber = false;
-                const int index
-                    = rest.startsWith(QLatin1Char('_')) ? rest.mid(1).toInt(&isNumber) : 0;
-                if (isNumber)
+                // Read after the stem rather than by splitting at "_", so that a stem holding
+                // "_" ("my_plugin") resumes at its last file after a restart too.
+                int index = 0;
+                if (isOwnLogFile(existing, stem, day, ext, &index))
                     highest = std::max(highest, index);
             }
             state.chosen = true;

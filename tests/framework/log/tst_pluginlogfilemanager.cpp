@@ -172,12 +172,24 @@ void tst_PluginLogFileManager::fileChoiceWithExistingFiles_data()
                        QStringLiteral("gaps_20260104_7.log"),
                        QStringLiteral("gaps_20260104_12.log")}
         << QList<qint64>{1, 2, 3} << QStringLiteral("gaps_20260104_12.log") << qint64(6);
+    // Names the manager never writes are neither resumed nor counted.
     QTest::newRow("no index in the name")
         << QStringLiteral("./log/choice/g") << QStringLiteral("odd") << kLog
         << QStringList{QStringLiteral("odd_20260104_x.log"),
                        QStringLiteral("odd_20260104_2_1.log"),
-                       QStringLiteral("odd_20260104_-4.log")}
-        << QList<qint64>{1, 2, 4} << QStringLiteral("odd_20260104.log") << qint64(7);
+                       QStringLiteral("odd_20260104_-4.log"),
+                       QStringLiteral("odd_20260104_07.log"),
+                       QStringLiteral("odd_2026010.log"), QStringLiteral("odd_20260104.log.1")}
+        << QList<qint64>{1, 2, 4, 8, 16, 32} << QStringLiteral("odd_20260104.log") << qint64(0);
+    QTest::newRow("stem that begins other stems")
+        << QStringLiteral("./log/choice/k") << QStringLiteral("mine") << kLog
+        << QStringList{QStringLiteral("mine_20260104_1.log"), QStringLiteral("mine_20260101.log"),
+                       QStringLiteral("mine_plugin_20260104.log"),
+                       QStringLiteral("mine_plugin_20260104_2.log"),
+                       QStringLiteral("mine2_20260104_3.log"),
+                       QStringLiteral("mine_20260104_x_20260104_4.log")}
+        << QList<qint64>{10, 20, 400, 800, 1600, 3200} << QStringLiteral("mine_20260104_1.log")
+        << qint64(30);
     QTest::newRow("folder made when missing")
         << QStringLiteral("./log/choice/h/deeper") << QStringLiteral("fresh") << kLog
         << QStringList() << QList<qint64>() << QStringLiteral("fresh_20260104.log") << qint64(0);
