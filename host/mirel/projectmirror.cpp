@@ -1,6 +1,7 @@
 #include "projectmirror.h"
 
 #include "controllermanager.h"
+#include "managerhelper.h"
 
 #include <controllerprotocol.h>
 #include <nabuCore/modulemanager.h>
@@ -40,8 +41,15 @@ ProjectMirror::ProjectMirror(ControllerManager *controller, QObject *parent)
     : QObject(parent)
     , m_controller(controller)
 {
+    m_points.key = PointsKey;
+    m_variables.key = VariablesKey;
     // A controller that was away may have lost or never had them.
     connect(controller, &ControllerManager::rcConnected, this, [this] { sendChanged(true); });
+    // The answers of a lost link never come: what was on its way is due again.
+    connect(controller, &ControllerManager::rcDisconnected, this, [this] {
+        m_points.awaited.clear();
+        m_variables.awaited.clear();
+    });
     connect(controller, &ControllerManager::aboutToPost, this, [this](const QString &name) {
         if (needsProject(name))
             sendChanged(false);
@@ -58,39 +66,94 @@ bool ProjectMirror::needsProject(const QString &command)
 
 void ProjectMirror::sendChanged(bool always)
 {
-    const ControllerLink *link = m_controller->link();
+    ControllerLink *link = m_controller->link();
     if (m_sending || !link || !link->isRemote() || !link->isUp())
         return;
+    // Queued: a part answered from within its post() is read once its id is known here, and
+    // never in the middle of sending the rest.
+    if (link != m_answering) {
+        disconnect(m_answers);
+        m_answering = link;
+        m_answers = connect(link, &ControllerLink::answered, this, &ProjectMirror::onAnswered,
+                            Qt::QueuedConnection);
+    }
     m_sending = true;
+    const auto due = [always](const Copy &copy, const QJsonArray &value) {
+        if (always)
+            return true;
+        if (!copy.awaited.isEmpty() && !copy.refused)
+            return value != copy.sending;
+        return !copy.known || value != copy.confirmed;
+    };
     const QJsonArray points = listOf(PointsKey);
     const QJsonArray variables = listOf(VariablesKey);
-    // A project of thousands of points does not fit one message: the list goes as its leading
-    // part, and each item after it into its place ("#k"), in order.
-    const auto send = [this](const QString &key, const QJsonArray &value) {
-        QJsonArray head;
-        int bytes = 0;
-        int k = 0;
-        for (; k < value.size(); ++k) {
-            bytes += encodedSize(value.at(k));
-            if (bytes > kPartBytes && k > 0)
-                break;
-            head.append(value.at(k));
-        }
-        m_controller->post(ControllerMessage::Set, key,
-                           QJsonObject{{QStringLiteral("sub"), QString()},
-                                       {QStringLiteral("value"), head}});
-        for (; k < value.size(); ++k)
-            m_controller->post(ControllerMessage::Set, key,
-                               QJsonObject{{QStringLiteral("sub"), QStringLiteral("#%1").arg(k)},
-                                           {QStringLiteral("value"), value.at(k)}});
-    };
-    if (always || points != m_sentPoints)
-        send(PointsKey, points);
-    if (always || variables != m_sentVariables)
-        send(VariablesKey, variables);
-    m_sentPoints = points;
-    m_sentVariables = variables;
+    if (due(m_points, points))
+        send(m_points, points);
+    if (due(m_variables, variables))
+        send(m_variables, variables);
     m_sending = false;
+}
+
+// A project of thousands of points does not fit one message: the list goes as its leading part,
+// and each item after it into its place ("#k"), in order.
+void ProjectMirror::send(Copy &copy, const QJsonArray &value)
+{
+    // Until every part is confirmed the controller holds neither the old list nor the new one.
+    copy.known = false;
+    copy.refused = false;
+    copy.sending = value;
+    copy.awaited.clear();
+    const auto post = [this, &copy](const QString &sub, const QJsonValue &part) {
+        const quint64 id = m_controller->post(
+            ControllerMessage::Set, copy.key,
+            QJsonObject{{QStringLiteral("sub"), sub}, {QStringLiteral("value"), part}});
+        if (id)
+            copy.awaited.insert(id);
+        else // the link went down: nothing of this list counts as sent
+            copy.awaited.clear();
+        return id != 0;
+    };
+    QJsonArray head;
+    int bytes = 0;
+    int k = 0;
+    for (; k < value.size(); ++k) {
+        bytes += encodedSize(value.at(k));
+        if (bytes > kPartBytes && k > 0)
+            break;
+        head.append(value.at(k));
+    }
+    if (!post(QString(), head))
+        return;
+    for (; k < value.size(); ++k) {
+        if (!post(QStringLiteral("#%1").arg(k), value.at(k)))
+            return;
+    }
+}
+
+void ProjectMirror::onAnswered(quint64 id, const QJsonValue &answer)
+{
+    for (Copy *copy : {&m_points, &m_variables}) {
+        if (!copy->awaited.remove(id))
+            continue;
+        const QJsonObject verdict = answer.toObject();
+        if (!verdict.value(QStringLiteral("success")).toBool()) {
+            // One line for the list, not one per part.
+            if (!copy->refused) {
+                ManagerHelper::throwLog(
+                    this, QStringLiteral("error"),
+                    tr("Controller refused %1 (code %2); it is sent again before the next "
+                       "command that reads it")
+                        .arg(copy->key)
+                        .arg(verdict.value(QStringLiteral("code")).toInt()));
+            }
+            copy->refused = true;
+        }
+        if (copy->awaited.isEmpty() && !copy->refused) {
+            copy->confirmed = copy->sending;
+            copy->known = true;
+        }
+        return;
+    }
 }
 
 } // namespace mirel

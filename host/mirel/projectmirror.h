@@ -4,15 +4,19 @@
 
 #include <QJsonArray>
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 
 namespace mirel {
 
+class ControllerLink;
 class ControllerManager;
 
 // Sends the current project's teach points and variables to a controller on another machine:
 // when the link comes up, and before every command that refers to them (moves, path checks,
-// variable and PERS commands) when they changed since they were last sent. A controller in the
-// pendant's own process reads them from the data tree instead.
+// variable and PERS commands) unless the controller confirmed them as they are, or they are on
+// their way. A refused list is logged and, like one whose answer the link lost, sent again. A
+// controller in the pendant's own process reads them from the data tree instead.
 class MIREL_EXPORT ProjectMirror : public QObject
 {
     Q_OBJECT
@@ -28,12 +32,27 @@ public:
     static bool needsProject(const QString &command);
 
 private:
+    // One list's copy on the controller.
+    struct Copy
+    {
+        QString key;
+        QJsonArray confirmed;
+        bool known = false; // whether `confirmed` is what the controller holds
+        QJsonArray sending;
+        QSet<quint64> awaited; // parts of `sending` not answered yet
+        bool refused = false;
+    };
+
     void sendChanged(bool always);
+    void send(Copy &copy, const QJsonArray &value);
+    void onAnswered(quint64 id, const QJsonValue &answer);
 
     ControllerManager *m_controller;
+    QPointer<ControllerLink> m_answering;
+    QMetaObject::Connection m_answers;
     bool m_sending = false;
-    QJsonArray m_sentPoints;
-    QJsonArray m_sentVariables;
+    Copy m_points;
+    Copy m_variables;
 };
 
 } // namespace mirel

@@ -2,6 +2,7 @@
 
 #include <controllertoken.h>
 #include <mirel/controllermanager.h>
+#include <mirel/managerhelper.h>
 #include <mirel/networkcontrollerlink.h>
 #include <mirel/projectmirror.h>
 #include <nabuCore/modulemanager.h>
@@ -83,6 +84,7 @@ private slots:
     void oversizedFrameIsRefusedAtItsHeader();
     void deletedLastPointReachesTheController();
     void largeProjectReachesTheController();
+    void refusedOrLostProjectIsSentAgain();
 
 private:
     void plugNetwork();
@@ -480,6 +482,55 @@ void TestNetworkControllerLink::largeProjectReachesTheController()
     QTRY_COMPARE_WITH_TIMEOUT(m_controller->value(key).toArray().size(), 2500, 10000);
     QCOMPARE(m_controller->value(key).toArray(), points);
     QVERIFY(m_link->isUp());
+    nabu::m(key)->clear(this, true, true);
+}
+
+// A list the controller refused (here: it could not keep it) is logged and stays due: the next
+// command that reads it sends it again, and once confirmed it is not sent again. One whose
+// answer the link lost goes again when the link is back.
+void TestNetworkControllerLink::refusedOrLostProjectIsSentAgain()
+{
+    const QString key = mirel::ProjectMirror::PointsKey;
+    const auto point = [](const QString &name) {
+        return QJsonObject{{QStringLiteral("name"), name},
+                           {QStringLiteral("property"), QStringLiteral("joint")}};
+    };
+    nabu::m(key)->importFromJson(this, QJsonArray{point(QStringLiteral("P1"))}, true, true);
+    const auto keeps = std::make_shared<bool>(false);
+    m_controller->setKeeper([keeps] { return *keeps; });
+    mirel::ManagerHelper::instance()->clearMessages();
+    const auto refusals = [&key] {
+        int count = 0;
+        for (const auto &message : mirel::ManagerHelper::instance()->messages())
+            count += message.text.startsWith(QStringLiteral("Controller refused ") + key);
+        return count;
+    };
+    const auto check = [this] {
+        return m_manager->wait(m_manager->post(ControllerMessage::Command,
+                                               QStringLiteral("move.path.check"),
+                                               QJsonArray{QStringLiteral("P1")}),
+                               2000, nullptr);
+    };
+    mirel::ProjectMirror mirror(m_manager);
+    plugNetwork();
+    QTRY_COMPARE(refusals(), 1);
+
+    *keeps = true;
+    for (int sent : {1, 0}) {
+        m_controller->clearCalls();
+        QVERIFY(check());
+        QCOMPARE(m_controller->callsOf(key).size(), sent);
+    }
+    QCOMPARE(refusals(), 1);
+
+    m_controller->setSilent(key);
+    const QJsonArray two{point(QStringLiteral("P1")), point(QStringLiteral("P2"))};
+    nabu::m(key)->importFromJson(this, two, true, true);
+    QVERIFY(check());
+    m_link->close();
+    m_controller->setSilent(key, false);
+    QVERIFY(m_link->open());
+    QTRY_COMPARE(m_controller->value(key), QJsonValue(two));
     nabu::m(key)->clear(this, true, true);
 }
 
