@@ -25,7 +25,37 @@ bool sameContent(const QString &a, const QString &b)
     return left.readAll() == right.readAll();
 }
 
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
+#endif
+
+// Absolute, with the links of its existing part resolved: the home is made only later.
+QString resolved(const QString &path)
+{
+    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    QString missing;
+    while (!info.exists() && !info.isRoot()) {
+        missing.prepend(QLatin1Char('/') + info.fileName());
+        info = QFileInfo(info.path());
+    }
+    const QString existing = info.canonicalFilePath();
+    return QDir::cleanPath((existing.isEmpty() ? info.absoluteFilePath() : existing) + missing);
+}
+
 } // namespace
+
+bool PendantHome::liesWithin(const QString &path, const QString &folder)
+{
+    const QString inner = resolved(path);
+    QString outer = resolved(folder);
+    if (inner.compare(outer, kPathCase) == 0)
+        return true;
+    if (!outer.endsWith(QLatin1Char('/')))
+        outer += QLatin1Char('/');
+    return inner.startsWith(outer, kPathCase);
+}
 
 QString PendantHome::workFolder()
 {
@@ -53,6 +83,16 @@ bool PendantHome::installTree(const QString &from, const QString &to, QString *e
     if (!source.exists()) {
         if (error)
             *error = tr("No stand-in programs at %1").arg(QDir::toNativeSeparators(from));
+        return false;
+    }
+    // A copy into the folder being copied would take itself along, one level deeper at every
+    // start; the same folder needs no copy.
+    if (liesWithin(to, from)) {
+        if (liesWithin(from, to))
+            return true;
+        if (error)
+            *error = tr("Cannot install %1 into %2, which lies inside it")
+                         .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to));
         return false;
     }
     QDirIterator files(from, QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);

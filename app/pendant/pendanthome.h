@@ -16,6 +16,11 @@ public:
                         const QString &workFolderTemplate = QString());
 
     // Copies every file of `from` into `to`, replacing older copies and keeping whatever else
-    // `to` holds (results of earlier runs).
+    // `to` holds (results of earlier runs). Copies nothing when they are the same folder, and
+    // fails when `to` lies inside `from`.
     static bool installTree(const QString &from, const QString &to, QString *error);
+
+    // Whether `path` is `folder` or lies below it, symbolic links resolved; neither needs to
+    // exist.
+    static bool liesWithin(const QString &path, const QString &folder);
 };

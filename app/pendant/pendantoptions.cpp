@@ -1,7 +1,10 @@
 #include "pendantoptions.h"
 
+#include "pendanthome.h"
+
 #include <controllerprotocol.h>
 #include <sim/controller/simulatedcontroller.h>
+#include <sim/paths/drivepath.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -167,6 +170,16 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
     options.controllerAddress = parser.value(controller);
     if (options.home.isEmpty())
         return fail(tr("No home folder: give one with --home"));
+    // The programs go into the work folder below the home; a tools folder holding it would be
+    // copied into itself at every start.
+    const QString workFolder = sim::DrivePath::toLocal(PendantHome::workFolder(), options.home);
+    if (!options.toolsDir.isEmpty() && PendantHome::liesWithin(workFolder, options.toolsDir)
+        && !PendantHome::liesWithin(options.toolsDir, workFolder)) {
+        return fail(tr("The tools folder %1 holds the work folder %2 its programs are copied "
+                       "into; give --tools the folder of the measuring programs alone")
+                        .arg(QDir::toNativeSeparators(options.toolsDir),
+                             QDir::toNativeSeparators(workFolder)));
+    }
     if (parser.isSet(plugins) && !QFileInfo(options.pluginDir).isDir())
         return fail(tr("No plug-in folder %1").arg(QDir::toNativeSeparators(options.pluginDir)));
     if (options.pluginDir.isEmpty()) {

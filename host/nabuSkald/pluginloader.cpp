@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QSet>
 
 namespace skald {
 
@@ -29,9 +30,21 @@ int PluginLoader::loadFolder(const QString &folder)
         return 0;
     }
     int loaded = 0;
+    // A versioned library comes as libX.so -> libX.so.1 -> libX.so.1.0: one library under three
+    // names, which loaded thrice would find its own plug-in names taken. Each file is loaded
+    // once, under the first of its names in name order (libX.so).
+    QSet<QString> listed;
     const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo &file : files) {
-        if (QLibrary::isLibrary(file.fileName()) && loadLibrary(file.absoluteFilePath()))
+        if (!QLibrary::isLibrary(file.fileName()))
+            continue;
+        const QString canonical = file.canonicalFilePath();
+        if (!canonical.isEmpty()) { // empty for a dangling link, which fails to load
+            if (listed.contains(canonical))
+                continue;
+            listed.insert(canonical);
+        }
+        if (loadLibrary(file.absoluteFilePath()))
             ++loaded;
     }
     return loaded;

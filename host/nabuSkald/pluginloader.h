@@ -26,7 +26,8 @@ public:
     // Detaches and destroys the modules, newest first.
     ~PluginLoader() override;
 
-    // Loads every library in `folder`; returns how many loaded. Failures are reported.
+    // Loads every library in `folder`, one reached under several names (symbolic links) once;
+    // returns how many loaded. Failures are reported.
     int loadFolder(const QString &folder);
     // False when the library does not load. A library that loads but registers no new plug-in
     // (none, or only names taken already) counts as loaded; lastRegistered() is then empty.

@@ -50,6 +50,7 @@ private slots:
     void loaderReportsWhatItCannotLoad();
     void loaderCreatesModulesAndDrivesTheirLifecycle();
     void loaderNamesALibraryWhosePluginNameIsTaken();
+    void loaderLoadsAVersionedLibraryOnce();
     void sessionConnectsShowsMessagesAndSavesScreenshot();
     void executableRunsOffscreenAndExitsCleanly();
     void executableDemoShowsEveryPage();
@@ -184,6 +185,32 @@ void tst_Pendant::loaderNamesALibraryWhosePluginNameIsTaken()
                  QStringLiteral("libsamplecopy.so registers no new plug-in")),
              qPrintable(messages.last().at(0).toString()));
     QVERIFY(messages.last().at(0).toString().contains(QStringLiteral("Sample")));
+}
+
+// libX.so -> libX.so.1 -> libX.so.1.0 is one library, loaded once under its first name.
+void tst_Pendant::loaderLoadsAVersionedLibraryOnce()
+{
+#ifdef Q_OS_WIN
+    QSKIP("QFile::link makes a shortcut on Windows, not a link a library loads through");
+#else
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QFileInfoList originals =
+        QDir(QStringLiteral(SAMPLE_PLUGIN_DIR)).entryInfoList(QDir::Files);
+    QCOMPARE(originals.size(), 1);
+    const QString name = QStringLiteral("libsampleversioned.so");
+    QVERIFY(QFile::copy(originals.constFirst().absoluteFilePath(),
+                        dir.filePath(name + QStringLiteral(".1.0"))));
+    if (!QFile::link(name + QStringLiteral(".1.0"), dir.filePath(name + QStringLiteral(".1")))
+        || !QFile::link(name + QStringLiteral(".1"), dir.filePath(name)))
+        QSKIP("this file system has no symbolic links");
+
+    skald::PluginLoader loader;
+    QCOMPARE(loader.loadFolder(dir.path()), 1);
+    QCOMPARE(loader.loadedLibraries(), QStringList{dir.filePath(name)});
+    QVERIFY2(loader.problems().filter(QStringLiteral(".so.1")).isEmpty(),
+             qPrintable(loader.problems().join(QLatin1Char('\n'))));
+#endif
 }
 
 void tst_Pendant::sessionConnectsShowsMessagesAndSavesScreenshot()
@@ -399,12 +426,31 @@ void tst_Pendant::workFolderInstallKeepsResultsAndRefreshesPrograms()
 
     QVERIFY(!PendantHome::installTree(dir.filePath(QStringLiteral("missing")), to, &error));
     QVERIFY(error.contains(QStringLiteral("missing")));
+
+    // Into itself there is nothing to copy; into a folder of its own it would copy itself along.
+    QVERIFY2(PendantHome::installTree(to, to, &error), qPrintable(error));
+    QVERIFY(!PendantHome::installTree(dir.path(), to, &error));
+    QVERIFY2(error.contains(QStringLiteral("lies inside")), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(to + QStringLiteral("/template")));
 }
 
 void tst_Pendant::executableRefusesBadArguments()
 {
     const PendantRun run = runPendant({QStringLiteral("--robot"), QStringLiteral("nope")});
     QCOMPARE(run.exitCode, 2);
+
+#ifndef Q_OS_WIN // the work folder is drive D:'s there, outside any home
+    // Its own tools folder, the home would go into its work folder again at every start.
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const PendantRun nested = runPendant(
+        {QStringLiteral("--home"), home.path(), QStringLiteral("--tools"), home.path(),
+         QStringLiteral("--plugins"), home.path(), QStringLiteral("--quit-after"),
+         QStringLiteral("0")});
+    QCOMPARE(nested.exitCode, 2);
+    QVERIFY2(nested.err.contains(QStringLiteral("holds the work folder")), qPrintable(nested.err));
+    QVERIFY(QDir(home.path()).isEmpty());
+#endif
 }
 
 QTEST_MAIN(tst_Pendant)

@@ -1,6 +1,9 @@
+#include "pendanthome.h"
 #include "pendantoptions.h"
 #include "pendantpaths.h"
 #include "pendantrun.h"
+
+#include <sim/paths/drivepath.h>
 
 #include <QDir>
 #include <QProcess>
@@ -22,6 +25,8 @@ private slots:
     void defaultFoldersPreferTheInstalledLayout();
     void helpAndErrorsWorkWithoutADisplay();
     void relativePathsMeanTheCurrentFolder();
+    void toolsFolderHoldingTheWorkFolderIsRefused_data();
+    void toolsFolderHoldingTheWorkFolderIsRefused();
     void checkAndDemoExitCodes_data();
     void checkAndDemoExitCodes();
     void saysWhenTheControllerIsNotReached();
@@ -198,6 +203,50 @@ void tst_PendantOptions::relativePathsMeanTheCurrentFolder()
     QCOMPARE(options.screenshot, here.filePath(QStringLiteral("shots/window.png")));
     QCOMPARE(options.demoDir, here.filePath(QStringLiteral("demo")));
     QCOMPARE(options.toolsDir, QDir::cleanPath(here.filePath(QStringLiteral("../tools"))));
+}
+
+void tst_PendantOptions::toolsFolderHoldingTheWorkFolderIsRefused_data()
+{
+    QTest::addColumn<QString>("home");   // below a temporary folder
+    QTest::addColumn<QString>("tools");  // below it too; empty for the home's work folder
+    QTest::addColumn<QString>("linkTo"); // when set, `tools` is made a link to it
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("tools is the home") << "h" << "h" << QString() << false;
+    QTest::newRow("home inside the tools") << "t/h" << "t" << QString() << false;
+    QTest::newRow("tools a link to the home") << "h" << "l" << "h" << false;
+    QTest::newRow("tools inside the home") << "h" << "h/tools" << QString() << true;
+    QTest::newRow("tools beside the home") << "h" << "tools" << QString() << true;
+    // Already where the plug-in reads them: used in place.
+    QTest::newRow("tools is the work folder") << "h" << QString() << QString() << true;
+}
+
+void tst_PendantOptions::toolsFolderHoldingTheWorkFolderIsRefused()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the work folder is drive D:'s there, outside any home");
+#else
+    QFETCH(QString, home);
+    QFETCH(QString, tools);
+    QFETCH(QString, linkTo);
+    QFETCH(bool, accepted);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    home = dir.filePath(home);
+    QVERIFY(QDir().mkpath(home)); // as after a first start
+    tools = tools.isEmpty() ? sim::DrivePath::toLocal(PendantHome::workFolder(), home)
+                            : dir.filePath(tools);
+    if (!linkTo.isEmpty() && !QFile::link(dir.filePath(linkTo), tools))
+        QSKIP("this file system has no symbolic links");
+    const PendantOptions options = PendantOptions::fromArguments(
+        {QStringLiteral("pendant"), QStringLiteral("--home"), home, QStringLiteral("--tools"),
+         tools},
+        PendantPaths(QStringLiteral(PENDANT_BIN_DIR)));
+    QVERIFY2(options.ok == accepted, qPrintable(options.error));
+    if (!accepted)
+        QVERIFY2(options.error.contains(QStringLiteral("holds the work folder")),
+                 qPrintable(options.error));
+#endif
 }
 
 void tst_PendantOptions::checkAndDemoExitCodes_data()
