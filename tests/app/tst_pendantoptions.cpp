@@ -7,7 +7,7 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QTcpServer>
+#include <QTcpSocket>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -317,11 +317,10 @@ void tst_PendantOptions::saysWhenTheControllerIsNotReached()
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("plugins")));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("tools")));
     QVERIFY(QFile::copy(QStringLiteral(HELLO_PLUGIN), dir.filePath(QStringLiteral("plugins/libHello.so"))));
-    // A port nobody listens on: taken, then given back.
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-    const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
-    probe.close();
+    // A port nobody listens on: bound, not listened on, and kept from tests running beside.
+    QTcpSocket portHolder;
+    QVERIFY(portHolder.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(portHolder.localPort());
     const PendantRun run = runPendant(
         {QStringLiteral("--home"), dir.filePath(QStringLiteral("home")), QStringLiteral("--plugins"),
          dir.filePath(QStringLiteral("plugins")), QStringLiteral("--tools"),

@@ -22,7 +22,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -169,13 +169,12 @@ QJsonArray numbers(const QVector<double> &v)
     return a;
 }
 
-quint16 closedPort()
+// A port bound but listened on by nobody: connections to it are refused, and while `holder`
+// keeps it no test running beside this one can start a server on it.
+quint16 refusingPort(QTcpSocket *holder)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    holder->bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress);
+    return holder->localPort();
 }
 
 } // namespace
@@ -737,8 +736,9 @@ void tst_MeasuringPrograms::refusedRun()
     QFETCH(bool, withPath);
     QFETCH(QString, message);
     QString address = m_server->addressText();
+    QTcpSocket portHolder;
     if (request == QLatin1String("closed-port"))
-        address = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+        address = QStringLiteral("127.0.0.1:%1").arg(refusingPort(&portHolder));
     else if (request == QLatin1String("no-ip"))
         address.clear();
     if (!request.isEmpty())
