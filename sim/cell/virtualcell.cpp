@@ -196,7 +196,6 @@ void VirtualCell::sizeTilt(SeededRandom *random, const JointLimits &limits, cons
     for (int k = 0; k < n; ++k)
         relative[k] = random->uniform(0.7, 1.3);
     const double tiltMm = random->uniform(kTiltMinMm, kTiltMaxMm);
-    m_tiltDegPerNm = relative;
     SeededRandom poses(SeededRandom::seedFromText(robotId + QStringLiteral("/sizing")));
     double largest = 0;
     for (int i = 0; i < kSizingPoses; ++i) {
@@ -204,22 +203,22 @@ void VirtualCell::sizeTilt(SeededRandom *random, const JointLimits &limits, cons
         for (int k = 0; k < n; ++k)
             q[k] = poses.uniform(limits.lowerDeg.at(k), limits.upperDeg.at(k));
         // With relative values in rad/(N m) the deflection is linear in them too.
-        const Eigen::Isometry3d flange = m_robot.flange(q);
-        largest = qMax(largest, (tilted(flange, q, relative, 1.0).translation()
-                                 - flange.translation()).norm());
+        largest = qMax(largest, (tilted(q, relative, 1.0).translation()
+                                 - m_robot.flangePositionMm(q)).norm());
     }
+    m_tiltDegPerNm.resize(n);
     for (int k = 0; k < n; ++k)
         m_tiltDegPerNm[k] = largest > 0 ? relative.at(k) * tiltMm / largest * kDegPerRad : 0.0;
 }
 
 // Each joint's bearing turns everything beyond it about its origin by the compliance times the
 // gravity moment across its axis; the turns are tiny, so they add.
-Eigen::Isometry3d VirtualCell::tilted(const Eigen::Isometry3d &flange,
-                                      const QVector<double> &trueJointsDeg,
+Eigen::Isometry3d VirtualCell::tilted(const QVector<double> &trueJointsDeg,
                                       const QVector<double> &compliance, double toRad) const
 {
     const DhChain &chain = m_robot.chain();
     const QVector<Eigen::Isometry3d> frames = chain.frames(trueJointsDeg);
+    const Eigen::Isometry3d &flange = frames.constLast();
     const QVector<Eigen::Vector3d> moments = m_masses.gravityMomentNm(chain, trueJointsDeg);
     Eigen::Vector3d turn = Eigen::Vector3d::Zero();
     Eigen::Vector3d shift = Eigen::Vector3d::Zero();
@@ -239,8 +238,8 @@ Eigen::Isometry3d VirtualCell::tilted(const Eigen::Isometry3d &flange,
 
 Eigen::Isometry3d VirtualCell::bentFlange(const QVector<double> &trueJointsDeg) const
 {
-    const Eigen::Isometry3d flange = m_robot.flange(trueJointsDeg);
-    return m_on.tilt ? tilted(flange, trueJointsDeg, m_tiltDegPerNm, 1.0 / kDegPerRad) : flange;
+    return m_on.tilt ? tilted(trueJointsDeg, m_tiltDegPerNm, 1.0 / kDegPerRad)
+                     : m_robot.flange(trueJointsDeg);
 }
 
 bool VirtualCell::isValid() const

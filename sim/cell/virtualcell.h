@@ -117,8 +117,8 @@ private:
     // The flange at the true joints, its joints' bearings tilted under gravity.
     Eigen::Isometry3d bentFlange(const QVector<double> &trueJointsDeg) const;
     void sizeTilt(SeededRandom *random, const JointLimits &limits, const QString &robotId);
-    Eigen::Isometry3d tilted(const Eigen::Isometry3d &flange, const QVector<double> &trueJointsDeg,
-                             const QVector<double> &compliance, double toRad) const;
+    Eigen::Isometry3d tilted(const QVector<double> &trueJointsDeg, const QVector<double> &compliance,
+                             double toRad) const;
 
     AsBuiltRobot m_robot;
     MassModel m_masses;
