@@ -4,11 +4,12 @@
 # makes the reference (the `docs` target, which CI builds so that no declaration goes undocumented).
 # --fuzz and --sanitize add clang and its sanitizer and libFuzzer runtimes, which the fuzz build
 # (fuzz/) and the sanitizer build (scripts/build.sh --sanitize) need;
-# --tidy adds clang-tidy, which scripts/tidy.sh runs.
+# --tidy adds clang-tidy, which scripts/tidy.sh runs. lld links faster than GNU ld
+# (cmake/Linker.cmake).
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config ccache
+    build-essential cmake ninja-build pkg-config ccache lld
     qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev
     nlohmann-json3-dev libeigen3-dev
     libbenchmark-dev libspdlog-dev libceres-dev libxlsxwriter-dev
