@@ -308,8 +308,12 @@ struct Station
                                           int *elsewhere = nullptr)
     {
         QVector<sim::PoseMeasurement> readings;
+        // Random poses within the cell's reach, as the collector draws them.
+        planner->setModel(configured());
         for (int pose = first, tries = 0; pose < first + count && tries < 10 * count; ++tries) {
             const QVector<double> planned = planner->next();
+            if (planned.isEmpty())
+                break;
             // The collector's lead-in (RobotSession::moveToFromBelow); one out of reach is left out.
             QVector<double> leadIn = planned;
             for (double &q : leadIn)
@@ -679,6 +683,7 @@ void BM_Cell_trackerPlacements(benchmark::State &state)
                                                    solver.result().zeroOffsetsDeg),
                 6);
             sim::CalibPosePlanner fresh(6, 77);
+            fresh.setModel(station.configured());
             QVector<Eigen::Vector3d> flange;
             for (int i = 0; i < 20; ++i)
                 flange.append(identified.forward(fresh.next()).translation());

@@ -11,6 +11,7 @@
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/cell/virtualcell.h>
 #include <sim/server/controllerserver.h>
+#include <sim/tools/common/calibposeplanner.h>
 #include <sim/tools/common/robotsession.h>
 #include <sim/tools/common/isomeasurements.h>
 #include <sim/tools/common/measurementfile.h>
@@ -338,6 +339,11 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
     QVERIFY2(readings.read(runFiles + QStringLiteral("_measurements.csv"), axes, &readError),
              qPrintable(readError));
     QCOMPARE(readings.identification.size(), 60 * 3);
+    // Chosen or random, no pose put the flange into the floor or the robot's column.
+    const sim::DhChain nominal(m_controller->dhParams(), axes);
+    for (const sim::PoseMeasurement &r : readings.identification + readings.validation)
+        QVERIFY2(sim::CalibPosePlanner::withinReach(nominal.forward(r.jointsDeg).translation()),
+                 qPrintable(QStringLiteral("pose %1").arg(r.pose)));
     const double floor = geometricFloor(
         *m_controller->cell(), readings,
         collected.value(QStringLiteral("outliers")).toObject().value(QStringLiteral("readings"))

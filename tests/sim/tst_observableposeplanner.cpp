@@ -61,6 +61,7 @@ private slots:
     void sameSeedSamePlan();
     void unusableProblemPlansNothing();
     void queuedPosesComeFirst();
+    void randomPosesStayWithinTheCellsReach();
 };
 
 void tst_ObservablePosePlanner::chosenPosesBeatRandomOnes_data()
@@ -169,6 +170,33 @@ void tst_ObservablePosePlanner::queuedPosesComeFirst()
     planner.queue(chosen);
     planner.queue({});
     QVERIFY(planner.next() != chosen.at(0));
+}
+
+// The validation poses are random: drawn over the whole travel, a third of them would put the
+// flange into the floor or the robot's column.
+void tst_ObservablePosePlanner::randomPosesStayWithinTheCellsReach()
+{
+    for (const QString &name : {QStringLiteral("SR6-900"), QStringLiteral("SR7-800")}) {
+        const sim::RobotModel m = simtest::modelNamed(name);
+        const sim::DhChain model(m.dh, m.axes);
+        sim::CalibPosePlanner judged(m.axes);
+        judged.setModel(model);
+        sim::CalibPosePlanner unjudged(m.axes);
+        int outside = 0;
+        for (int i = 0; i < 300; ++i) {
+            const QVector<double> q = judged.next();
+            QVERIFY(sim::CalibPosePlanner::travel(m.axes).contains(q));
+            QVERIFY2(sim::CalibPosePlanner::withinReach(model.forward(q).translation()),
+                     qPrintable(name));
+            if (!sim::CalibPosePlanner::withinReach(model.forward(unjudged.next()).translation()))
+                ++outside;
+        }
+        QVERIFY2(outside > 0, qPrintable(name));
+    }
+    // A model whose flange never leaves the base's axis reaches nothing: no pose at all.
+    sim::CalibPosePlanner nowhere(6);
+    nowhere.setModel(sim::DhChain(QVector<double>(4 * 7, 0.0), 6));
+    QVERIFY(nowhere.next().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ObservablePosePlanner)

@@ -74,9 +74,15 @@ int collectPlanned(Collection *c, CalibPosePlanner *planner, int count,
 {
     int refused = 0;
     for (int visited = 0; visited < count;) {
+        const QVector<double> planned = planner->next();
+        if (planned.isEmpty()) {
+            *error = QStringLiteral("none of %1 random poses lies within the cell's reach")
+                         .arg(CalibPosePlanner::kMaxDraws);
+            return ExitUnreachable;
+        }
         bool unreachable = false;
         QString why;
-        if (visit(c, c->done + 1, planner->next(), into, &unreachable, &why)) {
+        if (visit(c, c->done + 1, planned, into, &unreachable, &why)) {
             ++visited;
             continue;
         }
@@ -211,6 +217,7 @@ int main(int argc, char *argv[])
         if (!run.compliance && catalogue)
             planned.setCompliance(catalogue->masses, run.payloadKg, &noMasses);
         CalibPosePlanner planner(axes);
+        planner.setModel(c.model);
         planner.queue(ObservablePosePlanner(planned.problem(), CalibPosePlanner::travel(axes),
                                             CalibPosePlanner::kSeed)
                           .plan(identificationCount));

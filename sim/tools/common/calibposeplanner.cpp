@@ -18,6 +18,16 @@ JointLimits CalibPosePlanner::travel(int axes)
     return limits;
 }
 
+bool CalibPosePlanner::withinReach(const Eigen::Vector3d &flangeInBaseMm)
+{
+    return flangeInBaseMm.z() >= kMinHeightMm && flangeInBaseMm.head<2>().norm() >= kMinRadiusMm;
+}
+
+void CalibPosePlanner::setModel(const DhChain &model)
+{
+    m_model = model;
+}
+
 void CalibPosePlanner::queue(const QVector<QVector<double>> &jointSets)
 {
     m_queued = jointSets;
@@ -28,11 +38,16 @@ QVector<double> CalibPosePlanner::next()
     if (!m_queued.isEmpty())
         return m_queued.takeFirst();
     const JointLimits limits = travel(m_axes);
-    QVector<double> joints;
-    joints.reserve(m_axes);
-    for (int k = 0; k < m_axes; ++k)
-        joints.append(m_random.uniform(limits.lowerDeg.at(k), limits.upperDeg.at(k)));
-    return joints;
+    const bool judged = m_model.isValid() && m_model.axisCount() == m_axes;
+    for (int draw = 0; draw < kMaxDraws; ++draw) {
+        QVector<double> joints;
+        joints.reserve(m_axes);
+        for (int k = 0; k < m_axes; ++k)
+            joints.append(m_random.uniform(limits.lowerDeg.at(k), limits.upperDeg.at(k)));
+        if (!judged || withinReach(m_model.forward(joints).translation()))
+            return joints;
+    }
+    return {};
 }
 
 } // namespace sim

@@ -1,5 +1,7 @@
 #include "observableposeplanner.h"
 
+#include "calibposeplanner.h"
+
 #include <sim/cell/seededrandom.h>
 #include <sim/metrology/observabilityindices.h>
 #include <sim/metrology/poseselector.h>
@@ -85,7 +87,7 @@ bool ObservablePosePlanner::reaches(const QVector<double> &jointsDeg) const
         robot[m_problem.baseIndex(i)] = 0.0;
     const Eigen::Vector3d flange =
         predictFlangeInTracker(robot.constData(), jointsDeg, m_problem.axisCount()).translation();
-    return flange.z() >= kMinHeightMm && flange.head<2>().norm() >= kMinRadiusMm;
+    return CalibPosePlanner::withinReach(flange);
 }
 
 // Rows: the three coordinates of each target the problem reads (of the flange's origin when it

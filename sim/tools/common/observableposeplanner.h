@@ -19,10 +19,6 @@ class ObservablePosePlanner
 {
 public:
     static constexpr int kDefaultCandidates = 5000;
-    // The cell's reach: the flange stays this high over the floor the base stands on and this
-    // far from the base's axis, clear of the robot's own column.
-    static constexpr double kMinHeightMm = 100.0;
-    static constexpr double kMinRadiusMm = 150.0;
 
     // `problem` gives the model, the parameters that are free and, through its start values,
     // where the Jacobian is taken; its readings are not used.
@@ -41,6 +37,7 @@ public:
     // O1 of any joint sets for the same problem, over the parameters the candidates of the
     // last plan (or, before any plan, these joint sets themselves) can tell apart.
     double o1Of(const QVector<QVector<double>> &jointSets) const;
+    // Within the travel, and the flange within the cell's reach (`CalibPosePlanner`).
     bool reaches(const QVector<double> &jointsDeg) const;
 
 private:
