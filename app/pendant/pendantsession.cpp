@@ -81,11 +81,11 @@ bool PendantSession::start()
                               : QFileInfo(m_options.toolsDir).absoluteFilePath();
     // A folder named but missing is a typing error, not an empty pendant.
     if (!QFileInfo(pluginDir).isDir()) {
-        say(tr("no plug-in folder %1").arg(QDir::toNativeSeparators(pluginDir)));
+        emit failure(tr("no plug-in folder %1").arg(QDir::toNativeSeparators(pluginDir)));
         return false;
     }
     if (!PendantHome::prepare(m_options.home, &error, tools)) {
-        say(error);
+        emit failure(error);
         return false;
     }
     say(tr("home folder %1").arg(QDir::toNativeSeparators(QDir::currentPath())));

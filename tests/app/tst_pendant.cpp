@@ -438,6 +438,18 @@ void tst_Pendant::executableRefusesBadArguments()
 {
     const PendantRun run = runPendant({QStringLiteral("--robot"), QStringLiteral("nope")});
     QCOMPARE(run.exitCode, 2);
+    // A home that cannot be made is found only at the start; its reason goes where errors go.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("a-file"));
+    QFile taken(file);
+    QVERIFY(taken.open(QIODevice::WriteOnly));
+    taken.close();
+    const PendantRun noHome = runPendant({QStringLiteral("--home"), file, QStringLiteral("--plugins"),
+                                          dir.path(), QStringLiteral("--quit-after"),
+                                          QStringLiteral("0")});
+    QVERIFY(noHome.exitCode != 0);
+    QVERIFY2(noHome.err.contains(QStringLiteral("a-file")), qPrintable(noHome.out + noHome.err));
 
 #ifndef Q_OS_WIN // the work folder is drive D:'s there, outside any home
     // Its own tools folder, the home would go into its work folder again at every start.
