@@ -78,20 +78,37 @@ void ProjectMirror::sendChanged(bool always)
                             Qt::QueuedConnection);
     }
     m_sending = true;
-    const auto due = [always](const Copy &copy, const QJsonArray &value) {
-        if (always)
-            return true;
-        if (!copy.awaited.isEmpty() && !copy.refused)
-            return value != copy.sending;
-        return !copy.known || value != copy.confirmed;
-    };
     const QJsonArray points = listOf(PointsKey);
     const QJsonArray variables = listOf(VariablesKey);
-    if (due(m_points, points))
+    if (isDue(m_points, points, always))
         send(m_points, points);
-    if (due(m_variables, variables))
+    if (isDue(m_variables, variables, always))
         send(m_variables, variables);
     m_sending = false;
+}
+
+void ProjectMirror::setAnswerTimeout(int ms)
+{
+    m_answerTimeoutMs = ms;
+}
+
+bool ProjectMirror::isDue(Copy &copy, const QJsonArray &value, bool always)
+{
+    if (always)
+        return true;
+    if (!copy.awaited.isEmpty() && !copy.refused) {
+        if (copy.sentAt.elapsed() < m_answerTimeoutMs)
+            return value != copy.sending;
+        // A controller that has not answered by now may never have had the message; what it
+        // holds is unknown. Late answers of these parts are ignored.
+        ManagerHelper::throwLog(this, QStringLiteral("error"),
+                                tr("Controller did not confirm %1 within %2 s; it is sent again")
+                                    .arg(copy.key)
+                                    .arg(m_answerTimeoutMs / 1000.0));
+        copy.awaited.clear();
+        return true;
+    }
+    return !copy.known || value != copy.confirmed;
 }
 
 // A project of thousands of points does not fit one message: the list goes as its leading part,
@@ -103,6 +120,7 @@ void ProjectMirror::send(Copy &copy, const QJsonArray &value)
     copy.refused = false;
     copy.sending = value;
     copy.awaited.clear();
+    copy.sentAt.start();
     const auto post = [this, &copy](const QString &sub, const QJsonValue &part) {
         const quint64 id = m_controller->post(
             ControllerMessage::Set, copy.key,

@@ -531,6 +531,30 @@ void TestNetworkControllerLink::refusedOrLostProjectIsSentAgain()
     m_controller->setSilent(key, false);
     QVERIFY(m_link->open());
     QTRY_COMPARE(m_controller->value(key), QJsonValue(two));
+
+    // One the controller leaves unanswered on a link that stays up goes again once overdue.
+    const int overdueMs = 300;
+    mirror.setAnswerTimeout(overdueMs);
+    const auto lapses = [&key] {
+        int count = 0;
+        for (const auto &message : mirel::ManagerHelper::instance()->messages())
+            count += message.text.startsWith(QStringLiteral("Controller did not confirm ") + key);
+        return count;
+    };
+    m_controller->setSilent(key);
+    const QJsonArray three{point(QStringLiteral("P1")), point(QStringLiteral("P2")),
+                           point(QStringLiteral("P3"))};
+    nabu::m(key)->importFromJson(this, three, true, true);
+    QVERIFY(check());
+    m_controller->clearCalls();
+    QVERIFY(check());
+    QCOMPARE(m_controller->callsOf(key).size(), 0); // on its way yet
+    QTest::qWait(overdueMs + 100);
+    m_controller->setSilent(key, false);
+    QVERIFY(check());
+    QCOMPARE(m_controller->callsOf(key).size(), 1);
+    QTRY_COMPARE(m_controller->value(key), QJsonValue(three));
+    QCOMPARE(lapses(), 1);
     nabu::m(key)->clear(this, true, true);
 }
 
