@@ -40,6 +40,15 @@ constexpr int kLinkUpWaitMs = 5000;
 constexpr int kFirstUnreachableReportMs = 2000;
 constexpr int kLongestUnreachableReportMs = 60000;
 
+// A plug-in's widgets go into its setting page's content area; a module whose plug-in could not
+// be created keeps the page with nothing in it. A page of another kind is not judged.
+bool showsNothing(const QWidget *page)
+{
+    const auto *content =
+        page ? page->findChild<const QWidget *>(QStringLiteral("contentWgt")) : nullptr;
+    return content && content->findChildren<const QWidget *>().isEmpty();
+}
+
 bool linkConnected()
 {
     return sv::vantor()->mobj()->c(QStringLiteral("connected"))->getBool(false);
@@ -381,6 +390,12 @@ QStringList PendantSession::checkPlugins()
             continue;
         }
         eventwait::settle(50);
+        if (showsNothing(m_window->centerArea()->page(entry.second))) {
+            faults.append(tr("page %1 shows nothing: its plug-in could not be created, or adds "
+                             "no widget")
+                              .arg(entry.second));
+            continue;
+        }
         say(tr("showing page \"%1\" (%2)").arg(entry.first, entry.second));
     }
     return faults;

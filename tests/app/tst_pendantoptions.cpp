@@ -252,7 +252,8 @@ void tst_PendantOptions::toolsFolderHoldingTheWorkFolderIsRefused()
 void tst_PendantOptions::checkAndDemoExitCodes_data()
 {
     QTest::addColumn<QString>("mode");         // "--check" or "--demo"
-    QTest::addColumn<QStringList>("libraries"); // copies of Hello, or "broken" for a bad file
+    // Copies of Hello, "broken" for a bad file, "faulty" for a plug-in that cannot be created.
+    QTest::addColumn<QStringList>("libraries");
     QTest::addColumn<bool>("succeeds");
     QTest::addColumn<QString>("named");        // on standard error when it fails
 
@@ -265,6 +266,9 @@ void tst_PendantOptions::checkAndDemoExitCodes_data()
         << "--check" << broken << false << "cannot load libBroken.so";
     QTest::newRow("check, a name taken twice")
         << "--check" << clash << false << "libHelloAgain.so registers no new plug-in";
+    QTest::newRow("check, a plug-in that cannot be created")
+        << "--check" << QStringList{QStringLiteral("libHello.so"), QStringLiteral("faulty")}
+        << false << "page tessel.Faulty shows nothing";
     // The demo ends by itself, without --quit-after.
     QTest::newRow("demo, one plug-in") << "--demo" << one << true << QString();
     QTest::newRow("demo, a library that does not load")
@@ -290,6 +294,9 @@ void tst_PendantOptions::checkAndDemoExitCodes()
             QFile bad(plugins.filePath(QStringLiteral("libBroken.so")));
             QVERIFY(bad.open(QIODevice::WriteOnly));
             bad.write("not a library");
+        } else if (library == QLatin1String("faulty")) {
+            QVERIFY(QFile::copy(QStringLiteral(FAULTY_PLUGIN), plugins.filePath(
+                                    QFileInfo(QStringLiteral(FAULTY_PLUGIN)).fileName())));
         } else {
             QVERIFY(QFile::copy(QStringLiteral(HELLO_PLUGIN), plugins.filePath(library)));
         }
