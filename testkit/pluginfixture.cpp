@@ -4,6 +4,7 @@
 #include <support/simhost.h>
 #include <support/temporarycurrentdir.h>
 
+#include <mirel/basesettingpage.h>
 #include <mirel/managerhelper.h>
 #include <mirel/physicalbutton.h>
 #include <mirel/settingmanager.h>
@@ -21,6 +22,8 @@
 #include <QTextStream>
 #include <QVBoxLayout>
 #include <QtTest/qtest.h>
+
+#include <utility>
 
 namespace tessel {
 namespace testing {
@@ -165,6 +168,13 @@ bool PluginFixture::setUp(const QString &libraryPath, int timeoutMs)
     const QString key = nabu::mName(QStringLiteral("tessel"), d->plugin);
     if (!d->center->showPage(key))
         return fail(QStringLiteral("%1 has no page in the centre area").arg(d->plugin));
+    if (mirel::BaseSettingPage::showsNothing(d->center->page(key))) {
+        // Not created: the fixture has no plug-in to offer.
+        const QString plugin = std::exchange(d->plugin, QString());
+        return fail(QStringLiteral("the page of %1 shows nothing: its plug-in could not be "
+                                   "created, or adds no widget")
+                        .arg(plugin));
+    }
 
     // The host connects once the modules run, as a pendant does.
     if (!d->host->start(d->model, timeoutMs))

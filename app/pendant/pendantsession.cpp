@@ -11,6 +11,7 @@
 #include "teachdemo.h"
 #include "veltrademo.h"
 
+#include <mirel/basesettingpage.h>
 #include <mirel/controllermanager.h>
 #include <mirel/managerhelper.h>
 #include <mirel/settingmanager.h>
@@ -39,15 +40,6 @@ constexpr int kPendantFontPoints = 9;
 constexpr int kLinkUpWaitMs = 5000;
 constexpr int kFirstUnreachableReportMs = 2000;
 constexpr int kLongestUnreachableReportMs = 60000;
-
-// A plug-in's widgets go into its setting page's content area; a module whose plug-in could not
-// be created keeps the page with nothing in it. A page of another kind is not judged.
-bool showsNothing(const QWidget *page)
-{
-    const auto *content =
-        page ? page->findChild<const QWidget *>(QStringLiteral("contentWgt")) : nullptr;
-    return content && content->findChildren<const QWidget *>().isEmpty();
-}
 
 bool linkConnected()
 {
@@ -390,7 +382,7 @@ QStringList PendantSession::checkPlugins()
             continue;
         }
         eventwait::settle(50);
-        if (showsNothing(m_window->centerArea()->page(entry.second))) {
+        if (mirel::BaseSettingPage::showsNothing(m_window->centerArea()->page(entry.second))) {
             faults.append(tr("page %1 shows nothing: its plug-in could not be created, or adds "
                              "no widget")
                               .arg(entry.second));

@@ -54,4 +54,13 @@ QWidget *BaseSettingPage::wgt()
     return m_page.data();
 }
 
+bool BaseSettingPage::showsNothing(const QWidget *page)
+{
+    const auto *content =
+        page ? page->findChild<const QWidget *>(QStringLiteral("contentWgt"),
+                                                Qt::FindDirectChildrenOnly)
+             : nullptr;
+    return content && content->findChildren<const QWidget *>().isEmpty();
+}
+
 } // namespace mirel

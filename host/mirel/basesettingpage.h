@@ -27,6 +27,10 @@ public:
     QWidget *contentWgt() const;
     QWidget *wgt() override;
 
+    // Whether `page`, the wgt() of a setting page, has nothing in its content area (a module
+    // whose plug-in could not be created keeps such a page); false for any other widget.
+    static bool showsNothing(const QWidget *page);
+
 private:
     QString m_type;
     QString m_name;

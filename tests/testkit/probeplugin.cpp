@@ -1,5 +1,6 @@
-// A plug-in for the fixture's own test, built three times: registering "Probe", registering
-// "Probe" again from a second library, and registering nothing.
+// A plug-in for the fixture's own test, built four times: registering "Probe", registering
+// "Probe" again from a second library, registering nothing, and registering "ProbeFaulty",
+// whose creator throws.
 #include <tessel/interface/interfacemanager.h>
 #include <tessel/log/logline.h>
 #include <tessel/log/qflog.h>
@@ -11,6 +12,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <stdexcept>
 
 namespace {
 
@@ -55,7 +58,15 @@ public:
     }
 };
 
-#ifndef PROBE_REGISTERS_NOTHING
+#if defined(PROBE_CREATOR_FAILS)
+const bool registered = [] {
+    tessel::tesselFactory().regist(QStringLiteral("ProbeFaulty"),
+                                   [](QObject *) -> tessel::PluginBase * {
+                                       throw std::runtime_error("its settings are missing");
+                                   });
+    return true;
+}();
+#elif !defined(PROBE_REGISTERS_NOTHING)
 const bool registered = [] {
     tessel::tesselFactory().regist(QStringLiteral("Probe"),
                                    [](QObject *parent) { return new Probe(parent); });

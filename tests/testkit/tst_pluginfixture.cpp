@@ -131,6 +131,8 @@ void tst_PluginFixture::refusesLibrariesItCannotRun_data()
                                    << QStringLiteral("cannot load");
     QTest::newRow("registers nothing") << QStringLiteral(PROBE_EMPTY)
                                        << QStringLiteral("registers no new plug-in");
+    QTest::newRow("creator fails") << QStringLiteral(PROBE_FAULTY)
+                                   << QStringLiteral("the page of ProbeFaulty shows nothing");
     // Its "Probe" was taken by the first library loaded.
     QTest::newRow("name taken") << QStringLiteral(PROBE_TWIN)
                                 << QStringLiteral("registers no new plug-in");

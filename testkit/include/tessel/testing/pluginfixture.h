@@ -68,8 +68,9 @@ public:
     /// event loop) until the controller link is up or `timeoutMs` has passed. Returns false,
     /// with the loader's reason in errorString(), when the library does not load, registers no
     /// plug-in, or registers only names that another library took before; false also when the
-    /// library ran in an earlier fixture of this process, when the module cannot be made or the
-    /// link does not come up. Call it once per fixture.
+    /// library ran in an earlier fixture of this process, when the module cannot be made, when
+    /// its page shows nothing (the plug-in's creator threw or returned none) or the link does
+    /// not come up. Call it once per fixture.
     bool setUp(const QString &libraryPath, int timeoutMs = DefaultTimeoutMs);
     /// Why the last failing call failed; empty after a success.
     QString errorString() const;
