@@ -268,7 +268,7 @@ void tst_PendantOptions::checkAndDemoExitCodes_data()
         << "--check" << clash << false << "libHelloAgain.so registers no new plug-in";
     QTest::newRow("check, a plug-in that cannot be created")
         << "--check" << QStringList{QStringLiteral("libHello.so"), QStringLiteral("faulty")}
-        << false << "page tessel.Faulty shows nothing";
+        << false << "page tessel.ProbeFaulty shows nothing";
     // The demo ends by itself, without --quit-after.
     QTest::newRow("demo, one plug-in") << "--demo" << one << true << QString();
     QTest::newRow("demo, a library that does not load")
