@@ -271,9 +271,13 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate_data()
     // Joints 2 and 3 of the 6-axis arm are parallel: shifts along them are one motion twice.
     QTest::newRow("6 axes, default choice")
         << "SR6-900" << true << "link4.d held: the poses cannot tell it apart from link3.d";
+#ifndef TESSEL_SANITIZED
+    // The same programs and arrays as the row before, with another choice: the sanitizers
+    // meet nothing new in it, at 40 s.
     // Shifts along the first axis before the second joint move the tracker's pose as well.
     QTest::newRow("6 axes, every parameter")
         << "SR6-900" << false << "link2.d held: the tracker's pose takes it over";
+#endif
     QTest::newRow("7 axes, default choice")
         << "SR7-800" << true << "joint7.zero held: the targets' positions take it over";
 }
