@@ -280,6 +280,22 @@ struct Fit
         }
     }
 
+    // A joint bends with its load, never against it: a negative compliance would be the fit
+    // soaking up another error, and a controller compensating it would double that error.
+    void bendWithLoad(const IdentificationProblem &problem)
+    {
+        for (int k = 0; k < problem.axisCount() && problem.hasCompliance(); ++k) {
+            const int i = problem.complianceIndex(k);
+            if (!has(i))
+                continue;
+            double *block = blocks[static_cast<size_t>(i)];
+            if (solver.IsParameterBlockConstant(block))
+                continue;
+            *block = std::max(*block, 0.0);
+            solver.SetParameterLowerBound(block, 0, 0.0);
+        }
+    }
+
     ceres::Solver::Summary solve()
     {
         ceres::Solver::Options options;
@@ -369,6 +385,7 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
     result.o1 = seen.o1;
     result.o5 = seen.o5;
     first.hold(free);
+    first.bendWithLoad(problem);
     ceres::Solver::Summary summary = first.solve();
     result.iterations = int(summary.iterations.size());
     if (!summary.IsSolutionUsable()) {
@@ -382,6 +399,7 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
         Fit again(values);
         again.add(problem, skip, huberMm);
         again.hold(free);
+        again.bendWithLoad(problem);
         summary = again.solve();
         result.iterations += int(summary.iterations.size());
         if (!summary.IsSolutionUsable()) {
@@ -420,6 +438,13 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
     if (!result.converged)
         result.warnings.append(QStringLiteral("the solver stopped before converging: %1")
                                    .arg(QString::fromStdString(summary.message)));
+    for (int i : free) {
+        if (problem.hasCompliance() && i >= problem.complianceIndex(0)
+            && i < problem.complianceIndex(axes) && values.at(i) <= 0.0)
+            result.warnings.append(QStringLiteral("%1 is zero: the readings show no bending of "
+                                                  "the joint under its load")
+                                       .arg(result.labels.at(i)));
+    }
     result.values = values;
     split(&result, axes);
     QVector<PoseMeasurement> kept;

@@ -159,6 +159,7 @@ private slots:
     void idealCellRecovery_data();
     void idealCellRecovery();
     void idealCompliantCellRecovery();
+    void complianceNeverBendsAgainstTheLoad();
     void outliersAreNamed();
     void anyTrackerPlacementConverges();
     void fullPoseReadings();
@@ -469,6 +470,37 @@ void tst_Identifier::idealCompliantCellRecovery()
     const double bent =
         Identifier::max(Identifier::positionErrorsMm(rigid, geometric.values, heldOut));
     QVERIFY2(bent > 0.005, qPrintable(QString::number(bent)));
+}
+
+// Joint 2's readings run ahead of the arm by what a compliance of -2 urad/(N*m) would turn it:
+// an error no bending explains. The fit leaves that compliance at zero, and says so, rather
+// than hand the controller a joint that bends against its load.
+void tst_Identifier::complianceNeverBendsAgainstTheLoad()
+{
+    const RobotModel m = modelNamed(QStringLiteral("SR6-900"));
+    const sim::CatalogueModel *entry = sim::RobotCatalogue::builtIn().model(m.name);
+    IdentificationProblem problem = cellProblem(m, defaultChoice());
+    problem.setComplianceModel(entry->masses, 0.0);
+    const AsBuiltRobot perfect = AsBuiltRobot::withErrors(
+        m.dh, m.axes, QVector<double>(m.dh.size(), 0.0), QVector<double>(m.axes, 0.0));
+    sim::VirtualCell cell(*entry, m.limits, QStringLiteral("SN-STIFF-1"), perfect);
+    cell.setImperfections(placedOnly());
+    problem.measurements = measureCell(m, &cell, 50, 1, 3);
+    const QVector<double> start = problem.startValues();
+    for (PoseMeasurement &r : problem.measurements)
+        r.jointsDeg[1] += 2e-6 * problem.gravityTorquesNm(start, r.jointsDeg).at(1) * 180.0
+                          / 3.14159265358979323846;
+
+    const IdentificationResult r = Identifier::identify(problem);
+    QVERIFY2(r.converged, qPrintable(r.error));
+    for (int k = 0; k < m.axes; ++k) {
+        const QString label = QStringLiteral("joint%1.compliance").arg(k + 1);
+        const double value = r.values.at(problem.complianceIndex(k));
+        QVERIFY2(value >= 0.0, qPrintable(QStringLiteral("%1: %2").arg(label).arg(value)));
+    }
+    QVERIFY2(r.warnings.contains(QStringLiteral("joint2.compliance is zero: the readings show no "
+                                                "bending of the joint under its load")),
+             qPrintable(r.warnings.join(QLatin1Char('\n'))));
 }
 
 // Every imperfection of a real cell, and three readings knocked off by a millimetre besides the
