@@ -78,7 +78,7 @@ QJsonArray toArray(const QVector<double> &v)
 
 VirtualCell::Imperfections VirtualCell::Imperfections::none()
 {
-    return Imperfections{false, false, false, false, false, false, false, false, false};
+    return Imperfections{false, false, false, false, false, false, false, false, false, false};
 }
 
 VirtualCell::VirtualCell() = default;
@@ -185,6 +185,7 @@ void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
         m_playDeg[k] = -0.5 * m_lostMotionDeg.at(k);
     sizeTilt(&random, limits, robotId);
     m_random = SeededRandom(SeededRandom::seedFromText(robotId + QStringLiteral("/readings")));
+    m_beam = SeededRandom(SeededRandom::seedFromText(robotId + QStringLiteral("/beam")));
     m_moved = true;
 }
 
@@ -270,7 +271,23 @@ double VirtualCell::noiseScale() const
 void VirtualCell::reseed(std::uint64_t seed)
 {
     m_random = SeededRandom(seed);
+    m_beam = SeededRandom(~seed);
     m_moved = true;
+}
+
+bool VirtualCell::beamInterrupted()
+{
+    const bool drawn = m_beam.uniform() < kBeamBreakRate;
+    if (m_beamCutFor > 0) {
+        --m_beamCutFor;
+        return true;
+    }
+    return m_on.beamBreaks && drawn;
+}
+
+void VirtualCell::interruptBeam(int readings)
+{
+    m_beamCutFor = qMax(0, readings);
 }
 
 const AsBuiltRobot &VirtualCell::robot() const

@@ -32,7 +32,9 @@ namespace sim {
 //     another side;
 //   - each joint's bearing and housing tilting under the moment gravity puts across its axis,
 //     the largest flange deflection over the joint limits being 0.03-0.08 mm. No joint angle
-//     can express it, so a model of joint compliance leaves it, as on a real arm.
+//     can express it, so a model of joint compliance leaves it, as on a real arm;
+//   - now and then someone or something crossing the beam: about one reading in 500 finds no
+//     beam (`beamInterrupted`), and asked again, the tracker has it back.
 // The joints the controller reads stay the commanded ones; only the tracker sees the rest.
 class VirtualCell
 {
@@ -50,6 +52,7 @@ public:
         bool outliers = true;
         bool backlash = true;
         bool tilt = true;
+        bool beamBreaks = true;
 
         static Imperfections none();
     };
@@ -66,6 +69,7 @@ public:
     static constexpr double kNoiseBaseMm = 0.005;
     static constexpr double kNoisePerMetreMm = 0.0025;
     static constexpr double kOutlierRate = 1.0 / 200.0;
+    static constexpr double kBeamBreakRate = 1.0 / 500.0;
 
     VirtualCell();
     VirtualCell(const CatalogueModel &model, const JointLimits &limits, const QString &robotId);
@@ -108,6 +112,12 @@ public:
     Eigen::Isometry3d trueFlangeDeterministic(const QVector<double> &jointsDeg) const;
     // A reflector measured at the joint readings; false for an unknown target.
     bool measure(const QVector<double> &jointsDeg, const QString &target, Reading *out);
+    // Whether the beam is cut for the reading about to be taken: asked once a reading, from a
+    // sequence of its own, so that a reading taken again after a cut beam is the one the cell
+    // would have given without the cut.
+    bool beamInterrupted();
+    // The beam stays cut for the next `readings` readings (someone standing in it), for tests.
+    void interruptBeam(int readings);
 
 private:
     void draw(const CatalogueModel &model, const JointLimits &limits, const QString &robotId);
@@ -137,6 +147,8 @@ private:
     bool m_moved = true;
     double m_noiseScale = 1.0;
     SeededRandom m_random{1};
+    SeededRandom m_beam{1};
+    int m_beamCutFor = 0;
 };
 
 } // namespace sim

@@ -29,6 +29,11 @@ const QString kMoveLastError = QStringLiteral("move.last_error_with_setting");
 // The simulator's own instruments, plainly apart from the controller's commands.
 const QString kTrackerMeasure = QStringLiteral("sim.tracker.measure");
 const QString kTrackerNoise = QStringLiteral("sim.tracker.set_noise");
+const QString kTrackerInterrupt = QStringLiteral("sim.tracker.interrupt");
+// The tracker's answer when the beam does not reach the reflector: nothing was measured.
+constexpr int kBeamNotSeen = -50008;
+// A test cuts the beam for a few readings; more than this is no test of a passer-by.
+constexpr int kMaxInterruptedReadings = 1000;
 const QString kCellTruth = QStringLiteral("sim.cell.truth");
 const QString kCellImperfections = QStringLiteral("sim.cell.set_imperfections");
 const QString kRobotPose = QStringLiteral("sim.robot.pose");
@@ -793,6 +798,14 @@ QJsonValue SimulatedController::runInstrument(const QString &command, const QJso
 {
     if (command == kTrackerMeasure) {
         const QString target = args.value(QStringLiteral("target")).toString(QStringLiteral("A"));
+        if (!d->cell.targetNames().contains(target))
+            return QJsonObject{{QStringLiteral("error"), -50004},
+                               {QStringLiteral("msg"),
+                                QStringLiteral("bad request: no target \"%1\"").arg(target)}};
+        if (d->cell.beamInterrupted())
+            return QJsonObject{{QStringLiteral("error"), kBeamNotSeen},
+                               {QStringLiteral("msg"),
+                                QStringLiteral("beam not seen: target \"%1\"").arg(target)}};
         VirtualCell::Reading r;
         if (!d->cell.measure(d->motion->joints(), target, &r))
             return QJsonObject{{QStringLiteral("error"), -50004},
@@ -816,7 +829,7 @@ QJsonValue SimulatedController::runInstrument(const QString &command, const QJso
             {"tracker_placement", &on.trackerPlacement}, {"plate_errors", &on.plateErrors},
             {"noise", &on.noise}, {"scatter", &on.scatter}, {"compliance", &on.compliance},
             {"gear_error", &on.gearError}, {"outliers", &on.outliers},
-            {"backlash", &on.backlash}, {"tilt", &on.tilt}};
+            {"backlash", &on.backlash}, {"tilt", &on.tilt}, {"beam_breaks", &on.beamBreaks}};
         for (const auto &flag : flags) {
             const QJsonValue v = args.value(QLatin1String(flag.first));
             if (!v.isUndefined() && !v.isBool())
@@ -835,6 +848,15 @@ QJsonValue SimulatedController::runInstrument(const QString &command, const QJso
             return QJsonObject{{QStringLiteral("error"), -50004},
                                {QStringLiteral("msg"), QStringLiteral("bad request: noise_mm")}};
         setTrackerNoise(sigma.toDouble());
+        return success();
+    }
+    if (command == kTrackerInterrupt) {
+        const QJsonValue readings = args.value(QStringLiteral("readings"));
+        const double n = readings.toDouble(-1);
+        if (!readings.isDouble() || n < 1 || n > kMaxInterruptedReadings || n != std::floor(n))
+            return QJsonObject{{QStringLiteral("error"), -50004},
+                               {QStringLiteral("msg"), QStringLiteral("bad request: readings")}};
+        d->cell.interruptBeam(int(n));
         return success();
     }
     if (command == kSetJoints) {

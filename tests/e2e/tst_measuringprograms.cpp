@@ -436,7 +436,8 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
 
 // The controller's zero offsets, which it offers no read of, come back in the result as they
 // were: those that move the flange from its positions, the last one from its orientation, and
-// the last one, which the identification holds, is written back unchanged.
+// the last one, which the identification holds, is written back unchanged. The run starts with
+// the tracker's beam cut, and goes on without what it cannot see.
 void tst_MeasuringPrograms::zeroOffsetsBeforeAreFound()
 {
     const int axes = m_controller->axisCount();
@@ -450,11 +451,32 @@ void tst_MeasuringPrograms::zeroOffsetsBeforeAreFound()
                  .value(QStringLiteral("success")),
              QJsonValue(true));
     QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
+    // Someone stands in the beam at the start: every target of the first pose is lost (each
+    // asked four times), the pose is skipped and the next planned one taken; it goes without
+    // target A, and B is seen at its third asking.
+    m_controller->cell()->interruptBeam(3 * sim::RobotSession::kBeamTries
+                                        + sim::RobotSession::kBeamTries + 2);
     const Run run = runProgram(kCalibCollector, {QStringLiteral("--path"), m_work,
                                                  QStringLiteral("--poses"), QStringLiteral("24"),
                                                  QStringLiteral("--validation-poses"),
                                                  QStringLiteral("4")});
     QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY(run.out.contains(QStringLiteral("[PROGRESS] 28/28")));
+    QVERIFY2(run.err.contains(QStringLiteral(
+                 "[WARN] pose skipped: the tracker sees no target at pose 1")),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral(
+                 "[WARN] pose 1 goes without target A: the tracker lost the beam to target "
+                 "\"A\" (4 tries, 0.25 s apart)")),
+             qPrintable(run.err));
+    QFile readings(m_work + QStringLiteral("/results/calib_results/SN-TOOLS-1_measurements.csv"));
+    QVERIFY(readings.open(QIODevice::ReadOnly));
+    QStringList firstPose;
+    for (const QByteArray &line : readings.readAll().split('\n')) {
+        if (line.startsWith("1,id,"))
+            firstPose.append(QString::fromLatin1(line.split(',').value(2)));
+    }
+    QCOMPARE(firstPose, QStringList({QStringLiteral("B"), QStringLiteral("C")}));
     const QJsonObject result = readJson(m_work + QStringLiteral("/optimized_dh.json"));
     const QJsonArray before = result.value(QStringLiteral("zero_points_before")).toArray();
     const QVector<double> held = m_controller->zeroOffsets();
@@ -713,7 +735,7 @@ void tst_MeasuringPrograms::refusedRun_data()
 {
     QTest::addColumn<QString>("program");
     // "" for none, else "good" or one fault: "broken", "no-iso", "closed-port", "no-ip",
-    // "far-pose", "few-poses", "many-cycles"
+    // "far-pose", "few-poses", "many-cycles", "beam-cut"
     QTest::addColumn<QString>("request");
     QTest::addColumn<bool>("withPath");
     QTest::addColumn<QString>("message");
@@ -736,6 +758,10 @@ void tst_MeasuringPrograms::refusedRun_data()
                                                      << "at most 30 cycles";
     QTest::newRow("ISO report without readings") << kIsoReport << "good" << true
                                                  << "iso_measurements.json";
+    // Someone stays in the beam: an ISO test cannot go on without a reading.
+    QTest::newRow("ISO beam cut") << kIsoCollector << "beam-cut" << true
+                                  << "registration: the tracker lost the beam to target \"A\" "
+                                     "(4 tries, 0.25 s apart)";
 }
 
 // A run that cannot be done ends with a non-zero code and says why on standard error.
@@ -778,6 +804,8 @@ void tst_MeasuringPrograms::refusedRun()
         arguments << QStringLiteral("--path") << m_work;
     if (request == QLatin1String("few-poses"))
         arguments << QStringLiteral("--poses") << QStringLiteral("10");
+    if (request == QLatin1String("beam-cut"))
+        m_controller->cell()->interruptBeam(1000);
     const auto moves = [this] {
         return m_controller->callsOf(QStringLiteral("move.move_to.jc")).size()
                + m_controller->callsOf(QStringLiteral("move.j")).size();
@@ -786,6 +814,8 @@ void tst_MeasuringPrograms::refusedRun()
     const Run run = runProgram(program, arguments);
     QVERIFY2(run.exitCode > 0, qPrintable(describe(run)));
     QVERIFY2(run.err.contains(message), qPrintable(describe(run)));
+    if (request == QLatin1String("beam-cut"))
+        QCOMPARE(run.exitCode, 4);
     QVERIFY(!QFile::exists(m_work + QStringLiteral("/optimized_dh.json")));
     if (request == QLatin1String("few-poses") || request == QLatin1String("many-cycles"))
         QCOMPARE(moves(), movesBefore);

@@ -66,6 +66,7 @@ private slots:
     void moveEndsWhereTheRobotAsBuiltPutsIt();
     void trackerNoiseCommand_data();
     void trackerNoiseCommand();
+    void cutBeamMeasuresNothing();
 };
 
 // The as-built robot belongs to the robot id: the same after a restart, another for another
@@ -191,6 +192,64 @@ void tst_SimulatedCell::trackerNoiseCommand()
     QVERIFY(metres > 1.5 && metres < 5.0);
     QVERIFY(qAbs(reading.value(QStringLiteral("noise_mm")).toDouble() - kept * (1 + metres / 2))
             < 1e-3 * qMax(kept, 1e-3));
+}
+
+// Someone in the beam: the tracker answers "beam not seen" and measures nothing, and the
+// readings once the beam is back are the ones the cell would have given without the cut, so
+// that a run which asks again is the run without it. Left alone, the beam is cut now and then.
+void tst_SimulatedCell::cutBeamMeasuresNothing()
+{
+    const QString interrupt = QStringLiteral("sim.tracker.interrupt");
+    const auto readings = [&](SimulatedController &c, int count, int *cut) {
+        QVector<QJsonValue> seen;
+        while (seen.size() < count) {
+            const QJsonObject answer = command(c, kMeasure).toObject();
+            if (answer.value(QStringLiteral("error")).toInt() == -50008) {
+                if (answer.value(QStringLiteral("msg")).toString()
+                    != QStringLiteral("beam not seen: target \"A\""))
+                    return QVector<QJsonValue>();
+                ++*cut;
+                continue;
+            }
+            seen.append(answer.value(QStringLiteral("position_mm")));
+        }
+        return seen;
+    };
+    SimulatedController plain;
+    plain.bringUp();
+    plain.setRobotId(QStringLiteral("SN-BEAM-1"));
+    int cutAlone = 0;
+    const QVector<QJsonValue> expected = readings(plain, 5, &cutAlone);
+    QCOMPARE(expected.size(), 5);
+
+    SimulatedController c;
+    c.bringUp();
+    c.setRobotId(QStringLiteral("SN-BEAM-1"));
+    for (const QJsonValue &bad : {QJsonValue(0), QJsonValue(1.5), QJsonValue(1001),
+                                  QJsonValue(QStringLiteral("3")), QJsonValue()})
+        QCOMPARE(command(c, interrupt, QJsonObject{{QStringLiteral("readings"), bad}})
+                     .toObject()
+                     .value(QStringLiteral("error"))
+                     .toInt(),
+                 -50004);
+    QCOMPARE(command(c, interrupt, QJsonObject{{QStringLiteral("readings"), 3}})
+                 .toObject()
+                 .value(QStringLiteral("success")),
+             QJsonValue(true));
+    int cut = 0;
+    QCOMPARE(readings(c, 5, &cut), expected);
+    QCOMPARE(cut, cutAlone + 3);
+
+    // About one reading in 500 finds the beam cut; none when the cell is told so.
+    cut = 0;
+    QCOMPARE(readings(c, 3000, &cut).size(), 3000);
+    QVERIFY2(cut >= 1 && cut <= 15, qPrintable(QString::number(cut)));
+    sim::VirtualCell::Imperfections on = c.cell()->imperfections();
+    on.beamBreaks = false;
+    c.cell()->setImperfections(on);
+    cut = 0;
+    QCOMPARE(readings(c, 3000, &cut).size(), 3000);
+    QCOMPARE(cut, 0);
 }
 
 QTEST_MAIN(tst_SimulatedCell)

@@ -44,15 +44,16 @@ struct Collection
 };
 
 // Moves to the joint set (when there is a robot) and takes the tracker's readings of the pose.
-// False with `unreachable` set when the controller refuses the pose.
+// False with `skipped` set when the controller refuses the pose or the tracker sees nothing of
+// it: the run goes on without it.
 bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
-           QVector<PoseMeasurement> *into, bool *unreachable, QString *error)
+           QVector<PoseMeasurement> *into, bool *skipped, QString *error)
 {
     QVector<double> read = jointsDeg;
     if (c->robot) {
         CalibPose seen;
         if (!c->robot->moveToFromBelow(c->model, jointsDeg, error)) {
-            *unreachable = true;
+            *skipped = true;
             return false;
         }
         if (!c->robot->readPosition(&seen.jointsDeg, &seen.commandedMm, error,
@@ -61,14 +62,22 @@ bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
         c->poses.append(seen);
         read = seen.jointsDeg;
     }
+    const int before = int(into->size());
     if (!c->tracker->measure(pose, read, into, error))
         return false;
+    if (into->size() == before) {
+        *error = QStringLiteral("the tracker sees no target at pose %1").arg(pose);
+        *skipped = true;
+        if (c->robot)
+            c->poses.removeLast();
+        return false;
+    }
     printLine(QStringLiteral("[PROGRESS] %1/%2").arg(++c->done).arg(c->total));
     return true;
 }
 
-// Planned poses: one the controller refuses is replaced by the next planned one; more refusals
-// than a quarter of the poses stop the run.
+// Planned poses: one the controller refuses or the tracker cannot see is replaced by the next
+// planned one; more skipped than a quarter of the poses stop the run.
 int collectPlanned(Collection *c, CalibPosePlanner *planner, int count,
                    QVector<PoseMeasurement> *into, QString *error)
 {
@@ -80,19 +89,19 @@ int collectPlanned(Collection *c, CalibPosePlanner *planner, int count,
                          .arg(CalibPosePlanner::kMaxDraws);
             return ExitUnreachable;
         }
-        bool unreachable = false;
+        bool skipped = false;
         QString why;
-        if (visit(c, c->done + 1, planned, into, &unreachable, &why)) {
+        if (visit(c, c->done + 1, planned, into, &skipped, &why)) {
             ++visited;
             continue;
         }
-        if (!unreachable) {
+        if (!skipped) {
             *error = why;
             return ExitNoController;
         }
         warnLine(QStringLiteral("[WARN] pose skipped: %1").arg(why));
         if (++refused > count / 4) {
-            *error = QStringLiteral("%1 poses out of reach, the last: %2").arg(refused).arg(why);
+            *error = QStringLiteral("%1 poses skipped, the last: %2").arg(refused).arg(why);
             return ExitUnreachable;
         }
     }
@@ -108,9 +117,9 @@ int collectRecorded(Collection *c, const QVector<PoseMeasurement> &recorded,
         if (seen.contains(r.pose))
             continue;
         seen.append(r.pose);
-        bool unreachable = false;
-        if (!visit(c, r.pose, r.jointsDeg, into, &unreachable, error))
-            return unreachable ? ExitUnreachable : ExitNoController;
+        bool skipped = false;
+        if (!visit(c, r.pose, r.jointsDeg, into, &skipped, error))
+            return skipped ? ExitUnreachable : ExitNoController;
         if (!c->poses.isEmpty()) {
             double off = 0;
             for (int k = 0; k < r.jointsDeg.size(); ++k)

@@ -67,13 +67,15 @@ Eigen::Vector3d targetOffset(const WorkFolder &folder, const CatalogueModel &mod
 }
 
 // A tracker now and then reads a broken beam re-caught, off by millimetres: each point is read
-// three times and the middle value of each coordinate taken.
-bool measurePoint(RobotSession *robot, Eigen::Vector3d *positionMm, QString *error)
+// three times and the middle value of each coordinate taken. `beamLost`, when given, is set when
+// the tracker could not see the target.
+bool measurePoint(RobotSession *robot, Eigen::Vector3d *positionMm, QString *error,
+                  bool *beamLost)
 {
     Eigen::Matrix3d readings;
     for (int i = 0; i < 3; ++i) {
         Eigen::Vector3d p;
-        if (!robot->measure(kTarget, false, &p, nullptr, error))
+        if (!robot->measure(kTarget, false, &p, nullptr, error, beamLost))
             return false;
         readings.col(i) = p;
     }
@@ -89,7 +91,7 @@ bool measurePoint(RobotSession *robot, Eigen::Vector3d *positionMm, QString *err
 // redundant arm may swivel its elbow on the way: the flange is where it should be, but it is
 // said.
 bool readAtJoints(RobotSession *robot, const DhChain &controllerModel, const QVector<double> &q,
-                  Eigen::Vector3d *point, QString *error)
+                  Eigen::Vector3d *point, QString *error, bool *beamLost)
 {
     QVector<double> reached;
     if (!robot->moveToJoints(controllerModel, q, &reached, error)) {
@@ -101,13 +103,13 @@ bool readAtJoints(RobotSession *robot, const DhChain &controllerModel, const QVe
         warnLine(QStringLiteral("[WARN] registration: %1 (at %2 degrees)")
                      .arg(*error, joints.join(QStringLiteral(", "))));
     }
-    return measurePoint(robot, point, error);
+    return measurePoint(robot, point, error, beamLost);
 }
 
 // Turns one joint alone through its steps from the start joints and reads the target at each.
 bool circle(RobotSession *robot, const DhChain &controllerModel, const QVector<double> &startDeg,
             int joint, const QVector<double> &steps, std::vector<Eigen::Vector3d> *points,
-            QVector<KeptRegistration::Reference> *visited, QString *error)
+            QVector<KeptRegistration::Reference> *visited, QString *error, bool *beamLost)
 {
     QVector<double> leadIn = startDeg;
     leadIn[joint] += steps.value(0) - RobotSession::kLeadInDeg;
@@ -118,7 +120,7 @@ bool circle(RobotSession *robot, const DhChain &controllerModel, const QVector<d
         QVector<double> q = startDeg;
         q[joint] += step;
         Eigen::Vector3d p;
-        if (!readAtJoints(robot, controllerModel, q, &p, error))
+        if (!readAtJoints(robot, controllerModel, q, &p, error, beamLost))
             return false;
         points->push_back(p);
         visited->append({q, p});
@@ -137,7 +139,7 @@ bool keptRegistration(RobotSession *robot, const DhChain &controllerModel, const
     QVector<Eigen::Vector3d> now;
     for (const KeptRegistration::Reference &reference : qAsConst(kept->references)) {
         Eigen::Vector3d p;
-        if (!readAtJoints(robot, controllerModel, reference.jointsDeg, &p, &error)) {
+        if (!readAtJoints(robot, controllerModel, reference.jointsDeg, &p, &error, nullptr)) {
             warnLine(QStringLiteral("[WARN] registration: a reference pose cannot be read: %1")
                          .arg(error));
             return false;
@@ -205,12 +207,15 @@ int main(int argc, char *argv[])
         std::vector<Eigen::Vector3d> first;
         std::vector<Eigen::Vector3d> second;
         QVector<KeptRegistration::Reference> visited;
+        bool beamLost = false;
         if (!circle(&robot, controllerModel, catalogue->homeDeg, 0,
-                    TrackerRegistration::joint1StepsDeg(), &first, &visited, &error)
+                    TrackerRegistration::joint1StepsDeg(), &first, &visited, &error, &beamLost)
             || !circle(&robot, controllerModel,
                        TrackerRegistration::joint2Start(*catalogue, catalogue->homeDeg), 1,
-                       TrackerRegistration::joint2StepsDeg(), &second, &visited, &error))
-            return failTool(ExitUnreachable, QStringLiteral("registration: %1").arg(error));
+                       TrackerRegistration::joint2StepsDeg(), &second, &visited, &error,
+                       &beamLost))
+            return failTool(beamLost ? ExitNoController : ExitUnreachable,
+                            QStringLiteral("registration: %1").arg(error));
         if (!TrackerRegistration::registerBase(*catalogue, catalogue->homeDeg, first, second,
                                                &kept.trackerFromBase, &error))
             return failTool(ExitNoResult, QStringLiteral("registration: %1").arg(error));
@@ -244,8 +249,9 @@ int main(int argc, char *argv[])
                 return failTool(ExitUnreachable,
                                 QStringLiteral("%1 cannot be reached: %2")
                                     .arg(tests.at(index).name, error));
-            if (!measurePoint(&robot, &reading, &error))
-                return failTool(ExitNoController, error);
+            if (!measurePoint(&robot, &reading, &error, nullptr))
+                return failTool(ExitNoController,
+                                QStringLiteral("%1: %2").arg(tests.at(index).name, error));
             // The flange is where the target is, less its place on the commanded flange.
             const Eigen::Vector3d attained =
                 baseFromTracker * reading - commanded.toIsometry().linear() * offset;

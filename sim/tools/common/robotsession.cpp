@@ -23,6 +23,7 @@ constexpr int kMoveTimeoutMs = 120000;
 constexpr int kUnknownCommand = -1;
 constexpr int kRobotBusy = -50007;
 constexpr int kUnreachable = -50001;
+constexpr int kBeamNotSeen = -50008;
 
 const QString kJointMoveNew = QStringLiteral("move.move_to.jc");
 const QString kJointMoveOld = QStringLiteral("move.j");
@@ -331,14 +332,31 @@ bool RobotSession::readPosition(QVector<double> *jointsDeg, Eigen::Vector3d *com
 }
 
 bool RobotSession::measure(const QString &target, bool fullPose, Eigen::Vector3d *positionMm,
-                           Eigen::Vector3d *orientationDeg, QString *error)
+                           Eigen::Vector3d *orientationDeg, QString *error, bool *beamLost)
 {
     QJsonObject request{{QStringLiteral("target"), target}};
     if (fullPose)
         request.insert(QStringLiteral("full_pose"), true);
     QJsonValue answer;
-    if (!command(QStringLiteral("sim.tracker.measure"), request, &answer, error))
-        return false;
+    int code = 0;
+    QString message;
+    for (int tried = 0;;) {
+        if (!command(QStringLiteral("sim.tracker.measure"), request, &answer, error))
+            return false;
+        if (!isError(answer, &code, &message) || code != kBeamNotSeen)
+            break;
+        if (++tried == kBeamTries) {
+            *error = QStringLiteral("the tracker lost the beam to target \"%1\" (%2 tries, "
+                                    "%3 s apart)")
+                         .arg(target)
+                         .arg(kBeamTries)
+                         .arg(kBeamWaitMs / 1000.0);
+            if (beamLost)
+                *beamLost = true;
+            return false;
+        }
+        pause(kBeamWaitMs);
+    }
     const auto read = [&answer](const char *name, Eigen::Vector3d *out) {
         const QJsonArray p = answer.toObject().value(QLatin1String(name)).toArray();
         if (p.size() != 3 || !p.at(0).isDouble() || !p.at(1).isDouble() || !p.at(2).isDouble())

@@ -1,6 +1,7 @@
 #include "sessiontracker.h"
 
 #include "robotsession.h"
+#include "toolmain.h"
 
 namespace sim {
 
@@ -20,9 +21,17 @@ bool SessionTracker::measure(int pose, const QVector<double> &jointsDeg,
         reading.jointsDeg = jointsDeg;
         reading.target = target;
         reading.hasOrientation = m_fullPose;
+        bool beamLost = false;
         if (!m_session->measure(target, m_fullPose, &reading.positionMm, &reading.orientationDeg,
-                                error))
-            return false;
+                                error, &beamLost)) {
+            if (!beamLost)
+                return false;
+            // The pose's other targets still show it; a pose with none is the caller's to skip.
+            warnLine(QStringLiteral("[WARN] pose %1 goes without target %2: %3")
+                         .arg(pose)
+                         .arg(target, *error));
+            continue;
+        }
         readings->append(reading);
     }
     return true;

@@ -17,7 +17,8 @@ public:
     virtual ~Tracker() = default;
 
     // The readings of pose number `pose`, at which the controller reads `jointsDeg`; they carry
-    // the pose number and the joints the identification is to use. False with the reason.
+    // the pose number and the joints the identification is to use. A target the tracker cannot
+    // see there is left out, and may be all of them. False with the reason.
     virtual bool measure(int pose, const QVector<double> &jointsDeg,
                          QVector<PoseMeasurement> *readings, QString *error) = 0;
 };
