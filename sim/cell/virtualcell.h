@@ -145,10 +145,10 @@ private:
     QVector<double> m_lastJointsDeg; // as last noted, for the turn of the next move
     QVector<double> m_playDeg;       // per joint, where the output stands in its play
     bool m_moved = true;
+    int m_beamCutFor = 0;
     double m_noiseScale = 1.0;
     SeededRandom m_random{1};
     SeededRandom m_beam{1};
-    int m_beamCutFor = 0;
 };
 
 } // namespace sim
