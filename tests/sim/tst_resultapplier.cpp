@@ -183,6 +183,10 @@ void tst_ResultApplier::refusedResults_data()
         << QJsonValue(QJsonObject{{QStringLiteral("values"), six},
                                   {QStringLiteral("payload_kg"), 1e300}})
         << QStringLiteral("\"joint_compliance\"");
+    QTest::newRow("a joint bending against its load")
+        << QStringLiteral("joint_compliance")
+        << QJsonValue(QJsonObject{{QStringLiteral("values"), QJsonArray{0, 1e-6, -1e-6, 0, 0, 0}}})
+        << QStringLiteral("\"joint_compliance\"");
     QTest::newRow("a negative payload")
         << QStringLiteral("joint_compliance")
         << QJsonValue(QJsonObject{{QStringLiteral("values"), six},

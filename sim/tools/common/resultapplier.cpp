@@ -73,7 +73,9 @@ bool carried(const QJsonValue &value)
 }
 
 // Checked before anything is written: a compliance the controller cannot take would leave it
-// holding the new DH set without the compliance it was identified with.
+// holding the new DH set without the compliance it was identified with. A negative one (a joint
+// bending against its load, from an edited file or an older identification) the controller
+// would take, and turn the joint the wrong way.
 bool complianceFits(const QJsonValue &compliance, int axes)
 {
     if (compliance.isUndefined())
@@ -81,9 +83,10 @@ bool complianceFits(const QJsonValue &compliance, int axes)
     const QJsonObject object = compliance.toObject();
     const QJsonArray values = object.value(QStringLiteral("values")).toArray();
     const QJsonValue payload = object.value(QStringLiteral("payload_kg"));
+    const auto fits = [](const QJsonValue &v) { return carried(v) && v.toDouble() >= 0; };
     return compliance.isObject() && values.size() == axes
-           && std::all_of(values.begin(), values.end(), carried)
-           && (payload.isUndefined() || (carried(payload) && payload.toDouble() >= 0));
+           && std::all_of(values.begin(), values.end(), fits)
+           && (payload.isUndefined() || fits(payload));
 }
 
 } // namespace
@@ -233,8 +236,8 @@ bool ResultApplier::apply(const QJsonObject &result, QString *error)
     }
     const QJsonValue compliance = result.value(QStringLiteral("joint_compliance"));
     if (!complianceFits(compliance, axes)) {
-        *error = QStringLiteral("the result's \"joint_compliance\" is not one finite number per "
-                                "joint with a payload of at least 0 kg");
+        *error = QStringLiteral("the result's \"joint_compliance\" is not one finite number of "
+                                "at least 0 per joint with a payload of at least 0 kg");
         return false;
     }
     const QVector<double> optimized =
