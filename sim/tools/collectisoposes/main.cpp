@@ -33,6 +33,9 @@ namespace {
 const int kCycleOrder[] = {4, 3, 2, 1, 0};
 // The target the test follows on the tool plate.
 const QString kTarget = QStringLiteral("A");
+// An ISO test cannot leave a reading out: it waits 10 s for a beam someone stands in before it
+// gives up the test.
+constexpr int kBeamTries = 41;
 // The pendant offers up to ISO 9283's 30 cycles; more come only from a hand-edited file, and a
 // million would keep the robot moving for weeks.
 constexpr int kMaxCycles = 30;
@@ -187,6 +190,7 @@ int main(int argc, char *argv[])
                             .arg(cycles));
 
     RobotSession robot;
+    robot.setBeamTries(kBeamTries);
     if (!robot.open(request.controllerAddress(), &error))
         return failTool(ExitNoController, error);
     const CatalogueModel *catalogue = RobotCatalogue::builtIn().model(robot.robotType());

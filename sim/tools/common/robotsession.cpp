@@ -1,5 +1,7 @@
 #include "robotsession.h"
 
+#include "toolmain.h"
+
 #include <sim/server/controllerclient.h>
 
 #include <QElapsedTimer>
@@ -140,6 +142,16 @@ bool RobotSession::command(const QString &name, const QJsonValue &payload, QJson
         return false;
     }
     return true;
+}
+
+void RobotSession::setBeamTries(int tries)
+{
+    m_beamTries = qMax(1, tries);
+}
+
+int RobotSession::beamTries() const
+{
+    return m_beamTries;
 }
 
 QVector<double> RobotSession::compliance()
@@ -345,16 +357,22 @@ bool RobotSession::measure(const QString &target, bool fullPose, Eigen::Vector3d
             return false;
         if (!isError(answer, &code, &message) || code != kBeamNotSeen)
             break;
-        if (++tried == kBeamTries) {
+        if (++tried == m_beamTries) {
             *error = QStringLiteral("the tracker lost the beam to target \"%1\" (%2 tries, "
                                     "%3 s apart)")
                          .arg(target)
-                         .arg(kBeamTries)
+                         .arg(m_beamTries)
                          .arg(kBeamWaitMs / 1000.0);
             if (beamLost)
                 *beamLost = true;
             return false;
         }
+        // One cut reading is a passer-by; a second says someone stands in the beam.
+        if (tried == 2)
+            warnLine(QStringLiteral("[WARN] the tracker does not see target \"%1\": waiting up "
+                                    "to %2 s for the beam")
+                         .arg(target)
+                         .arg((m_beamTries - tried) * kBeamWaitMs / 1000.0));
         pause(kBeamWaitMs);
     }
     const auto read = [&answer](const char *name, Eigen::Vector3d *out) {
