@@ -19,6 +19,9 @@ if [ "${1:-}" = "--sanitize" ]; then
     cc=$(command -v clang-14 || command -v clang)
     cxx=$(command -v clang++-14 || command -v clang++)
     compiler=(-DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DTESSEL_SANITIZE=ON)
+    # The list of code left uninstrumented is read by the compiler, not named in its command:
+    # without this a changed list would be served the objects compiled under the old one.
+    export CCACHE_EXTRAFILES=$root/cmake/sanitizer-ignorelist.txt
     # A folder configured with another compiler is configured anew (CMake keeps its first).
     if [ -f "$dir/CMakeCache.txt" ] && ! grep -qx "CMAKE_CXX_COMPILER:[A-Z]*=$cxx" "$dir/CMakeCache.txt"; then
         rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
