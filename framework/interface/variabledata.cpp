@@ -17,7 +17,7 @@ namespace tessel {
 namespace {
 
 const QString kVarRoot = QStringLiteral("rovan.project.var");
-const QString kValue = QStringLiteral("value.[0][0][0]");
+const QString kValuePath = QStringLiteral("value.[0][0][0]");
 const QString kHotRemove = QStringLiteral("project.variable");
 const QString kSelect = QStringLiteral("monitor.select");
 const QString kRegistered = QStringLiteral("monitor.pers");
@@ -83,7 +83,7 @@ bool VariableData::addVarData(const QString &name, const QVariant &value, bool p
     var->set(nullptr, QStringLiteral("name"), name);
     var->set(nullptr, QStringLiteral("type"), QString::fromLatin1(value.typeName()));
     var->set(nullptr, QStringLiteral("id"), list->cmobjCount());
-    var->set(nullptr, kValue, value);
+    var->set(nullptr, kValuePath, value);
     var->set(nullptr, QStringLiteral("pers"), pers);
     nabu::ModuleObject *added = list->insert(nullptr, var.release(), false, -1);
     added->set(nullptr, QVariant());
@@ -97,7 +97,7 @@ bool VariableData::updateVarData(const QString &name, const QVariant &value)
     const QList<nabu::ModuleObject *> vars = varList()->cmobjs(false);
     for (nabu::ModuleObject *var : vars) {
         if (childString(var, QStringLiteral("name")) == name)
-            var->set(nullptr, kValue, value);
+            var->set(nullptr, kValuePath, value);
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "compliancebook.h"
 
+#include "controllerjson.h"
 #include "motionplan.h"
 
 #include <sim/kinematics/robotcatalogue.h>
@@ -14,17 +15,14 @@ const QString ComplianceBook::SetCommand = QStringLiteral("factory.set_complianc
 const QString ComplianceBook::GetCommand = QStringLiteral("factory.get_compliance");
 const QString ComplianceBook::Unit = QStringLiteral("rad/(N*m)");
 
+using controllerjson::verdict;
+
 namespace {
 
 constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
 // The deflection hardly changes over the few hundredths of a degree it turns a joint, so the
 // readings for an arm position settle within a few steps.
 constexpr int kSettleSteps = 4;
-
-QJsonObject verdict(bool ok)
-{
-    return QJsonObject{{QStringLiteral("success"), ok}, {QStringLiteral("code"), ok ? 0 : -2}};
-}
 
 } // namespace
 

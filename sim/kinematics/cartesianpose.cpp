@@ -4,15 +4,9 @@
 
 namespace sim {
 
-namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-
-} // namespace
-
 Eigen::Matrix3d CartesianPose::rotationFromEuler(double aDeg, double bDeg, double cDeg)
 {
-    const double toRad = kPi / 180.0;
+    const double toRad = double(EIGEN_PI) / 180.0;
     return (Eigen::AngleAxisd(aDeg * toRad, Eigen::Vector3d::UnitZ())
             * Eigen::AngleAxisd(bDeg * toRad, Eigen::Vector3d::UnitY())
             * Eigen::AngleAxisd(cDeg * toRad, Eigen::Vector3d::UnitX()))
@@ -22,7 +16,7 @@ Eigen::Matrix3d CartesianPose::rotationFromEuler(double aDeg, double bDeg, doubl
 CartesianPose CartesianPose::fromIsometry(const Eigen::Isometry3d &t)
 {
     const Eigen::Matrix3d r = t.linear();
-    const double toDeg = 180.0 / kPi;
+    const double toDeg = 180.0 / double(EIGEN_PI);
     CartesianPose pose;
     pose.positionMm = t.translation();
     pose.bDeg = std::atan2(-r(2, 0), std::hypot(r(0, 0), r(1, 0))) * toDeg;
