@@ -280,22 +280,6 @@ struct Fit
         }
     }
 
-    // A joint bends with its load, never against it: a negative compliance would be the fit
-    // soaking up another error, and a controller compensating it would double that error.
-    void bendWithLoad(const IdentificationProblem &problem)
-    {
-        for (int k = 0; k < problem.axisCount() && problem.hasCompliance(); ++k) {
-            const int i = problem.complianceIndex(k);
-            if (!has(i))
-                continue;
-            double *block = blocks[static_cast<size_t>(i)];
-            if (solver.IsParameterBlockConstant(block))
-                continue;
-            *block = std::max(*block, 0.0);
-            solver.SetParameterLowerBound(block, 0, 0.0);
-        }
-    }
-
     ceres::Solver::Summary solve()
     {
         ceres::Solver::Options options;
@@ -385,7 +369,6 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
     result.o1 = seen.o1;
     result.o5 = seen.o5;
     first.hold(free);
-    first.bendWithLoad(problem);
     ceres::Solver::Summary summary = first.solve();
     result.iterations = int(summary.iterations.size());
     if (!summary.IsSolutionUsable()) {
@@ -399,7 +382,6 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
         Fit again(values);
         again.add(problem, skip, huberMm);
         again.hold(free);
-        again.bendWithLoad(problem);
         summary = again.solve();
         result.iterations += int(summary.iterations.size());
         if (!summary.IsSolutionUsable()) {
@@ -434,17 +416,29 @@ IdentificationResult Identifier::identify(const IdentificationProblem &input)
         if (!refit(dropped, 1.345 * qMax(result.residualSpreadMm, 1e-9)))
             return result;
     }
+    // A joint bends with its load, never against it: a negative compliance is the fit soaking
+    // up another error, and a controller compensating it would double that error. It is held at
+    // zero and the fit repeated (a bound in the fit itself tripled its time).
+    for (int k = 0; k < axes && problem.hasCompliance(); ++k) {
+        const int i = problem.complianceIndex(k);
+        const auto at = std::find(free.begin(), free.end(), i);
+        if (at == free.end() || values.at(i) >= 0.0)
+            continue;
+        free.erase(at);
+        values[i] = 0.0;
+        result.warnings.append(QStringLiteral("%1 is zero: the readings show no bending of "
+                                              "the joint under its load")
+                                   .arg(result.labels.at(i)));
+        const double huberMm =
+            problem.robust ? 1.345 * qMax(result.residualSpreadMm, 1e-9) : 0.0;
+        if (!refit(dropped, huberMm))
+            return result;
+        k = -1; // the others' values moved: judge them again
+    }
     result.converged = summary.termination_type == ceres::CONVERGENCE;
     if (!result.converged)
         result.warnings.append(QStringLiteral("the solver stopped before converging: %1")
                                    .arg(QString::fromStdString(summary.message)));
-    for (int i : free) {
-        if (problem.hasCompliance() && i >= problem.complianceIndex(0)
-            && i < problem.complianceIndex(axes) && values.at(i) <= 0.0)
-            result.warnings.append(QStringLiteral("%1 is zero: the readings show no bending of "
-                                                  "the joint under its load")
-                                       .arg(result.labels.at(i)));
-    }
     result.values = values;
     split(&result, axes);
     QVector<PoseMeasurement> kept;
