@@ -149,11 +149,6 @@ void RobotSession::setBeamTries(int tries)
     m_beamTries = qMax(1, tries);
 }
 
-int RobotSession::beamTries() const
-{
-    return m_beamTries;
-}
-
 QVector<double> RobotSession::compliance()
 {
     QJsonValue answer;
@@ -351,11 +346,10 @@ bool RobotSession::measure(const QString &target, bool fullPose, Eigen::Vector3d
         request.insert(QStringLiteral("full_pose"), true);
     QJsonValue answer;
     int code = 0;
-    QString message;
     for (int tried = 0;;) {
         if (!command(QStringLiteral("sim.tracker.measure"), request, &answer, error))
             return false;
-        if (!isError(answer, &code, &message) || code != kBeamNotSeen)
+        if (!isError(answer, &code, nullptr) || code != kBeamNotSeen)
             break;
         if (++tried == m_beamTries) {
             *error = QStringLiteral("the tracker lost the beam to target \"%1\" (%2 tries, "

@@ -60,15 +60,14 @@ public:
                       Eigen::Quaterniond *flangeRotation = nullptr, bool *rotationRead = nullptr);
     // The simulator's tracker reads a target on the flange (tracker frame, mm), and with
     // `fullPose` the flange's orientation (fixed-axis X-Y-Z angles, deg). A beam that does not
-    // reach the target (someone in its way) is waited for and asked again, beamTries() times in
-    // all; then false with `beamLost` set.
+    // reach the target (someone in its way) is waited for and asked again, kBeamTries times in
+    // all unless set otherwise; then false with `beamLost` set.
     bool measure(const QString &target, bool fullPose, Eigen::Vector3d *positionMm,
                  Eigen::Vector3d *orientationDeg, QString *error, bool *beamLost = nullptr);
     static constexpr int kBeamTries = 4;
     static constexpr int kBeamWaitMs = 250;
     // A program that cannot go on without a reading waits longer for the beam.
     void setBeamTries(int tries);
-    int beamTries() const;
 
     // The joint compliance the controller compensates (rad/(N*m), one per joint); empty when it
     // compensates none or knows no such command.
