@@ -27,6 +27,7 @@
 #include <sim/tools/common/keptregistration.h>
 #include <sim/tools/common/observableposeplanner.h>
 #include <sim/tools/common/robotsession.h>
+#include <sim/tools/common/targetsight.h>
 #include <sim/tools/common/trackerregistration.h>
 
 #include <benchmark/benchmark.h>
@@ -109,6 +110,8 @@ struct Station
     QVector<sim::KeptRegistration> registrations;
     bool registrationKept = false;
     double referenceDriftMm = 0; // at the last check of a kept registration
+    // The arm hides reflectors from the tracker, and the collector keeps to what it sees.
+    bool sighted = true;
 
     Station(const QString &name, const QString &robotId, const QString &placement = QString())
         : model(modelNamed(name))
@@ -121,6 +124,24 @@ struct Station
         cell = sim::VirtualCell(*catalogue, model.limits,
                                 placement.isEmpty() ? robotId : placement, robot);
         compliance.setRobot(model.name, model.axes);
+    }
+
+    // As the collector predicts it; its rough tracker pose is within millimetres of the true one.
+    sim::TargetSight sight() const
+    {
+        if (!sighted)
+            return sim::TargetSight();
+        return sim::TargetSight(configured(), catalogue->body, cell.trackerFromBase(),
+                                catalogue->targetsMm);
+    }
+
+    // Turns off the arm's hiding of reflectors: every one is read at every pose.
+    void seeEverything()
+    {
+        sighted = false;
+        sim::VirtualCell::Imperfections on = cell.imperfections();
+        on.lineOfSight = false;
+        cell.setImperfections(on);
     }
 
     sim::DhChain configured() const
@@ -263,6 +284,9 @@ struct Station
                 QVector<double> q = start;
                 q[joint] += step;
                 moveToJoints(q);
+                // A step the arm hides the target at goes without, as in the collector.
+                if (!cell.inSight(joints, QStringLiteral("A")))
+                    continue;
                 circles[joint].push_back(readPoint());
                 visited.append({q, circles[joint].back()});
             }
@@ -308,8 +332,12 @@ struct Station
                                           int *elsewhere = nullptr)
     {
         QVector<sim::PoseMeasurement> readings;
-        // Random poses within the cell's reach, as the collector draws them.
+        // Random poses within the cell's reach and the tracker's sight, as the collector draws
+        // them; it asks only for the targets it expects to see, and gets those the arm does not
+        // hide after all.
         planner->setModel(configured());
+        const sim::TargetSight expected = sight();
+        planner->setSight(expected);
         for (int pose = first, tries = 0; pose < first + count && tries < 10 * count; ++tries) {
             const QVector<double> planned = planner->next();
             if (planned.isEmpty())
@@ -326,9 +354,13 @@ struct Station
                 off = qMax(off, std::abs(std::remainder(joints.at(k) - planned.at(k), 360.0)));
             if (elsewhere && off > kElsewhereDeg)
                 ++*elsewhere;
-            for (const QString &t : cell.targetNames())
-                readings.append({joints, read(t), t, pose, false, Eigen::Vector3d::Zero()});
-            ++pose;
+            const int before = readings.size();
+            for (const QString &t : expected.seen(joints, cell.targetNames())) {
+                if (cell.inSight(joints, t))
+                    readings.append({joints, read(t), t, pose, false, Eigen::Vector3d::Zero()});
+            }
+            if (readings.size() > before)
+                ++pose;
         }
         return readings;
     }
@@ -408,6 +440,8 @@ BENCHMARK(BM_Identifier_identify)->Arg(100)->Unit(benchmark::kMillisecond);
 void identifyCell(benchmark::State &state, bool compliance)
 {
     Station station(QStringLiteral("SR6-900"), QStringLiteral("BENCH-6"));
+    // The timed load: every reflector at every pose.
+    station.seeEverything();
     sim::CalibPosePlanner planner(6);
     const QVector<sim::PoseMeasurement> readings =
         station.collect(&planner, int(state.range(0)), 1);
@@ -604,6 +638,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                             sim::CalibPosePlanner::travel(6),
                             sim::CalibPosePlanner::kSeed + std::uint64_t(seed));
                         observable.setCandidateCount(g_candidates);
+                        observable.setSight(station.sight());
                         sim::CalibPosePlanner chosen(6);
                         chosen.queue(observable.plan(count));
                         reachedElsewhere = 0;

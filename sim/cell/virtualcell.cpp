@@ -18,6 +18,8 @@ constexpr double kTrackerMaxDistanceMm = 4000.0;
 constexpr double kTrackerMinHeightMm = -300.0;
 constexpr double kTrackerMaxHeightMm = 700.0;
 constexpr double kTrackerMaxTiltDeg = 1.0;
+// Set up in front of the robot, on the side of its test poses, where the arm hides the least.
+constexpr double kTrackerMaxAzimuthDeg = 60.0;
 constexpr double kPlateErrorMinMm = 0.1;
 constexpr double kPlateErrorMaxMm = 0.5;
 constexpr double kOutlierMinMm = 0.5;
@@ -78,7 +80,8 @@ QJsonArray toArray(const QVector<double> &v)
 
 VirtualCell::Imperfections VirtualCell::Imperfections::none()
 {
-    return Imperfections{false, false, false, false, false, false, false, false, false, false};
+    return Imperfections{false, false, false, false, false, false,
+                         false, false, false, false, false};
 }
 
 VirtualCell::VirtualCell() = default;
@@ -109,10 +112,12 @@ void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
         return;
     }
     m_masses = model.masses;
+    m_body = model.body;
     SeededRandom random(SeededRandom::seedFromText(robotId + QStringLiteral("/cell")));
 
     const double distance = random.uniform(kTrackerMinDistanceMm, kTrackerMaxDistanceMm);
-    const double azimuth = random.uniform(0.0, 2 * kPi);
+    const double azimuth =
+        random.uniform(-kTrackerMaxAzimuthDeg, kTrackerMaxAzimuthDeg) / kDegPerRad;
     const double height = random.uniform(kTrackerMinHeightMm, kTrackerMaxHeightMm);
     const double heading = random.uniform(0.0, 2 * kPi);
     const double tiltAxis = random.uniform(0.0, 2 * kPi);
@@ -278,16 +283,30 @@ void VirtualCell::reseed(std::uint64_t seed)
 bool VirtualCell::beamInterrupted()
 {
     const bool drawn = m_beam.uniform() < kBeamBreakRate;
-    if (m_beamCutFor > 0) {
+    if (m_beamCutAfter > 0) {
+        --m_beamCutAfter;
+    } else if (m_beamCutFor > 0) {
         --m_beamCutFor;
         return true;
     }
     return m_on.beamBreaks && drawn;
 }
 
-void VirtualCell::interruptBeam(int readings)
+void VirtualCell::interruptBeam(int readings, int after)
 {
     m_beamCutFor = qMax(0, readings);
+    m_beamCutAfter = qMax(0, after);
+}
+
+bool VirtualCell::inSight(const QVector<double> &jointsDeg, const QString &target) const
+{
+    if (!m_on.lineOfSight || !m_on.trackerPlacement || !isValid()
+        || jointsDeg.size() != m_robot.axisCount())
+        return true;
+    const QVector<double> joints = deflectedJointsDeg(jointsDeg, false);
+    const Eigen::Vector3d reflector = bentFlange(joints) * targetOffsetMm(target);
+    return !m_body.hidesBeam(m_robot.chain().frames(joints),
+                             m_trackerFromBase.inverse().translation(), reflector);
 }
 
 const AsBuiltRobot &VirtualCell::robot() const

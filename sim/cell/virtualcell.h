@@ -4,6 +4,7 @@
 #include "seededrandom.h"
 
 #include <sim/kinematics/jointlimits.h>
+#include <sim/kinematics/robotbody.h>
 #include <sim/kinematics/robotcatalogue.h>
 
 #include <Eigen/Geometry>
@@ -17,8 +18,9 @@ namespace sim {
 
 // The measuring cell around a robot, as imperfect as a real one. Everything is drawn once from
 // the robot id, so the same robot in the same cell is the same after every restart:
-//   - a laser tracker 2-4 m from the base, turned by any angle about the vertical and tilted by
-//     up to a degree; its readings are in its own frame;
+//   - a laser tracker 2-4 m from the base, in front of it (within 60 degrees of its x axis),
+//     turned by any angle about the vertical and tilted by up to a degree; its readings are in
+//     its own frame;
 //   - a tool plate with the catalogue's reflectors, each off its nominal place by 0.1-0.5 mm;
 //   - tracker noise of 5 um + 2.5 um per metre of distance per axis, and one reading in about
 //     200 off by 0.5-3 mm (a broken beam re-caught);
@@ -34,7 +36,10 @@ namespace sim {
 //     the largest flange deflection over the joint limits being 0.03-0.08 mm. No joint angle
 //     can express it, so a model of joint compliance leaves it, as on a real arm;
 //   - now and then someone or something crossing the beam: about one reading in 500 finds no
-//     beam (`beamInterrupted`), and asked again, the tracker has it back.
+//     beam (`beamInterrupted`), and asked again, the tracker has it back;
+//   - the arm's own body in the beam: a reflector behind a link (the catalogue's capsules around
+//     the as-built arm) is not seen (`inSight`), however often it is asked. The reflectors sit in
+//     nests that turn them to the tracker, as robot cells use, so only the body hides them.
 // The joints the controller reads stay the commanded ones; only the tracker sees the rest.
 class VirtualCell
 {
@@ -53,6 +58,7 @@ public:
         bool backlash = true;
         bool tilt = true;
         bool beamBreaks = true;
+        bool lineOfSight = true;
 
         static Imperfections none();
     };
@@ -116,8 +122,13 @@ public:
     // sequence of its own, so that a reading taken again after a cut beam is the one the cell
     // would have given without the cut.
     bool beamInterrupted();
-    // The beam stays cut for the next `readings` readings (someone standing in it), for tests.
-    void interruptBeam(int readings);
+    // The beam stays cut for `readings` readings (someone standing in it) after the next
+    // `after`, for tests.
+    void interruptBeam(int readings, int after = 0);
+    // Whether the tracker sees the target at the joint readings: no link of the arm, where it
+    // truly stands, is in the beam. Judged only with the tracker placed (at the base it would
+    // stand inside the robot's column); true for a catalogue without the body's radii.
+    bool inSight(const QVector<double> &jointsDeg, const QString &target) const;
 
 private:
     void draw(const CatalogueModel &model, const JointLimits &limits, const QString &robotId);
@@ -132,6 +143,7 @@ private:
 
     AsBuiltRobot m_robot;
     MassModel m_masses;
+    RobotBody m_body;
     Imperfections m_on;
     Eigen::Isometry3d m_trackerFromBase = Eigen::Isometry3d::Identity();
     QMap<QString, Eigen::Vector3d> m_nominalTargets;
@@ -146,6 +158,7 @@ private:
     QVector<double> m_playDeg;       // per joint, where the output stands in its play
     bool m_moved = true;
     int m_beamCutFor = 0;
+    int m_beamCutAfter = 0;
     double m_noiseScale = 1.0;
     SeededRandom m_random{1};
     SeededRandom m_beam{1};

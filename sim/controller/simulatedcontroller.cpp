@@ -802,7 +802,8 @@ QJsonValue SimulatedController::runInstrument(const QString &command, const QJso
             return QJsonObject{{QStringLiteral("error"), -50004},
                                {QStringLiteral("msg"),
                                 QStringLiteral("bad request: no target \"%1\"").arg(target)}};
-        if (d->cell.beamInterrupted())
+        // A tracker cannot tell a beam cut from one the arm hides.
+        if (d->cell.beamInterrupted() || !d->cell.inSight(d->motion->joints(), target))
             return QJsonObject{{QStringLiteral("error"), kBeamNotSeen},
                                {QStringLiteral("msg"),
                                 QStringLiteral("beam not seen: target \"%1\"").arg(target)}};
@@ -829,7 +830,8 @@ QJsonValue SimulatedController::runInstrument(const QString &command, const QJso
             {"tracker_placement", &on.trackerPlacement}, {"plate_errors", &on.plateErrors},
             {"noise", &on.noise}, {"scatter", &on.scatter}, {"compliance", &on.compliance},
             {"gear_error", &on.gearError}, {"outliers", &on.outliers},
-            {"backlash", &on.backlash}, {"tilt", &on.tilt}, {"beam_breaks", &on.beamBreaks}};
+            {"backlash", &on.backlash}, {"tilt", &on.tilt}, {"beam_breaks", &on.beamBreaks},
+            {"line_of_sight", &on.lineOfSight}};
         for (const auto &flag : flags) {
             const QJsonValue v = args.value(QLatin1String(flag.first));
             if (!v.isUndefined() && !v.isBool())

@@ -63,6 +63,18 @@ bool readModel(const QJsonObject &o, CatalogueModel *model, QString *why)
         return false;
     }
     model->masses = MassModel(bodies, plate);
+    const QJsonValue radii = o.value(QStringLiteral("body_radius_mm"));
+    if (!radii.isUndefined()) {
+        QVector<double> radiusMm;
+        model->body = numbers(radii, model->axes + 1, &radiusMm) ? RobotBody(radiusMm)
+                                                                 : RobotBody();
+        if (model->body.isEmpty()) {
+            *why = QStringLiteral("%1: \"body_radius_mm\" needs %2 numbers above zero")
+                       .arg(model->name)
+                       .arg(model->axes + 1);
+            return false;
+        }
+    }
     const QJsonObject targets =
         o.value(QStringLiteral("tool_plate")).toObject().value(QStringLiteral("targets_mm"))
             .toObject();

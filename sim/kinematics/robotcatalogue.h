@@ -1,6 +1,7 @@
 #pragma once
 
 #include "massmodel.h"
+#include "robotbody.h"
 
 #include <QByteArray>
 #include <QJsonValue>
@@ -23,6 +24,8 @@ struct CatalogueModel
     MassModel masses;
     // The reflectors of the tool plate by name: nominal positions in the flange frame (mm).
     QMap<QString, Eigen::Vector3d> targetsMm;
+    // The arm as it hides the tracker's beam; empty when the catalogue gives no radii.
+    RobotBody body;
 };
 
 // The robot catalogue: nominal DH sets and mass models per robot model. The built-in one is the

@@ -10,9 +10,11 @@
 #include <pages/calibrequestfile.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/cell/virtualcell.h>
+#include <sim/kinematics/robotcatalogue.h>
 #include <sim/server/controllerserver.h>
 #include <sim/tools/common/calibposeplanner.h>
 #include <sim/tools/common/robotsession.h>
+#include <sim/tools/common/targetsight.h>
 #include <sim/tools/common/isomeasurements.h>
 #include <sim/tools/common/measurementfile.h>
 
@@ -342,7 +344,15 @@ void tst_MeasuringPrograms::calibrationMakesTheRobotAccurate()
     QString readError;
     QVERIFY2(readings.read(runFiles + QStringLiteral("_measurements.csv"), axes, &readError),
              qPrintable(readError));
-    QCOMPARE(readings.identification.size(), 60 * 3);
+    // Only what the tracker sees is read: at least one reflector at each pose.
+    QVector<int> poses;
+    for (const sim::PoseMeasurement &r : qAsConst(readings.identification)) {
+        if (!poses.contains(r.pose))
+            poses.append(r.pose);
+        QVERIFY2(m_controller->cell()->inSight(r.jointsDeg, r.target),
+                 qPrintable(QStringLiteral("pose %1, %2").arg(r.pose).arg(r.target)));
+    }
+    QCOMPARE(poses.size(), 60);
     // Chosen or random, no pose put the flange into the floor or the robot's column.
     const sim::DhChain nominal(m_controller->dhParams(), axes);
     for (const sim::PoseMeasurement &r : readings.identification + readings.validation)
@@ -451,11 +461,20 @@ void tst_MeasuringPrograms::zeroOffsetsBeforeAreFound()
                  .value(QStringLiteral("success")),
              QJsonValue(true));
     QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
-    // Someone stands in the beam at the start: every target of the first pose is lost (each
-    // asked four times), the pose is skipped and the next planned one taken; it goes without
-    // target A, and B is seen at its third asking.
+    // Someone steps into the beam once the tracker is located (every reflector asked at the
+    // rough poses, four times where the arm hides it): every target of the first pose is lost,
+    // each asked four times, the pose is skipped and the next planned one taken; it goes
+    // without what is cut there.
+    const sim::CatalogueModel *catalogue =
+        sim::RobotCatalogue::builtIn().model(QStringLiteral("SR6-900"));
+    int locating = 0;
+    for (const QVector<double> &q : sim::TargetSight::roughPoses(catalogue->homeDeg)) {
+        for (const QString &t : m_controller->cell()->targetNames())
+            locating += m_controller->cell()->inSight(q, t) ? 1 : sim::RobotSession::kBeamTries;
+    }
     m_controller->cell()->interruptBeam(3 * sim::RobotSession::kBeamTries
-                                        + sim::RobotSession::kBeamTries + 2);
+                                            + sim::RobotSession::kBeamTries + 2,
+                                        locating);
     const Run run = runProgram(kCalibCollector, {QStringLiteral("--path"), m_work,
                                                  QStringLiteral("--poses"), QStringLiteral("24"),
                                                  QStringLiteral("--validation-poses"),
@@ -465,9 +484,11 @@ void tst_MeasuringPrograms::zeroOffsetsBeforeAreFound()
     QVERIFY2(run.err.contains(QStringLiteral(
                  "[WARN] pose skipped: the tracker sees no target at pose 1")),
              qPrintable(run.err));
-    QVERIFY2(run.err.contains(QStringLiteral(
-                 "[WARN] pose 1 goes without target A: the tracker lost the beam to target "
-                 "\"A\" (4 tries, 0.25 s apart)")),
+    const QString lost = QStringLiteral("[WARN] pose 1 goes without target ");
+    QVERIFY2(run.err.contains(QRegularExpression(QRegularExpression::escape(lost)
+                                                 + QStringLiteral("(.): the tracker lost the "
+                                                                  "beam to target \"\\1\" \\(4 "
+                                                                  "tries, 0.25 s apart\\)"))),
              qPrintable(run.err));
     QFile readings(m_work + QStringLiteral("/results/calib_results/SN-TOOLS-1_measurements.csv"));
     QVERIFY(readings.open(QIODevice::ReadOnly));
@@ -476,7 +497,9 @@ void tst_MeasuringPrograms::zeroOffsetsBeforeAreFound()
         if (line.startsWith("1,id,"))
             firstPose.append(QString::fromLatin1(line.split(',').value(2)));
     }
-    QCOMPARE(firstPose, QStringList({QStringLiteral("B"), QStringLiteral("C")}));
+    // The skipped pose's targets and at least one of the next pose's went without.
+    QVERIFY(!firstPose.isEmpty() && firstPose.size() < 3);
+    QVERIFY(run.err.count(lost) >= 2);
     const QJsonObject result = readJson(m_work + QStringLiteral("/optimized_dh.json"));
     const QJsonArray before = result.value(QStringLiteral("zero_points_before")).toArray();
     const QVector<double> held = m_controller->zeroOffsets();
@@ -758,11 +781,12 @@ void tst_MeasuringPrograms::refusedRun_data()
                                                      << "at most 30 cycles";
     QTest::newRow("ISO report without readings") << kIsoReport << "good" << true
                                                  << "iso_measurements.json";
-    // Someone stays in the beam: an ISO test cannot go on without a reading, and waits for it
-    // longer than a calibration, which can go without.
+    // Someone stays in the beam: the registration goes without a few steps of a circle, not
+    // without most.
     QTest::newRow("ISO beam cut") << kIsoCollector << "beam-cut" << true
-                                  << "registration: the tracker lost the beam to target \"A\" "
-                                     "(41 tries, 0.25 s apart)";
+                                  << "registration: joint 1's circle was read at 0 of its 13 "
+                                     "steps, at least 9 are needed (the tracker lost the beam to "
+                                     "target \"A\" (4 tries, 0.25 s apart))";
 }
 
 // A run that cannot be done ends with a non-zero code and says why on standard error.

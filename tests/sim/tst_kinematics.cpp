@@ -3,6 +3,8 @@
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/kinematics/cartesianpose.h>
 #include <sim/kinematics/dhchain.h>
+#include <sim/kinematics/robotbody.h>
+#include <sim/kinematics/robotcatalogue.h>
 
 #include <QtTest>
 
@@ -55,6 +57,8 @@ private slots:
     void inverseFailures();
     void eulerRoundTrip_data();
     void eulerRoundTrip();
+    void segmentDistances();
+    void bodyHidesTheBeam();
 };
 
 void tst_Kinematics::forwardDataSheetPoses_data()
@@ -232,6 +236,42 @@ void tst_Kinematics::eulerRoundTrip()
     const Eigen::Quaterniond q = pose.quaternion();
     QVERIFY(q.w() >= 0);
     QVERIFY(q.toRotationMatrix().isApprox(t.linear(), 1e-12));
+}
+
+void tst_Kinematics::segmentDistances()
+{
+    using V = Eigen::Vector3d;
+    const auto d = &sim::RobotBody::segmentDistance;
+    QCOMPARE(d(V(0, 0, 0), V(1, 0, 0), V(0.5, -1, 2), V(0.5, 1, 2)), 2.0); // skew, crossing
+    QCOMPARE(d(V(0, 0, 0), V(2, 0, 0), V(1, 1, 0), V(3, 1, 0)), 1.0);     // parallel, overlapping
+    QCOMPARE(d(V(0, 0, 0), V(1, 0, 0), V(3, 0, 0), V(4, 0, 0)), 2.0);     // on one line, apart
+    QCOMPARE(d(V(0, 0, 0), V(1, 0, 0), V(4, 4, 0), V(4, 4, 0)), 5.0);     // to a point, past an end
+    QCOMPARE(d(V(2, 3, 0), V(2, 3, 0), V(0, 0, 0), V(4, 0, 0)), 3.0);     // a point over the middle
+}
+
+// The column hides a beam through it, not one beside it unless grown; the wrist ends flat at the
+// flange, so a beam across the tool plate's side of it passes.
+void tst_Kinematics::bodyHidesTheBeam()
+{
+    const sim::CatalogueModel *m = sim::RobotCatalogue::builtIn().model(QStringLiteral("SR6-900"));
+    QVERIFY(m);
+    const QVector<Eigen::Isometry3d> frames = DhChain(m->dh, m->axes).frames(m->homeDeg);
+    const sim::RobotBody &body = m->body;
+    QVERIFY(body.hidesBeam(frames, {-2000, 0, 200}, {2000, 0, 200}));
+    QVERIFY(!body.hidesBeam(frames, {-2000, 115, 200}, {2000, 115, 200}));
+    QVERIFY(body.grown(10).hidesBeam(frames, {-2000, 115, 200}, {2000, 115, 200}));
+    QVERIFY(!body.hidesBeam(frames, {-2000, 0, 3000}, {2000, 0, 3000}));
+
+    const Eigen::Vector3d flange = frames.constLast().translation();
+    const Eigen::Vector3d out = frames.constLast().linear().col(2);
+    const Eigen::Vector3d across = frames.constLast().linear().col(0);
+    QVERIFY(!body.hidesBeam(frames, flange + 10 * out - 150 * across,
+                            flange + 10 * out + 150 * across));
+    QVERIFY(body.hidesBeam(frames, flange - 10 * out - 150 * across,
+                           flange - 10 * out + 150 * across));
+    // A body of the wrong size hides nothing rather than guess.
+    QVERIFY(!sim::RobotBody({100.0}).hidesBeam(frames, {-2000, 0, 200}, {2000, 0, 200}));
+    QVERIFY(sim::RobotBody({100.0, -1.0}).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(tst_Kinematics)

@@ -152,6 +152,7 @@ void tst_MassModel::catalogueMatchesControllerModels()
         QCOMPARE(m->targetsMm.size(), 3);
         QVERIFY(m->masses.isValid());
         QCOMPARE(m->masses.axisCount(), r.axes);
+        QVERIFY(!m->body.isEmpty());
     }
     QVERIFY(!catalogue.model(QStringLiteral("SR6-901")));
 }
@@ -179,6 +180,12 @@ void tst_MassModel::badCatalogues_data()
         << QStringLiteral("one body per joint");
     QTest::newRow("no tool plate") << model(dh1, "[" + body + "]", "null")
                                    << QStringLiteral("one body per joint");
+    QTest::newRow("a body radius short")
+        << model(dh1, "[" + body + "]", body + R"(, "body_radius_mm": [50])")
+        << QStringLiteral("\"body_radius_mm\" needs 2 numbers above zero");
+    QTest::newRow("a body radius of zero")
+        << model(dh1, "[" + body + "]", body + R"(, "body_radius_mm": [50, 0])")
+        << QStringLiteral("\"body_radius_mm\" needs 2 numbers above zero");
 }
 
 void tst_MassModel::badCatalogues()

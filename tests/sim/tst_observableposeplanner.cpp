@@ -1,10 +1,12 @@
 #include "simtesthelpers.h"
 
 #include <sim/cell/seededrandom.h>
+#include <sim/cell/virtualcell.h>
 #include <sim/tools/common/calibposeplanner.h>
 #include <sim/kinematics/robotcatalogue.h>
 #include <sim/tools/common/calibrationsolver.h>
 #include <sim/tools/common/observableposeplanner.h>
+#include <sim/tools/common/targetsight.h>
 
 #include <QJsonObject>
 #include <QtTest>
@@ -62,6 +64,7 @@ private slots:
     void unusableProblemPlansNothing();
     void queuedPosesComeFirst();
     void randomPosesStayWithinTheCellsReach();
+    void posesKeepTheTrackerInSight();
 };
 
 void tst_ObservablePosePlanner::chosenPosesBeatRandomOnes_data()
@@ -197,6 +200,80 @@ void tst_ObservablePosePlanner::randomPosesStayWithinTheCellsReach()
     sim::CalibPosePlanner nowhere(6);
     nowhere.setModel(sim::DhChain(QVector<double>(4 * 7, 0.0), 6));
     QVERIFY(nowhere.next().isEmpty());
+}
+
+
+// The tracker's rough pose from a few readings, the sight predicted from it against the cell's
+// own, and both planners keeping to poses at which the tracker sees a reflector.
+void tst_ObservablePosePlanner::posesKeepTheTrackerInSight()
+{
+    const sim::RobotModel m = simtest::modelNamed(QStringLiteral("SR6-900"));
+    const sim::CatalogueModel *catalogue = sim::RobotCatalogue::builtIn().model(m.name);
+    sim::VirtualCell cell(*catalogue, m.limits, QStringLiteral("SN-SIGHT-2"));
+    const sim::DhChain nominal(m.dh, m.axes);
+    QVector<sim::PoseMeasurement> readings;
+    for (double turn : {-30.0, 0.0, 30.0}) {
+        QVector<double> q = catalogue->homeDeg;
+        q[0] += turn;
+        for (const QString &t : cell.targetNames()) {
+            sim::VirtualCell::Reading r;
+            if (cell.inSight(q, t) && cell.measure(q, t, &r))
+                readings.append({q, r.positionMm, t, 0, false, Eigen::Vector3d::Zero()});
+        }
+        cell.noteMotion(q);
+    }
+    Eigen::Isometry3d trackerFromBase;
+    QString error;
+    QVERIFY(!sim::TargetSight::roughTrackerPose(nominal, catalogue->targetsMm, readings.mid(0, 2),
+                                                &trackerFromBase, &error));
+    QCOMPARE(error, QStringLiteral("2 readings do not fix where the tracker stands"));
+    QVERIFY2(sim::TargetSight::roughTrackerPose(nominal, catalogue->targetsMm, readings,
+                                                &trackerFromBase, &error),
+             qPrintable(error));
+    const double off = (trackerFromBase.inverse().translation()
+                        - cell.trackerFromBase().inverse().translation())
+                           .norm();
+    QVERIFY2(off < 5.0, qPrintable(QString::number(off)));
+
+    const sim::TargetSight sight(nominal, catalogue->body, trackerFromBase, catalogue->targetsMm);
+    QVERIFY(sight.isKnown());
+    QVERIFY(!sim::TargetSight().isKnown());
+    sim::CalibPosePlanner random(m.axes);
+    random.setModel(nominal);
+    int wrong = 0;
+    int hidden = 0;
+    const QStringList targets = cell.targetNames();
+    for (int i = 0; i < 300; ++i) {
+        const QVector<double> q = random.next();
+        const QStringList seen = sight.seen(q, targets);
+        for (const QString &t : targets) {
+            hidden += !cell.inSight(q, t);
+            // Seen where the cell hides it would cost the collector a wait.
+            wrong += seen.contains(t) && !cell.inSight(q, t);
+        }
+    }
+    QVERIFY2(hidden > 30, qPrintable(QString::number(hidden)));
+    QVERIFY2(wrong <= 3, qPrintable(QString::number(wrong)));
+
+    const CalibrationSolver solver = defaultSolver(m);
+    ObservablePosePlanner blind(solver.problem(), sim::CalibPosePlanner::travel(m.axes), 5);
+    ObservablePosePlanner seeing(solver.problem(), sim::CalibPosePlanner::travel(m.axes), 5);
+    seeing.setSight(sight);
+    blind.setCandidateCount(400);
+    seeing.setCandidateCount(400);
+    int blindHidden = 0;
+    for (const QVector<double> &q : blind.plan(30))
+        blindHidden += sight.seen(q, targets).size() < targets.size();
+    QVERIFY(blindHidden > 0);
+    for (const QVector<double> &q : seeing.plan(30)) {
+        const QStringList seen = sight.seen(q, targets);
+        QVERIFY(!seen.isEmpty());
+        for (const QString &t : seen)
+            QVERIFY(cell.inSight(q, t));
+    }
+    random.setSight(sight);
+    for (int i = 0; i < 100; ++i)
+        QVERIFY(sight.seesAny(random.next()));
 }
 
 QTEST_GUILESS_MAIN(tst_ObservablePosePlanner)

@@ -67,6 +67,7 @@ private slots:
     void trackerNoiseCommand_data();
     void trackerNoiseCommand();
     void cutBeamMeasuresNothing();
+    void armInTheBeamHidesTheTarget();
 };
 
 // The as-built robot belongs to the robot id: the same after a restart, another for another
@@ -250,6 +251,38 @@ void tst_SimulatedCell::cutBeamMeasuresNothing()
     cut = 0;
     QCOMPARE(readings(c, 3000, &cut).size(), 3000);
     QCOMPARE(cut, 0);
+}
+
+// A target behind the arm is not seen, however often it is asked: the tracker answers as it does
+// for a cut beam. With the imperfection off it is read.
+void tst_SimulatedCell::armInTheBeamHidesTheTarget()
+{
+    SimulatedController c;
+    c.bringUp();
+    c.setRobotId(QStringLiteral("SN-SIGHT-1"));
+    sim::SeededRandom random(3);
+    QVector<double> hidden;
+    while (hidden.isEmpty()) {
+        QVector<double> q;
+        for (int k = 0; k < c.axisCount(); ++k)
+            q.append(random.uniform(-90, 90));
+        if (!c.cell()->inSight(q, QStringLiteral("A")))
+            hidden = q;
+    }
+    QVERIFY(c.setJointPositions(hidden));
+    for (int i = 0; i < 20; ++i) {
+        const QJsonObject answer = command(c, kMeasure).toObject();
+        QCOMPARE(answer.value(QStringLiteral("error")).toInt(), -50008);
+        QCOMPARE(answer.value(QStringLiteral("msg")).toString(),
+                 QStringLiteral("beam not seen: target \"A\""));
+    }
+    QCOMPARE(command(c, QStringLiteral("sim.cell.set_imperfections"),
+                     QJsonObject{{QStringLiteral("line_of_sight"), false},
+                                 {QStringLiteral("beam_breaks"), false}})
+                 .toObject()
+                 .value(QStringLiteral("success")),
+             QJsonValue(true));
+    QVERIFY(command(c, kMeasure).toObject().contains(QStringLiteral("position_mm")));
 }
 
 QTEST_MAIN(tst_SimulatedCell)

@@ -76,6 +76,48 @@ bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
     return true;
 }
 
+// Where the tracker stands, roughly, before any pose is planned: every reflector read at the
+// home joints and at joint 1 and joint 2 turned from there (one the arm hides is left out).
+// These readings serve nothing else. The sight knows nothing (every target asked everywhere)
+// when they do not fix the tracker.
+int locateTracker(Collection *c, const CatalogueModel &catalogue, TargetSight *sight,
+                  QString *error)
+{
+    QVector<PoseMeasurement> readings;
+    for (const QVector<double> &q : TargetSight::roughPoses(catalogue.homeDeg)) {
+        QString why;
+        Eigen::Vector3d commanded;
+        PoseMeasurement reading;
+        if (!c->robot->moveToFromBelow(c->model, q, &why))
+            continue;
+        if (!c->robot->readPosition(&reading.jointsDeg, &commanded, error))
+            return ExitNoController;
+        for (auto it = catalogue.targetsMm.constBegin(); it != catalogue.targetsMm.constEnd();
+             ++it) {
+            reading.target = it.key();
+            bool hidden = false;
+            if (c->robot->measure(it.key(), false, &reading.positionMm, nullptr, error, &hidden))
+                readings.append(reading);
+            else if (!hidden)
+                return ExitNoController;
+        }
+    }
+    Eigen::Isometry3d trackerFromBase;
+    QString why;
+    if (!TargetSight::roughTrackerPose(c->model, catalogue.targetsMm, readings, &trackerFromBase,
+                                       &why)) {
+        warnLine(QStringLiteral("[WARN] where the tracker stands is not known (%1): every target "
+                                "is asked at every pose")
+                     .arg(why));
+        return ExitOk;
+    }
+    printLine(QStringLiteral("[INFO] tracker located from %1 readings: the poses keep to "
+                             "reflectors it sees")
+                  .arg(readings.size()));
+    *sight = TargetSight(c->model, catalogue.body, trackerFromBase, catalogue.targetsMm);
+    return ExitOk;
+}
+
 // Planned poses: one the controller refuses or the tracker cannot see is replaced by the next
 // planned one; more skipped than a quarter of the poses stop the run.
 int collectPlanned(Collection *c, CalibPosePlanner *planner, int count,
@@ -225,11 +267,19 @@ int main(int argc, char *argv[])
         QString noMasses;
         if (!run.compliance && catalogue)
             planned.setCompliance(catalogue->masses, run.payloadKg, &noMasses);
+        TargetSight sight;
+        if (catalogue && catalogue->axes == axes) {
+            if (const int located = locateTracker(&c, *catalogue, &sight, &error))
+                return failTool(ToolExit(located), error);
+        }
+        live.setSight(sight);
         CalibPosePlanner planner(axes);
         planner.setModel(c.model);
-        planner.queue(ObservablePosePlanner(planned.problem(), CalibPosePlanner::travel(axes),
-                                            CalibPosePlanner::kSeed)
-                          .plan(identificationCount));
+        planner.setSight(sight);
+        ObservablePosePlanner observable(planned.problem(), CalibPosePlanner::travel(axes),
+                                         CalibPosePlanner::kSeed);
+        observable.setSight(sight);
+        planner.queue(observable.plan(identificationCount));
         exit = collectPlanned(&c, &planner, identificationCount, &run.readings.identification,
                               &error);
         planner.queue({});

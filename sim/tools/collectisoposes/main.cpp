@@ -11,6 +11,7 @@
 #include <sim/tools/common/jsonfile.h>
 #include <sim/tools/common/keptregistration.h>
 #include <sim/tools/common/robotsession.h>
+#include <sim/tools/common/targetsight.h>
 #include <sim/tools/common/toolarguments.h>
 #include <sim/tools/common/toolmain.h>
 #include <sim/tools/common/trackerregistration.h>
@@ -36,6 +37,8 @@ const QString kTarget = QStringLiteral("A");
 // An ISO test cannot leave a reading out: it waits 10 s for a beam someone stands in before it
 // gives up the test.
 constexpr int kBeamTries = 41;
+// Of a registration circle's 13 steps, this many must be read: fewer leave its arc short.
+constexpr int kLeastCircleSteps = 9;
 // The pendant offers up to ISO 9283's 30 cycles; more come only from a hand-edited file, and a
 // million would keep the robot moving for weeks.
 constexpr int kMaxCycles = 30;
@@ -110,6 +113,8 @@ bool readAtJoints(RobotSession *robot, const DhChain &controllerModel, const QVe
 }
 
 // Turns one joint alone through its steps from the start joints and reads the target at each.
+// A step at which the arm stands in the beam is left out, with the tracker's usual few tries;
+// the circle needs kLeastCircleSteps of them.
 bool circle(RobotSession *robot, const DhChain &controllerModel, const QVector<double> &startDeg,
             int joint, const QVector<double> &steps, std::vector<Eigen::Vector3d> *points,
             QVector<KeptRegistration::Reference> *visited, QString *error, bool *beamLost)
@@ -119,14 +124,38 @@ bool circle(RobotSession *robot, const DhChain &controllerModel, const QVector<d
     if (!robot->moveTo(CartesianPose::fromIsometry(controllerModel.forward(leadIn)), error,
                        leadIn))
         return false;
+    robot->setBeamTries(RobotSession::kBeamTries);
+    QString lastLost;
     for (double step : steps) {
         QVector<double> q = startDeg;
         q[joint] += step;
         Eigen::Vector3d p;
-        if (!readAtJoints(robot, controllerModel, q, &p, error, beamLost))
-            return false;
+        bool lost = false;
+        if (!readAtJoints(robot, controllerModel, q, &p, error, &lost)) {
+            if (!lost)
+                return false;
+            warnLine(QStringLiteral("[WARN] registration: joint %1 at %2 degrees goes without "
+                                    "a reading: %3")
+                         .arg(joint + 1)
+                         .arg(q.at(joint))
+                         .arg(*error));
+            lastLost = *error;
+            continue;
+        }
         points->push_back(p);
         visited->append({q, p});
+    }
+    robot->setBeamTries(kBeamTries);
+    if (int(points->size()) < kLeastCircleSteps) {
+        *beamLost = true;
+        *error = QStringLiteral("joint %1's circle was read at %2 of its %3 steps, at least %4 "
+                                "are needed (%5)")
+                     .arg(joint + 1)
+                     .arg(points->size())
+                     .arg(steps.size())
+                     .arg(kLeastCircleSteps)
+                     .arg(lastLost);
+        return false;
     }
     return true;
 }
@@ -242,6 +271,9 @@ int main(int argc, char *argv[])
     readings.trackerFromBase = trackerFromBase;
     for (const IsoTestPose &test : tests)
         readings.poses.append(IsoPoseReadings{test.name, test.positionMm, {}});
+    // Said when the beam is lost at a test pose where the arm stands in it.
+    const TargetSight sight(controllerModel, catalogue->body, trackerFromBase,
+                            {{kTarget, offset}});
     printLine(QStringLiteral("[INFO] collecting %1 cycles over %2 poses")
                   .arg(cycles)
                   .arg(tests.size()));
@@ -253,9 +285,18 @@ int main(int argc, char *argv[])
                 return failTool(ExitUnreachable,
                                 QStringLiteral("%1 cannot be reached: %2")
                                     .arg(tests.at(index).name, error));
-            if (!measurePoint(&robot, &reading, &error, nullptr))
+            if (!measurePoint(&robot, &reading, &error, nullptr)) {
+                QVector<double> joints;
+                Eigen::Vector3d at;
+                QString ignored;
+                if (robot.readPosition(&joints, &at, &ignored)
+                    && sight.seen(joints, {kTarget}).isEmpty())
+                    error += QStringLiteral(": the arm stands between the tracker and the target "
+                                            "there; place the tracker where it sees every test "
+                                            "pose");
                 return failTool(ExitNoController,
                                 QStringLiteral("%1: %2").arg(tests.at(index).name, error));
+            }
             // The flange is where the target is, less its place on the commanded flange.
             const Eigen::Vector3d attained =
                 baseFromTracker * reading - commanded.toIsometry().linear() * offset;

@@ -28,6 +28,11 @@ void CalibPosePlanner::setModel(const DhChain &model)
     m_model = model;
 }
 
+void CalibPosePlanner::setSight(const TargetSight &sight)
+{
+    m_sight = sight;
+}
+
 void CalibPosePlanner::queue(const QVector<QVector<double>> &jointSets)
 {
     m_queued = jointSets;
@@ -44,7 +49,9 @@ QVector<double> CalibPosePlanner::next()
         joints.reserve(m_axes);
         for (int k = 0; k < m_axes; ++k)
             joints.append(m_random.uniform(limits.lowerDeg.at(k), limits.upperDeg.at(k)));
-        if (!judged || withinReach(m_model.forward(joints).translation()))
+        if (judged && !withinReach(m_model.forward(joints).translation()))
+            continue;
+        if (m_sight.seesAny(joints))
             return joints;
     }
     return {};

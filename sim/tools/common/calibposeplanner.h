@@ -1,5 +1,7 @@
 #pragma once
 
+#include "targetsight.h"
+
 #include <sim/cell/seededrandom.h>
 #include <sim/kinematics/dhchain.h>
 #include <sim/kinematics/jointlimits.h>
@@ -15,8 +17,9 @@ namespace sim {
 // Joint sets for the identification and validation poses: spread over the travel every robot
 // of the cell has (a margin inside each model's limits), the same sequence on every run.
 // Poses planned elsewhere can be queued: they come first, the random ones after them. Given the
-// robot's model, random joint sets are drawn again until the flange is within the cell's reach:
-// about a third of the travel would put it into the floor or the robot's own column.
+// robot's model, random joint sets are drawn again until the flange is within the cell's reach
+// (about a third of the travel would put it into the floor or the robot's own column) and, given
+// where the tracker stands, until it sees a reflector.
 class CalibPosePlanner
 {
 public:
@@ -41,6 +44,7 @@ public:
     static bool withinReach(const Eigen::Vector3d &flangeInBaseMm);
     // The model the reach is judged with; without one, every draw is taken.
     void setModel(const DhChain &model);
+    void setSight(const TargetSight &sight);
     // Replaces what is queued.
     void queue(const QVector<QVector<double>> &jointSets);
     // Empty when no random draw reached the cell in kMaxDraws (a model that reaches nothing).
@@ -50,6 +54,7 @@ private:
     int m_axes;
     SeededRandom m_random;
     DhChain m_model;
+    TargetSight m_sight;
     QVector<QVector<double>> m_queued;
 };
 

@@ -77,6 +77,11 @@ void ObservablePosePlanner::setCandidateCount(int count)
     m_candidateCount = std::max(1, count);
 }
 
+void ObservablePosePlanner::setSight(const TargetSight &sight)
+{
+    m_sight = sight;
+}
+
 bool ObservablePosePlanner::reaches(const QVector<double> &jointsDeg) const
 {
     if (!m_travel.contains(jointsDeg))
@@ -90,16 +95,16 @@ bool ObservablePosePlanner::reaches(const QVector<double> &jointsDeg) const
     return CalibPosePlanner::withinReach(flange);
 }
 
-// Rows: the three coordinates of each target the problem reads (of the flange's origin when it
-// has none); columns: every free parameter. The model is the identification's own
+// Rows: the three coordinates of each target the problem reads and the tracker sees there (of
+// the flange's origin when the problem has none; no rows when it sees none); columns: every free parameter. The model is the identification's own
 // (`predictFlangeInTracker`), differentiated by central differences: once per pose for the
 // robot's parameters, which every target shares, and exactly for the targets' offsets.
 Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsDeg) const
 {
     const int axes = m_problem.axisCount();
     const int robotCount = m_problem.robotParameterCount();
-    QStringList targets = m_problem.targets();
-    if (targets.isEmpty())
+    QStringList targets = m_sight.seen(jointsDeg, m_problem.targets());
+    if (m_problem.targets().isEmpty())
         targets.append(QString());
     QVector<double> p = m_problem.startValues();
     QVector<Eigen::Vector3d> offsets;
@@ -160,8 +165,11 @@ QVector<QVector<double>> ObservablePosePlanner::plan(int count)
             joints.append(random.uniform(m_travel.lowerDeg.at(k), m_travel.upperDeg.at(k)));
         if (!reaches(joints))
             continue;
+        Eigen::MatrixXd block = jacobianAt(joints);
+        if (block.rows() == 0)
+            continue;
         m_candidates.append(joints);
-        blocks.push_back(jacobianAt(joints));
+        blocks.push_back(std::move(block));
     }
     PoseSelector selector(std::move(blocks));
     m_seenColumns = selector.columns();

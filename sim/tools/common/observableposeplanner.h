@@ -1,5 +1,7 @@
 #pragma once
 
+#include "targetsight.h"
+
 #include <sim/metrology/identificationproblem.h>
 
 #include <sim/kinematics/jointlimits.h>
@@ -12,7 +14,8 @@ namespace sim {
 
 // Plans the poses of an identification for what they reveal instead of drawing them at
 // random: draws candidate joint sets within the travel it is given (the same ones for the same
-// seed), keeps those the flange reaches in the cell, and picks the set with the largest O1 of
+// seed), keeps those the flange reaches in the cell and at which the tracker sees a reflector
+// (only the reflectors it sees count), and picks the set with the largest O1 of
 // the problem's identification Jacobian at its start values (`PoseSelector`). The chosen poses
 // are ordered so that each move from one to the next is short.
 class ObservablePosePlanner
@@ -26,6 +29,8 @@ public:
                           std::uint64_t seed);
 
     void setCandidateCount(int count);
+    // Which targets the tracker will see at a pose; without it, every one.
+    void setSight(const TargetSight &sight);
     QVector<QVector<double>> plan(int count);
 
     // Of the last plan: the candidates drawn and reached, O1 of the chosen set and the swaps
@@ -46,6 +51,7 @@ private:
     IdentificationProblem m_problem;
     JointLimits m_travel;
     std::uint64_t m_seed;
+    TargetSight m_sight;
     int m_candidateCount = kDefaultCandidates;
     std::vector<int> m_free;
     std::vector<int> m_seenColumns;

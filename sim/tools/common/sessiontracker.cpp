@@ -12,10 +12,15 @@ SessionTracker::SessionTracker(RobotSession *session, const QStringList &targets
 {
 }
 
+void SessionTracker::setSight(const TargetSight &sight)
+{
+    m_sight = sight;
+}
+
 bool SessionTracker::measure(int pose, const QVector<double> &jointsDeg,
                              QVector<PoseMeasurement> *readings, QString *error)
 {
-    for (const QString &target : m_targets) {
+    for (const QString &target : m_sight.seen(jointsDeg, m_targets)) {
         PoseMeasurement reading;
         reading.pose = pose;
         reading.jointsDeg = jointsDeg;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "targetsight.h"
 #include "tracker.h"
 
 #include <QStringList>
@@ -8,11 +9,14 @@ namespace sim {
 
 class RobotSession;
 
-// The simulator's laser tracker, asked over the controller's protocol for each target.
+// The simulator's laser tracker, asked over the controller's protocol for each target it is
+// expected to see: one the arm hides would only be waited for and lost.
 class SessionTracker : public Tracker
 {
 public:
     SessionTracker(RobotSession *session, const QStringList &targets, bool fullPose = false);
+
+    void setSight(const TargetSight &sight);
 
     bool measure(int pose, const QVector<double> &jointsDeg, QVector<PoseMeasurement> *readings,
                  QString *error) override;
@@ -21,6 +25,7 @@ private:
     RobotSession *m_session;
     QStringList m_targets;
     bool m_fullPose;
+    TargetSight m_sight;
 };
 
 } // namespace sim
