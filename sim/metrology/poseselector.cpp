@@ -20,6 +20,11 @@ namespace {
 // Share of a column's mean energy per candidate added to the normal matrix, so that a set
 // still smaller than the parameters it must show can be compared with another.
 constexpr double kRidge = 1e-6;
+// The normal matrix starts from this share of that ridge. With the same ridge in both, a column
+// no member shows would leave the criterion as it is, the best a column can do, and a set that
+// shows fewer columns (poses at which the tracker sees fewer reflectors) would win; with less in
+// the matrix, leaving a column unseen costs the log of this share.
+constexpr double kNormalRidgeShare = 1e-3;
 // An exchange must raise the criterion by more than this, so that ties cannot cycle.
 constexpr double kTie = 1e-9;
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
@@ -179,7 +184,7 @@ std::vector<int> PoseSelector::select(int count, int maxExchanges)
     const Eigen::Index used = Eigen::Index(m_columns.size());
     Set set;
     set.in.assign(size_t(total), 0);
-    set.normal = m_ridge.asDiagonal();
+    set.normal = (kNormalRidgeShare * m_ridge).asDiagonal();
     set.energy = Eigen::VectorXd::Zero(used);
     set.refresh();
 

@@ -60,6 +60,7 @@ private slots:
     void selectorFindsTheBestSet_data();
     void selectorFindsTheBestSet();
     void selectorLeavesOutUnseenColumns();
+    void selectorShowsEveryColumn();
 };
 
 // J = [3 1; 0 1; 4 1] has unit columns [0.6 0 0.8] and [1 1 1]/sqrt(3), whose product is
@@ -158,6 +159,25 @@ void tst_Observability::selectorLeavesOutUnseenColumns()
     const std::vector<int> chosen = selector.select(2);
     QCOMPARE(chosen.size(), size_t(2));
     QVERIFY(selector.o1(chosen) > 0);
+}
+
+// Candidates that show only some columns, as poses at which the tracker sees only some of the
+// reflectors: a set that shows none of a column has no O1 at all, however well it shows the
+// others, so the selector takes in one that shows it.
+void tst_Observability::selectorShowsEveryColumn()
+{
+    std::vector<Eigen::MatrixXd> blocks = fan(12, 3);
+    for (Eigen::MatrixXd &b : blocks)
+        b(0, 2) = 0;
+    for (const Eigen::Vector3d &row : {Eigen::Vector3d(1, 1, 0.05), Eigen::Vector3d(1, 0.9, 0.1)})
+        blocks.push_back(row.transpose());
+    PoseSelector selector(blocks);
+    QCOMPARE(selector.columns().size(), size_t(3));
+    const std::vector<int> chosen = selector.select(5);
+    QVERIFY2(selector.o1(chosen) > 0.5 * bestO1(selector, 5),
+             qPrintable(QStringLiteral("%1 of %2")
+                            .arg(selector.o1(chosen))
+                            .arg(bestO1(selector, 5))));
 }
 
 QTEST_GUILESS_MAIN(tst_Observability)
