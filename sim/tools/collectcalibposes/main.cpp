@@ -127,7 +127,8 @@ int collectPlanned(Collection *c, CalibPosePlanner *planner, int count,
     for (int visited = 0; visited < count;) {
         const QVector<double> planned = planner->next();
         if (planned.isEmpty()) {
-            *error = QStringLiteral("none of %1 random poses lies within the cell's reach")
+            *error = QStringLiteral("none of %1 random poses lies within the cell's reach with a "
+                                    "reflector in the tracker's sight")
                          .arg(CalibPosePlanner::kMaxDraws);
             return ExitUnreachable;
         }

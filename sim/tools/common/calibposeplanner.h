@@ -47,7 +47,8 @@ public:
     void setSight(const TargetSight &sight);
     // Replaces what is queued.
     void queue(const QVector<QVector<double>> &jointSets);
-    // Empty when no random draw reached the cell in kMaxDraws (a model that reaches nothing).
+    // Empty when no random draw reached the cell, with a reflector in sight, in kMaxDraws (a
+    // model that reaches nothing).
     QVector<double> next();
 
 private:
