@@ -461,17 +461,14 @@ void tst_MeasuringPrograms::zeroOffsetsBeforeAreFound()
                  .value(QStringLiteral("success")),
              QJsonValue(true));
     QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
-    // Someone steps into the beam once the tracker is located (every reflector asked at the
-    // rough poses, four times where the arm hides it): every target of the first pose is lost,
+    // Someone steps into the beam once the tracker is located (every reflector asked once at
+    // the rough poses): every target of the first pose is lost,
     // each asked four times, the pose is skipped and the next planned one taken; it goes
     // without what is cut there.
     const sim::CatalogueModel *catalogue =
         sim::RobotCatalogue::builtIn().model(QStringLiteral("SR6-900"));
-    int locating = 0;
-    for (const QVector<double> &q : sim::TargetSight::roughPoses(catalogue->homeDeg)) {
-        for (const QString &t : m_controller->cell()->targetNames())
-            locating += m_controller->cell()->inSight(q, t) ? 1 : sim::RobotSession::kBeamTries;
-    }
+    const int locating = int(sim::TargetSight::roughPoses(catalogue->homeDeg).size()
+                             * m_controller->cell()->targetNames().size());
     m_controller->cell()->interruptBeam(3 * sim::RobotSession::kBeamTries
                                             + sim::RobotSession::kBeamTries + 2,
                                         locating);

@@ -77,13 +77,16 @@ bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
 }
 
 // Where the tracker stands, roughly, before any pose is planned: every reflector read at the
-// home joints and at joint 1 and joint 2 turned from there (one the arm hides is left out).
+// home joints and at joint 1 and joint 2 turned from there (one the arm hides, or a cut beam,
+// is left out).
 // These readings serve nothing else. The sight knows nothing (every target asked everywhere)
 // when they do not fix the tracker.
 int locateTracker(Collection *c, const CatalogueModel &catalogue, TargetSight *sight,
                   QString *error)
 {
     QVector<PoseMeasurement> readings;
+    // A reflector the arm hides is expected here: asked once, not waited for.
+    c->robot->setBeamTries(1);
     for (const QVector<double> &q : TargetSight::roughPoses(catalogue.homeDeg)) {
         QString why;
         Eigen::Vector3d commanded;
@@ -102,6 +105,7 @@ int locateTracker(Collection *c, const CatalogueModel &catalogue, TargetSight *s
                 return ExitNoController;
         }
     }
+    c->robot->setBeamTries(RobotSession::kBeamTries);
     Eigen::Isometry3d trackerFromBase;
     QString why;
     if (!TargetSight::roughTrackerPose(c->model, catalogue.targetsMm, readings, &trackerFromBase,
