@@ -686,8 +686,8 @@ void BM_Cell_chosenPoses(benchmark::State &state)
 }
 BENCHMARK(BM_Cell_chosenPoses)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The same robot measured from ten tracker placements all round it: the identified models agree
-// where the robot goes to within the noise.
+// The same robot measured from ten tracker placements, in front of it and turned every way: the
+// identified models agree where the robot goes to within the noise.
 void BM_Cell_trackerPlacements(benchmark::State &state)
 {
     // NOLINTNEXTLINE(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom

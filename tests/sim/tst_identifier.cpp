@@ -546,8 +546,8 @@ void tst_Identifier::outliersAreNamed()
     QVERIFY2(r.rmsAfterMm < 3 * r.residualSpreadMm, qPrintable(QString::number(r.rmsAfterMm)));
 }
 
-// The same robot seen from trackers all round it: the rigid start brings every placement to
-// the same model, within the noise.
+// The same robot seen from trackers in other places, turned every way: the rigid start brings
+// each to the same model, within the noise.
 void tst_Identifier::anyTrackerPlacementConverges()
 {
     const RobotModel m = modelNamed(QStringLiteral("SR6-900"));
