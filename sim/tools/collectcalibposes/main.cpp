@@ -78,9 +78,8 @@ bool visit(Collection *c, int pose, const QVector<double> &jointsDeg,
 
 // Where the tracker stands, roughly, before any pose is planned: every reflector read at the
 // home joints and at joint 1 and joint 2 turned from there (one the arm hides, or a cut beam,
-// is left out).
-// These readings serve nothing else. The sight knows nothing (every target asked everywhere)
-// when they do not fix the tracker.
+// is left out). These readings serve nothing else. The sight knows nothing (every target
+// asked everywhere) when they do not fix the tracker.
 int locateTracker(Collection *c, const CatalogueModel &catalogue, TargetSight *sight,
                   QString *error)
 {

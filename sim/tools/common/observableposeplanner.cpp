@@ -96,9 +96,10 @@ bool ObservablePosePlanner::reaches(const QVector<double> &jointsDeg) const
 }
 
 // Rows: the three coordinates of each target the problem reads and the tracker sees there (of
-// the flange's origin when the problem has none; no rows when it sees none); columns: every free parameter. The model is the identification's own
-// (`predictFlangeInTracker`), differentiated by central differences: once per pose for the
-// robot's parameters, which every target shares, and exactly for the targets' offsets.
+// the flange's origin when the problem has none; no rows when it sees none); columns: every
+// free parameter. The model is the identification's own (`predictFlangeInTracker`),
+// differentiated by central differences: once per pose for the robot's parameters, which every
+// target shares, and exactly for the targets' offsets.
 Eigen::MatrixXd ObservablePosePlanner::jacobianAt(const QVector<double> &jointsDeg) const
 {
     const int axes = m_problem.axisCount();
