@@ -474,13 +474,21 @@ Eigen::Isometry3d Identifier::rigidStart(const IdentificationProblem &problem)
                            * offset;
         measured.col(m) = r.positionMm;
     }
-    // Points on a line leave the turn about it open.
-    const Eigen::Matrix3Xd centred = predicted.colwise() - predicted.rowwise().mean();
+    rigidFit(predicted, measured, &start);
+    return start;
+}
+
+bool Identifier::rigidFit(const Eigen::Matrix3Xd &from, const Eigen::Matrix3Xd &to,
+                          Eigen::Isometry3d *fit)
+{
+    if (from.cols() < 3 || to.cols() != from.cols())
+        return false;
+    const Eigen::Matrix3Xd centred = from.colwise() - from.rowwise().mean();
     const Eigen::JacobiSVD<Eigen::Matrix3Xd> spread(centred);
     if (spread.singularValues()[1] < 1e-6 * qMax(1.0, spread.singularValues()[0]))
-        return start;
-    start.matrix() = Eigen::umeyama(predicted, measured, false);
-    return start;
+        return false;
+    fit->matrix() = Eigen::umeyama(from, to, false);
+    return true;
 }
 
 QVector<double> Identifier::positionErrorsMm(const IdentificationProblem &problem,

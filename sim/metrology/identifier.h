@@ -23,6 +23,10 @@ public:
     // The rigid transform that best maps the start model's predictions of the readings onto the
     // readings (base in tracker frame); identity when fewer than three readings span a plane.
     static Eigen::Isometry3d rigidStart(const IdentificationProblem &problem);
+    // The rigid transform that best carries the points `from` onto `to` (one per column); false
+    // when fewer than three of them span a plane, which leaves the turn about their line open.
+    static bool rigidFit(const Eigen::Matrix3Xd &from, const Eigen::Matrix3Xd &to,
+                         Eigen::Isometry3d *fit);
 
     // Distance (mm) between each reading and where the parameter vector `values` of `problem`
     // puts its target; `components` gets the x, y and z of each difference.

@@ -1,7 +1,6 @@
 #include "targetsight.h"
 
-#include <Eigen/Geometry>
-#include <Eigen/SVD>
+#include <sim/metrology/identifier.h>
 
 namespace sim {
 
@@ -67,14 +66,10 @@ bool TargetSight::roughTrackerPose(const DhChain &model,
         predicted.col(m) = model.forward(r.jointsDeg) * targetsMm.value(r.target);
         measured.col(m) = r.positionMm;
     }
-    // Points on a line leave the turn about it open.
-    const Eigen::Matrix3Xd centred = predicted.colwise() - predicted.rowwise().mean();
-    if (n < 3
-        || Eigen::JacobiSVD<Eigen::Matrix3Xd>(centred).singularValues()[1] < 1.0) {
+    if (!Identifier::rigidFit(predicted, measured, trackerFromBase)) {
         *error = QStringLiteral("%1 readings do not fix where the tracker stands").arg(n);
         return false;
     }
-    trackerFromBase->matrix() = Eigen::umeyama(predicted, measured, false);
     return true;
 }
 
