@@ -589,7 +589,8 @@ BENCHMARK(BM_Cell_complianceStory)->Iterations(1)->Unit(benchmark::kMillisecond)
 // own error (how far its prediction at the validation readings lies from the arm's smooth
 // truth: true geometry and joint deflection, without what no model of the class holds, the
 // bearings' tilt included), the sets where chosen poses did better than as many random ones,
-// and the share of poses the arm reached in another configuration than planned.
+// the readings each set took, and the share of poses the arm reached in another configuration
+// than planned.
 void BM_Cell_chosenPoses(benchmark::State &state)
 {
     constexpr int kSets = 4;
@@ -600,6 +601,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
         double sum[2][kSets] = {};
         double o1[2][kSets] = {};
         double model[2][kSets] = {};
+        double readingCount[2][kSets] = {};
         int wins[2] = {};
         int wins30[2] = {};
         int elsewhere[2][kSets] = {};
@@ -658,6 +660,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                     const QVector<double> off = solver.errorsAfter(smooth);
                     model[c][set] += std::accumulate(off.begin(), off.end(), 0.0) / off.size();
                     o1[c][set] += solver.result().o1;
+                    readingCount[c][set] += id.size();
                     elsewhere[c][set] += reachedElsewhere;
                     visited[c][set] += count;
                 }
@@ -672,6 +675,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                 const std::string name = std::string(classes[c]) + names[set];
                 state.counters["valid_" + name + "_mm"] = sum[c][set] / g_poseSeeds;
                 state.counters["o1_" + name] = o1[c][set] / g_poseSeeds;
+                state.counters["readings_" + name] = readingCount[c][set] / g_poseSeeds;
                 state.counters["model_" + name + "_mm"] = model[c][set] / g_poseSeeds;
                 // The first 30 random poses were not counted apart.
                 if (set != 3)

@@ -17,14 +17,10 @@ namespace sim {
 
 namespace {
 
-// Share of a column's mean energy per candidate added to the normal matrix, so that a set
-// still smaller than the parameters it must show can be compared with another.
-constexpr double kRidge = 1e-6;
-// The normal matrix starts from this share of that ridge. With the same ridge in both, a column
-// no member shows would leave the criterion as it is, the best a column can do, and a set that
-// shows fewer columns (poses at which the tracker sees fewer reflectors) would win; with less in
-// the matrix, leaving a column unseen costs the log of this share.
-constexpr double kNormalRidgeShare = 1e-3;
+// Share of a column's mean squared norm per candidate that the normal matrix starts from, so
+// that a set still smaller than the parameters it must show can be compared with another; a
+// column no member shows costs the log of it, so a set that shows every column wins.
+constexpr double kRidge = 1e-9;
 // An exchange must raise the criterion by more than this, so that ties cannot cycle.
 constexpr double kTie = 1e-9;
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
@@ -72,15 +68,13 @@ std::vector<int> seenColumns(const Eigen::MatrixXd &r, std::vector<int> *unseen)
 
 } // namespace
 
-// A set of chosen candidates with its normal matrix (ridge included), its inverse and the
-// energy of each column.
+// A set of chosen candidates with its normal matrix (ridge included) and its inverse.
 struct PoseSelector::Set
 {
     std::vector<int> members;
     std::vector<char> in;
     Eigen::MatrixXd normal;
     Eigen::MatrixXd inverse;
-    Eigen::VectorXd energy;
 
     void refresh()
     {
@@ -111,13 +105,13 @@ PoseSelector::PoseSelector(std::vector<Eigen::MatrixXd> candidates)
     m_columns = seenColumns(r, &m_unseen);
 
     const Eigen::Index used = Eigen::Index(m_columns.size());
-    m_columnEnergy.resize(Eigen::Index(candidates.size()), used);
+    m_ridge = Eigen::VectorXd::Zero(used);
     m_blocks.reserve(candidates.size());
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        m_blocks.push_back(keepColumns(candidates[i], m_columns));
-        m_columnEnergy.row(Eigen::Index(i)) = m_blocks.back().colwise().squaredNorm();
+    for (const Eigen::MatrixXd &candidate : candidates) {
+        m_blocks.push_back(keepColumns(candidate, m_columns));
+        m_ridge += m_blocks.back().colwise().squaredNorm().transpose();
     }
-    m_ridge = kRidge * m_columnEnergy.colwise().mean().transpose();
+    m_ridge *= kRidge / double(candidates.size());
     m_stacked.resize(rows, used);
     Eigen::Index at = 0;
     for (const Eigen::MatrixXd &block : m_blocks) {
@@ -147,16 +141,16 @@ int PoseSelector::exchanges() const
     return m_exchanges;
 }
 
-// Change of the criterion log det(normal) - sum log(energy + ridge), which is twice the number
-// of columns times log O1 at a fixed set size, when `candidate` joins the set (sign +1) or
-// leaves it (sign -1). The determinant changes by det(I + sign * A inverse A^T).
+// Change of the criterion log det(normal), which is twice the number of columns times log O1
+// at a fixed set size, when `candidate` joins the set (sign +1) or leaves it (sign -1): the
+// determinant changes by det(I + sign * A inverse A^T).
 double PoseSelector::logDetGain(const Set &set, int candidate, double sign) const
 {
     const Eigen::MatrixXd &a = m_blocks[size_t(candidate)];
-    return logDetGain(set, candidate, sign, a * set.inverse);
+    return logDetGain(candidate, sign, a * set.inverse);
 }
 
-double PoseSelector::logDetGain(const Set &set, int candidate, double sign,
+double PoseSelector::logDetGain(int candidate, double sign,
                                 const Eigen::Ref<const Eigen::MatrixXd> &timesInverse) const
 {
     const Eigen::MatrixXd &a = m_blocks[size_t(candidate)];
@@ -165,13 +159,7 @@ double PoseSelector::logDetGain(const Set &set, int candidate, double sign,
     const Eigen::LLT<Eigen::MatrixXd> llt(k);
     if (llt.info() != Eigen::Success)
         return kMinusInfinity;
-    const double logDet = 2.0 * llt.matrixLLT().diagonal().array().log().sum();
-    const Eigen::ArrayXd before = set.energy.array() + m_ridge.array();
-    const Eigen::ArrayXd after =
-        before + sign * m_columnEnergy.row(candidate).transpose().array();
-    if ((after <= 0).any())
-        return kMinusInfinity;
-    return logDet - (after / before).log().sum();
+    return 2.0 * llt.matrixLLT().diagonal().array().log().sum();
 }
 
 std::vector<int> PoseSelector::select(int count, int maxExchanges)
@@ -184,8 +172,7 @@ std::vector<int> PoseSelector::select(int count, int maxExchanges)
     const Eigen::Index used = Eigen::Index(m_columns.size());
     Set set;
     set.in.assign(size_t(total), 0);
-    set.normal = (kNormalRidgeShare * m_ridge).asDiagonal();
-    set.energy = Eigen::VectorXd::Zero(used);
+    set.normal = m_ridge.asDiagonal();
     set.refresh();
 
     const auto add = [&](int c) {
@@ -193,7 +180,6 @@ std::vector<int> PoseSelector::select(int count, int maxExchanges)
         set.members.push_back(c);
         set.in[size_t(c)] = 1;
         set.normal.noalias() += a.transpose() * a;
-        set.energy += m_columnEnergy.row(c).transpose();
         set.refresh();
     };
     const auto remove = [&](int c) {
@@ -201,7 +187,6 @@ std::vector<int> PoseSelector::select(int count, int maxExchanges)
         set.members.erase(std::find(set.members.begin(), set.members.end(), c));
         set.in[size_t(c)] = 0;
         set.normal.noalias() -= a.transpose() * a;
-        set.energy -= m_columnEnergy.row(c).transpose();
         set.refresh();
     };
     // One product of all candidates with the inverse is much faster than one per candidate.
@@ -214,7 +199,7 @@ std::vector<int> PoseSelector::select(int count, int maxExchanges)
             if (set.in[size_t(c)])
                 continue;
             const double gain = logDetGain(
-                set, c, 1.0,
+                c, 1.0,
                 timesInverse.middleRows(m_firstRow[size_t(c)], m_blocks[size_t(c)].rows()));
             if (gain > bestGain) {
                 bestGain = gain;
