@@ -30,6 +30,12 @@ constexpr double kDeflectionMinMm = 0.1;
 constexpr double kDeflectionMaxMm = 0.3;
 constexpr double kGearMinDeg = 0.002;
 constexpr double kGearMaxDeg = 0.004;
+// The part of a reducer's transmission error that comes round with every turn of its input, and
+// the reduction ratios of a mid-size arm's joints.
+constexpr double kRippleMinDeg = 0.0005;
+constexpr double kRippleMaxDeg = 0.0015;
+constexpr double kRatioMin = 80;
+constexpr double kRatioMax = 160;
 // Lost motion of a precision reducer as measured, 0.25-0.5 arcminute (catalogues promise at
 // most 1); below kPreloadNm of gravity torque a joint's friction, not gravity, decides the
 // flank it rests on.
@@ -191,6 +197,16 @@ void VirtualCell::draw(const CatalogueModel &model, const JointLimits &limits,
     sizeTilt(&random, limits, robotId);
     m_random = SeededRandom(SeededRandom::seedFromText(robotId + QStringLiteral("/readings")));
     m_beam = SeededRandom(SeededRandom::seedFromText(robotId + QStringLiteral("/beam")));
+    // From a sequence of its own, so that every other draw is what it was without it.
+    SeededRandom ripple(SeededRandom::seedFromText(robotId + QStringLiteral("/ripple")));
+    m_ripple.clear();
+    for (int k = 0; k < n; ++k) {
+        Eigen::Vector3d r;
+        r[2] = ripple.uniform(0.0, 2 * kPi);
+        r[1] = std::round(ripple.uniform(kRatioMin, kRatioMax));
+        r[0] = ripple.uniform(kRippleMinDeg, kRippleMaxDeg);
+        m_ripple.append(r);
+    }
     m_moved = true;
 }
 
@@ -346,6 +362,12 @@ QVector<Eigen::Vector4d> VirtualCell::gearErrors() const
                                                               Eigen::Vector4d::Zero());
 }
 
+QVector<Eigen::Vector3d> VirtualCell::gearRipple() const
+{
+    return m_on.gearError ? m_ripple : QVector<Eigen::Vector3d>(m_ripple.size(),
+                                                                Eigen::Vector3d::Zero());
+}
+
 QJsonObject VirtualCell::truthJson() const
 {
     const Eigen::Isometry3d t = trackerFromBase();
@@ -356,6 +378,9 @@ QJsonObject VirtualCell::truthJson() const
     QJsonArray gear;
     for (const Eigen::Vector4d &g : gearErrors())
         gear.append(QJsonArray{g[0], g[1], g[2], g[3]});
+    QJsonArray ripple;
+    for (const Eigen::Vector3d &r : gearRipple())
+        ripple.append(QJsonArray{r[0], r[1], r[2]});
     return QJsonObject{
         {QStringLiteral("dh"), toArray(m_robot.dh())},
         {QStringLiteral("zero_offsets"), toArray(m_robot.zeroOffsetsDeg())},
@@ -367,6 +392,7 @@ QJsonObject VirtualCell::truthJson() const
         {QStringLiteral("compliance_deg_per_nm"), toArray(complianceDegPerNm())},
         {QStringLiteral("scatter_sigma_deg"), scatterSigmaDeg()},
         {QStringLiteral("gear_errors"), gear},
+        {QStringLiteral("gear_ripple"), ripple},
         {QStringLiteral("lost_motion_deg"), toArray(lostMotionDeg())},
         {QStringLiteral("tilt_compliance_deg_per_nm"), toArray(tiltComplianceDegPerNm())}};
 }
@@ -387,7 +413,9 @@ QVector<double> VirtualCell::deflectedJointsDeg(const QVector<double> &jointsDeg
         for (int k = 0; k < n; ++k) {
             const Eigen::Vector4d &g = m_gear.at(k);
             const double turn = jointsDeg.at(k) / kDegPerRad;
-            q[k] += g[0] * std::sin(turn + g[2]) + g[1] * std::sin(2 * turn + g[3]);
+            const Eigen::Vector3d &r = m_ripple.at(k);
+            q[k] += g[0] * std::sin(turn + g[2]) + g[1] * std::sin(2 * turn + g[3])
+                    + r[0] * std::sin(r[1] * turn + r[2]);
         }
     }
     if (arrival && m_on.scatter) {

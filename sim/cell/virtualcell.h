@@ -27,7 +27,10 @@ namespace sim {
 //   - a joint scatter on each arrival at a pose, so the flange repeats to 0.01-0.02 mm (sigma);
 //   - joint compliance under gravity, c_k * tau_k(q), the largest flange deflection over the
 //     joint limits being 0.1-0.3 mm;
-//   - a gear transmission error per joint, one and two cycles per turn, 0.002-0.004 degrees each;
+//   - a gear transmission error per joint, one and two cycles per turn, 0.002-0.004 degrees each,
+//     and a ripple of 0.0005-0.0015 degrees with each turn of the motor through the gear (80-160
+//     cycles per turn of the joint): from one pose to the next it is as good as random, yet it
+//     is the same at every return to a pose, so it costs accuracy, not repeatability;
 //   - lost motion in each joint's gear of 0.25-0.5 arcminute: a joint that gravity loads rests on
 //     the flank it is pushed to; in one that carries (almost) no torque the motor takes up the
 //     play before the output follows, so the same pose reads differently when approached from
@@ -102,6 +105,9 @@ public:
     double scatterSigmaDeg() const;
     // Amplitudes (deg) and phases (rad) of each joint's gear error: one and two cycles per turn.
     QVector<Eigen::Vector4d> gearErrors() const;
+    // Each joint's ripple with its motor's turns: amplitude (deg), cycles per turn of the joint,
+    // phase (rad).
+    QVector<Eigen::Vector3d> gearRipple() const;
     // Each joint's lost motion (deg), the whole play between the two flanks.
     QVector<double> lostMotionDeg() const;
     // Each joint's tilt per newton metre of moment across its axis (deg/(N m)).
@@ -150,6 +156,7 @@ private:
     QMap<QString, Eigen::Vector3d> m_targets;
     QVector<double> m_complianceDegPerNm;
     QVector<Eigen::Vector4d> m_gear;
+    QVector<Eigen::Vector3d> m_ripple;
     double m_scatterSigmaDeg = 0;
     QVector<double> m_scatterDeg;
     QVector<double> m_lostMotionDeg;

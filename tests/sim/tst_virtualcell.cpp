@@ -62,7 +62,7 @@ void tst_VirtualCell::drawnWithinTheirRanges_data()
 }
 
 // Tracker 2-4 m away and tilted by at most a degree, reflectors 0.1-0.5 mm off their nominal
-// places, gear errors of 0.002-0.004 degrees, the largest deflection under gravity over the
+// places, gear errors of 0.002-0.004 degrees and their ripple, the largest deflection under gravity over the
 // joint limits 0.1-0.3 mm, and the same cell for the same robot id (the play is checked below).
 void tst_VirtualCell::drawnWithinTheirRanges()
 {
@@ -121,6 +121,29 @@ void tst_VirtualCell::drawnWithinTheirRanges()
     QVERIFY2(largest >= 0.02 && largest <= 0.08 * 1.05, qPrintable(QString::number(largest)));
     // It gives way to the weight: the flange sinks, on the whole.
     QVERIFY2(drop > 0, qPrintable(QString::number(drop)));
+
+    // The gear's ripple with the motor's turns, 0.0005-0.0015 degrees at 80-160 cycles per turn:
+    // half a cycle of joint 1 on, the flange is off the other way, by up to twice the ripple
+    // times its distance from the axis.
+    for (const Eigen::Vector3d &r : cell.gearRipple())
+        QVERIFY(r[0] >= 0.0005 && r[0] <= 0.0015 && r[1] >= 80 && r[1] <= 160);
+    only = VirtualCell::Imperfections::none();
+    only.gearError = true;
+    bending.setImperfections(only);
+    const Eigen::Vector3d ripple = cell.gearRipple().constFirst();
+    double swing = 0;
+    for (int i = 0; i < 24; ++i) {
+        const QVector<double> q = randomJoints(m, &random);
+        QVector<double> halfOn = q;
+        halfOn[0] += 180.0 / ripple[1];
+        const auto off = [&](const QVector<double> &at) {
+            return Eigen::Vector3d(bending.trueFlangeDeterministic(at).translation()
+                                   - cell.robot().flangePositionMm(at));
+        };
+        const double reach = cell.robot().flangePositionMm(q).head<2>().norm();
+        swing = qMax(swing, (off(halfOn) - off(q)).norm() / (reach * ripple[0] * kRadPerDeg));
+    }
+    QVERIFY2(swing >= 1.4 && swing <= 3.0, qPrintable(QString::number(swing)));
 
     const VirtualCell again = cellOf(model, robotId);
     QVERIFY(again.trackerFromBase().isApprox(cell.trackerFromBase(), 1e-12));
@@ -348,9 +371,9 @@ void tst_VirtualCell::sameReadingsFromEveryCompiler()
         read << r.positionMm.x() << r.positionMm.y() << r.positionMm.z();
     }
     const QVector<double> expected{
-        -1727.438479, 3247.805585, 287.494709, -1727.435039, 3247.790188, 287.472726,
-        -1840.481043, 3353.489572, 292.748392, -1840.447725, 3353.504627, 292.724057,
-        -1688.545627, 3367.830176, 382.460224, -1688.518392, 3367.863983, 382.463347};
+        -1727.440028, 3247.810869, 287.499129, -1727.436588, 3247.795472, 287.477146,
+        -1840.482957, 3353.494477, 292.752594, -1840.449639, 3353.509532, 292.728259,
+        -1688.547759, 3367.835594, 382.464714, -1688.520524, 3367.869401, 382.467837};
     QCOMPARE(read.size(), expected.size());
     for (int i = 0; i < read.size(); ++i)
         QVERIFY2(qAbs(read.at(i) - expected.at(i)) < 1e-6,
