@@ -589,8 +589,8 @@ BENCHMARK(BM_Cell_complianceStory)->Iterations(1)->Unit(benchmark::kMillisecond)
 // own error (how far its prediction at the validation readings lies from the arm's smooth
 // truth: true geometry and joint deflection, without what no model of the class holds, the
 // bearings' tilt included), the sets where chosen poses did better than as many random ones,
-// the readings each set took, and the share of poses the arm reached in another configuration
-// than planned.
+// the readings each set took, the ISO test's mean accuracy after each set's result is applied,
+// and the share of poses the arm reached in another configuration than planned.
 void BM_Cell_chosenPoses(benchmark::State &state)
 {
     constexpr int kSets = 4;
@@ -602,8 +602,11 @@ void BM_Cell_chosenPoses(benchmark::State &state)
         double o1[2][kSets] = {};
         double model[2][kSets] = {};
         double readingCount[2][kSets] = {};
+        double iso[2][kSets] = {};
         int wins[2] = {};
         int wins30[2] = {};
+        int isoWins[2] = {};
+        int isoWins30[2] = {};
         int elsewhere[2][kSets] = {};
         int visited[2][kSets] = {};
         for (int seed = 0; seed < g_poseSeeds; ++seed) {
@@ -623,6 +626,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
             for (int c = 0; c < 2; ++c) {
                 const bool withCompliance = c == 1;
                 double mean[kSets] = {};
+                double accuracy[kSets] = {};
                 for (int set = 0; set < kSets; ++set) {
                     QVector<sim::PoseMeasurement> id = random;
                     const int count = set == 1 || set == 3 ? 30 : 60;
@@ -652,8 +656,20 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                         state.SkipWithError(error.toUtf8().constData());
                         return;
                     }
-                    mean[set] = validationMean(solver.resultJson(id, val, false));
+                    const QJsonObject result = solver.resultJson(id, val, false);
+                    mean[set] = validationMean(result);
                     sum[c][set] += mean[set];
+                    // What the engineer sees next: the ISO test after the result is applied.
+                    Station tested = station;
+                    if (!tested.apply(solver, result)) {
+                        state.SkipWithError("the controller refused the compliance");
+                        return;
+                    }
+                    const int a = solver.problem().targetIndex(QStringLiteral("A"));
+                    const QVector<double> &v = solver.result().values;
+                    accuracy[set] = tested.isoMeanAccuracy(
+                        Eigen::Vector3d(v.at(a), v.at(a + 1), v.at(a + 2)));
+                    iso[c][set] += accuracy[set];
                     QVector<sim::PoseMeasurement> smooth = val;
                     for (sim::PoseMeasurement &r : smooth)
                         r.positionMm = station.truth(r, true);
@@ -664,6 +680,10 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                     elsewhere[c][set] += reachedElsewhere;
                     visited[c][set] += count;
                 }
+                if (accuracy[2] < accuracy[0])
+                    ++isoWins[c];
+                if (accuracy[1] < accuracy[3])
+                    ++isoWins30[c];
                 if (mean[2] < mean[0])
                     ++wins[c];
                 if (mean[1] < mean[3])
@@ -676,6 +696,7 @@ void BM_Cell_chosenPoses(benchmark::State &state)
                 state.counters["valid_" + name + "_mm"] = sum[c][set] / g_poseSeeds;
                 state.counters["o1_" + name] = o1[c][set] / g_poseSeeds;
                 state.counters["readings_" + name] = readingCount[c][set] / g_poseSeeds;
+                state.counters["iso_" + name + "_mm"] = iso[c][set] / g_poseSeeds;
                 state.counters["model_" + name + "_mm"] = model[c][set] / g_poseSeeds;
                 // The first 30 random poses were not counted apart.
                 if (set != 3)
@@ -684,6 +705,8 @@ void BM_Cell_chosenPoses(benchmark::State &state)
             }
             state.counters[std::string(classes[c]) + "chosen60_wins"] = wins[c];
             state.counters[std::string(classes[c]) + "chosen30_wins"] = wins30[c];
+            state.counters[std::string(classes[c]) + "iso_chosen60_wins"] = isoWins[c];
+            state.counters[std::string(classes[c]) + "iso_chosen30_wins"] = isoWins30[c];
         }
         state.counters["seeds"] = g_poseSeeds;
     }

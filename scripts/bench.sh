@@ -210,6 +210,18 @@ for prefix, label in (("", "with compliance"), ("geometric_", "without complianc
     row("cell: validation mean error, 60 chosen poses, %s (better in %.0f of %.0f sets)"
         % (label, wins, seeds), "%.4f" % chosen60, "mm", "%.2f" % (chosen60 / random60),
         "60 random", "< 1", chosen60 < random60)
+    # What the engineer measures next: the ISO test after each set's result is applied.
+    def iso_of(name):
+        return counter(chosen, "iso_%s%s_mm" % (prefix, name), chosenposes)
+    iso60 = iso_of("random60")
+    row("cell: ISO mean AP after the calibration, 60 random poses, %s" % label, "%.4f" % iso60,
+        "mm", "1.00", "itself")
+    row("cell: the same, 30 chosen poses (better than 30 random in %.0f of %.0f sets)"
+        % (counter(chosen, "%siso_chosen30_wins" % prefix, chosenposes), seeds),
+        "%.4f" % iso_of("chosen30"), "mm", "%.2f" % (iso_of("chosen30") / iso60), "60 random")
+    row("cell: the same, 60 chosen poses (better in %.0f of %.0f sets)"
+        % (counter(chosen, "%siso_chosen60_wins" % prefix, chosenposes), seeds),
+        "%.4f" % iso_of("chosen60"), "mm", "%.2f" % (iso_of("chosen60") / iso60), "60 random")
 # What pose choice can change is the model's own error; the validation readings also hold what
 # no model holds. The same comparison on a cell whose only such error is the tracker's noise.
 for runs, cell in ((chosenposes, "cell"), (noiseonly, "cell with the tracker's noise alone")):
@@ -229,6 +241,10 @@ row("cell with the tracker's noise alone: validation mean error, 60 chosen poses
 row("cell: 60 chosen poses (with compliance) the arm reached in another configuration than planned",
     "%.0f" % (100 * counter(chosen, "elsewhere_chosen60", chosenposes)), "%",
     "", "random poses %.0f %%" % (100 * counter(chosen, "elsewhere_random60", chosenposes)))
+read60 = counter(chosen, "readings_chosen60", chosenposes) / 60
+random60 = counter(chosen, "readings_random60", chosenposes) / 60
+row("cell: reflectors read per pose, 60 chosen poses", "%.2f" % read60, "", "%.2f"
+    % (read60 / random60), "random poses %.2f" % random60)
 places = "BM_Cell_trackerPlacements"
 spread, noise = counter(places, "spread_mm"), counter(places, "residual_spread_mm")
 row("cell: 10 tracker placements (headings over %.0f deg), identified models apart by"
