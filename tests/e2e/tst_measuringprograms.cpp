@@ -19,6 +19,7 @@
 #include <sim/tools/common/measurementfile.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
@@ -195,6 +196,7 @@ private slots:
     void isoResultsSavedAndDeleted();
     void isoRegistrationIgnoresTheModel();
     void isoRegistrationIsKeptUntilTheCellMoves();
+    void isoTestWaitsForTheBeam();
     void moveUnderWayEndsFirst();
     void posesAreApproachedFromBelow();
     void refusedRun_data();
@@ -701,6 +703,34 @@ void tst_MeasuringPrograms::isoRegistrationIsKeptUntilTheCellMoves()
 }
 
 // The robot is still on a slow move of someone else's when the collector starts.
+// At a test pose the ISO test cannot go without a reading: it waits up to 41 tries (10 s) for a
+// beam someone stands in. A cut of 20 readings costs time, not the test; one that outlasts the
+// wait ends it, naming the pose.
+void tst_MeasuringPrograms::isoTestWaitsForTheBeam()
+{
+    QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
+    // The registration takes 26 points of three readings (a few more where the arm hides the
+    // target); the test 5 cycles of 5 poses.
+    m_controller->cell()->interruptBeam(20, 110);
+    QElapsedTimer clock;
+    clock.start();
+    const Run waited = runProgram(kIsoCollector, {QStringLiteral("--path"), m_work});
+    QVERIFY2(waited.exitCode == 0, qPrintable(describe(waited)));
+    QVERIFY(waited.out.contains(QStringLiteral("[ROUND] %1/%1").arg(kIsoCycles)));
+    // It waited at a test pose: no registration step went without, and 20 tries take 5 s.
+    QVERIFY2(!waited.err.contains(QStringLiteral("goes without a reading")),
+             qPrintable(describe(waited)));
+    QVERIFY2(clock.elapsed() >= 19 * 250, qPrintable(QString::number(clock.elapsed())));
+
+    // The registration is kept now: its three reference poses take 9 readings.
+    m_controller->cell()->interruptBeam(60, 30);
+    const Run lost = runProgram(kIsoCollector, {QStringLiteral("--path"), m_work});
+    QCOMPARE(lost.exitCode, 4);
+    QVERIFY2(lost.err.contains(QRegularExpression(
+                 QStringLiteral("P[1-5]: the tracker lost the beam to target \"A\" \\(41 tries"))),
+             qPrintable(describe(lost)));
+}
+
 void tst_MeasuringPrograms::moveUnderWayEndsFirst()
 {
     QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
