@@ -464,9 +464,8 @@ void tst_MeasuringPrograms::zeroOffsetsBeforeAreFound()
              QJsonValue(true));
     QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
     // Someone steps into the beam once the tracker is located (every reflector asked once at
-    // the rough poses): every target of the first pose is lost,
-    // each asked four times, the pose is skipped and the next planned one taken; it goes
-    // without what is cut there.
+    // the rough poses): every target of the first pose is lost, each asked four times, the pose
+    // is skipped and the next planned one taken; it goes without what is cut there.
     const sim::CatalogueModel *catalogue =
         sim::RobotCatalogue::builtIn().model(QStringLiteral("SR6-900"));
     const int locating = int(sim::TargetSight::roughPoses(catalogue->homeDeg).size()
@@ -702,7 +701,6 @@ void tst_MeasuringPrograms::isoRegistrationIsKeptUntilTheCellMoves()
     QVERIFY(!other.out.contains(QLatin1String("registration kept")));
 }
 
-// The robot is still on a slow move of someone else's when the collector starts.
 // At a test pose the ISO test cannot go without a reading: it waits up to 41 tries (10 s) for a
 // beam someone stands in. A cut of 20 readings costs time, not the test; one that outlasts the
 // wait ends it, naming the pose.
@@ -731,6 +729,7 @@ void tst_MeasuringPrograms::isoTestWaitsForTheBeam()
              qPrintable(describe(lost)));
 }
 
+// The robot is still on a slow move of someone else's when the collector starts.
 void tst_MeasuringPrograms::moveUnderWayEndsFirst()
 {
     QVERIFY(writeRequest(QStringLiteral("SR6-900"), true, m_server->addressText()));
