@@ -124,7 +124,9 @@ ours() {
 }
 
 # run <database folder> <log folder> <sources>...: two at a time, a log per source, printed
-# whole afterwards so that the two runs do not interleave. xargs says 123 when a run exited
+# whole afterwards so that the two runs do not interleave. The checks are named: clang-tidy looks
+# for .clang-tidy beside the file it is given, and a batch lies outside the tree, where it would
+# run its defaults (the analyzer alone) and pass what .clang-tidy forbids. xargs says 123 when a run exited
 # non-zero, as clang-tidy does on any finding; anything else means clang-tidy could not run or
 # crashed, and is kept in $failed.
 failed=0
@@ -133,8 +135,8 @@ run() {
     shift 2
     mkdir -p "$out"
     for source in "$@"; do printf '%05d\0%s\0' $((i++)) "$source"; done |
-        xargs -0 -n 2 -P 2 bash -c '"$0" -p "$1" --quiet --header-filter="$2" "$5" >"$3/$4.log" 2>&1' \
-            "$tidy" "$dbdir" "^$src_re/($folders)/" "$out" || status=$?
+        xargs -0 -n 2 -P 2 bash -c '"$0" -p "$1" --config-file="$2" --quiet --header-filter="$3" "$6" >"$4/$5.log" 2>&1' \
+            "$tidy" "$dbdir" "$src/.clang-tidy" "^$src_re/($folders)/" "$out" || status=$?
     if [ "$status" -ne 0 ] && [ "$status" -ne 123 ]; then failed=$status; fi
 }
 
