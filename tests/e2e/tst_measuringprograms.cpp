@@ -26,6 +26,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -857,19 +858,21 @@ void tst_MeasuringPrograms::refusedRun()
         arguments << QStringLiteral("--poses") << QStringLiteral("10");
     if (request == QLatin1String("beam-cut"))
         m_controller->cell()->interruptBeam(1000);
-    const auto moves = [this] {
-        return m_controller->callsOf(QStringLiteral("move.move_to.jc")).size()
-               + m_controller->callsOf(QStringLiteral("move.j")).size();
-    };
-    const int movesBefore = moves();
+    // Every message of the run is kept: among the latest 64 alone, the run's queries pushed the
+    // earlier tests' moves out, and the count of moves fell.
+    m_controller->clearCalls();
+    m_controller->setCallLogUnbounded(true);
+    const auto bounded = qScopeGuard([this] { m_controller->setCallLogUnbounded(false); });
     const Run run = runProgram(program, arguments);
     QVERIFY2(run.exitCode > 0, qPrintable(describe(run)));
     QVERIFY2(run.err.contains(message), qPrintable(describe(run)));
     if (request == QLatin1String("beam-cut"))
         QCOMPARE(run.exitCode, 4);
     QVERIFY(!QFile::exists(m_work + QStringLiteral("/optimized_dh.json")));
-    if (request == QLatin1String("few-poses") || request == QLatin1String("many-cycles"))
-        QCOMPARE(moves(), movesBefore);
+    if (request == QLatin1String("few-poses") || request == QLatin1String("many-cycles")) {
+        QCOMPARE(m_controller->callsOf(QStringLiteral("move.move_to.jc")).size(), 0);
+        QCOMPARE(m_controller->callsOf(QStringLiteral("move.j")).size(), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_MeasuringPrograms)
