@@ -126,9 +126,9 @@ ours() {
 # run <database folder> <log folder> <sources>...: two at a time, a log per source, printed
 # whole afterwards so that the two runs do not interleave. The checks are named: clang-tidy looks
 # for .clang-tidy beside the file it is given, and a batch lies outside the tree, where it would
-# run its defaults (the analyzer alone) and pass what .clang-tidy forbids. xargs says 123 when a run exited
-# non-zero, as clang-tidy does on any finding; anything else means clang-tidy could not run or
-# crashed, and is kept in $failed.
+# run its defaults (the analyzer alone) and pass what .clang-tidy forbids. xargs says 123 when a
+# run exited non-zero, as clang-tidy does on any finding; anything else means clang-tidy could
+# not run or crashed, and is kept in $failed.
 failed=0
 run() {
     local dbdir=$1 out=$2 i=0 source status=0
