@@ -547,6 +547,22 @@ void tst_MeasuringPrograms::isoResultsSavedAndDeleted()
     QVERIFY(!QFile::exists(m_work + QStringLiteral("/results/iso_results/iso_report.xlsx")));
     // Saving needs a report: after the removal there is none.
     QVERIFY(runProgram(kCopyResults, arguments).exitCode != 0);
+
+#ifndef Q_OS_WIN
+    // A results folder that is a link (to a share, a stick): the link goes, what it leads to
+    // stays.
+    const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(elsewhere + QStringLiteral("/inner")));
+    QFile kept(elsewhere + QStringLiteral("/inner/keep.txt"));
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.close();
+    const QString linked = m_work + QStringLiteral("/results/iso_results");
+    QVERIFY(QFile::link(elsewhere, linked));
+    const Run unlink = runProgram(kDelResults, arguments);
+    QVERIFY2(unlink.exitCode == 0, qPrintable(describe(unlink)));
+    QVERIFY(QFile::exists(kept.fileName()));
+    QVERIFY(!QFileInfo(linked).isSymLink() && !QFileInfo::exists(linked));
+#endif
 }
 
 // The ISO collector registers the tracker from single-joint circles and the catalogue: two

@@ -214,6 +214,7 @@ void tst_ResultApplier::refusedResults()
     for (const SimulatedController::Call &call : m_controller->calls())
         QCOMPARE(call.name, QStringLiteral("factory.get_DH_params_link"));
     QVERIFY(applier.log().isEmpty());
+    QVERIFY(!applier.controllerFailed());
     QCOMPARE(m_controller->rebootCount(), 0);
 }
 
@@ -234,6 +235,7 @@ void tst_ResultApplier::firstFailureStops()
     QVERIFY(m_controller->callsOf(kReboot).isEmpty());
     QCOMPARE(applier.log().size(), 2);
     QVERIFY(applier.log().at(1).startsWith(QLatin1String("[APPLY][ZERO_WRITE] FAILED")));
+    QVERIFY(applier.controllerFailed());
 }
 
 void tst_ResultApplier::verdictRule_data()
@@ -248,6 +250,12 @@ void tst_ResultApplier::verdictRule_data()
     QTest::newRow("empty object") << QJsonValue(QJsonObject()) << true;
     QTest::newRow("code as text")
         << QJsonValue(QJsonObject{{QStringLiteral("code"), QStringLiteral("3")}}) << true;
+    QTest::newRow("code 0.5") << QJsonValue(QJsonObject{{QStringLiteral("code"), 0.5}}) << false;
+    QTest::newRow("unknown command")
+        << QJsonValue(QJsonObject{{QStringLiteral("error"), -1},
+                                  {QStringLiteral("msg"), QStringLiteral("unknown command")}})
+        << false;
+    QTest::newRow("error 0") << QJsonValue(QJsonObject{{QStringLiteral("error"), 0}}) << true;
     QTest::newRow("bare 0") << QJsonValue(0) << true;
     QTest::newRow("bare 1") << QJsonValue(1) << false;
     QTest::newRow("null") << QJsonValue() << false;
@@ -290,6 +298,14 @@ void tst_ResultApplier::programAppliesOrRefuses()
     QCOMPARE(m_controller->dhParams(), before);
     QVERIFY(!m_controller->compliance().isActive());
     QCOMPARE(m_controller->rebootCount(), 0);
+
+    // A controller that gives no DH set is the controller's failure, not the result's.
+    const QString getDh = QStringLiteral("factory.get_DH_params_link");
+    m_controller->setAnswer(getDh, QJsonObject{{QStringLiteral("error"), -50007},
+                                               {QStringLiteral("msg"), QStringLiteral("busy")}});
+    QCOMPARE(run(resultFor(before, m_controller->axisCount())), 4);
+    QCOMPARE(m_controller->dhParams(), before);
+    m_controller->resetScript();
 
     QCOMPARE(run(resultFor(before, m_controller->axisCount())), 0);
     QVERIFY(m_controller->dhParams() != before);

@@ -1,11 +1,12 @@
 #include "jsonfile.h"
 
+#include "wholefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
 
 namespace sim {
 
@@ -47,14 +48,7 @@ bool JsonFile::write(const QString &path, const QJsonObject &object, QString *er
         *error = QStringLiteral("cannot make the folder of %1").arg(path);
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(QJsonDocument(object).toJson(QJsonDocument::Indented)) < 0
-        || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return WholeFile::replace(path, QJsonDocument(object).toJson(QJsonDocument::Indented), error);
 }
 
 } // namespace sim

@@ -1,8 +1,9 @@
 #include "measurementfile.h"
 
+#include "wholefile.h"
+
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <cmath>
@@ -204,12 +205,7 @@ QByteArray MeasurementFile::toCsv(int axes) const
 
 bool MeasurementFile::write(const QString &path, int axes, QString *error) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toCsv(axes)) < 0 || !file.commit()) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return WholeFile::replace(path, toCsv(axes), error);
 }
 
 } // namespace sim

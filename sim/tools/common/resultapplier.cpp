@@ -101,6 +101,11 @@ QStringList ResultApplier::log() const
     return m_log;
 }
 
+bool ResultApplier::controllerFailed() const
+{
+    return m_controllerFailed;
+}
+
 bool ResultApplier::judge(const QJsonValue &response)
 {
     if (response.isUndefined() || response.isNull())
@@ -113,8 +118,13 @@ bool ResultApplier::judge(const QJsonValue &response)
         const QJsonObject object = response.toObject();
         if (object.value(QStringLiteral("success")).isBool())
             return object.value(QStringLiteral("success")).toBool();
+        // Exactly zero: a code that is not a whole number or does not fit an int must not
+        // round or wrap to success.
         if (object.value(QStringLiteral("code")).isDouble())
-            return int(object.value(QStringLiteral("code")).toDouble()) == 0;
+            return object.value(QStringLiteral("code")).toDouble() == 0.0;
+        // The controller's refusal of a command it does not know.
+        const QJsonValue error = object.value(QStringLiteral("error"));
+        return !error.isDouble() || error.toDouble() == 0.0;
     }
     return true;
 }
@@ -205,14 +215,17 @@ bool ResultApplier::send(const QString &tag, const QString &command, const QJson
     m_log.append(QStringLiteral("[APPLY][%1] %2, response = %3")
                      .arg(tag, ok ? QStringLiteral("SUCCESS") : QStringLiteral("FAILED"),
                           compact(response)));
-    if (!ok)
+    if (!ok) {
         *error = QStringLiteral("the controller refused %1: %2").arg(command, compact(response));
+        m_controllerFailed = true;
+    }
     return ok;
 }
 
 bool ResultApplier::apply(const QJsonObject &result, QString *error)
 {
     m_log.clear();
+    m_controllerFailed = false;
     if (!succeeded(result.value(QStringLiteral("status")))) {
         *error = QStringLiteral("the result is no successful calibration (\"status\" is not 1)");
         return false;
@@ -226,6 +239,7 @@ bool ResultApplier::apply(const QJsonObject &result, QString *error)
     const int axes = int(controllerDh.size() / 4) - 1;
     if (axes < 1) {
         *error = QStringLiteral("the controller gave no DH set");
+        m_controllerFailed = true;
         return false;
     }
     QString why;

@@ -30,6 +30,9 @@ public:
     bool apply(const QJsonObject &result, QString *error);
     // "[APPLY][TAG] SUCCESS|FAILED, response = ..." per command sent, in order.
     QStringList log() const;
+    // Whether the last apply() failed at the controller (no DH set read from it, or a write
+    // it refused or left unanswered) rather than at the result.
+    bool controllerFailed() const;
 
     // The pendant's verdict on a controller's answer.
     static bool judge(const QJsonValue &response);
@@ -50,6 +53,7 @@ private:
 
     ControllerClient *m_client;
     QStringList m_log;
+    bool m_controllerFailed = false;
 };
 
 } // namespace sim

@@ -1,8 +1,11 @@
 #include "xlsxreport.h"
 
+#include "wholefile.h"
+
 #include <xlsxwriter.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace sim {
@@ -17,8 +20,10 @@ XlsxReport::XlsxReport(const QString &path)
     : m_path(path)
 {
     m_texts.reserve(64);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    m_workbook = workbook_new(keep(QDir::toNativeSeparators(path)));
+    // Written aside first: a report that cannot be written whole must not take the place of
+    // the last good one.
+    if (m_aside.isValid())
+        m_workbook = workbook_new(keep(QDir::toNativeSeparators(asidePath())));
     if (m_workbook) {
         m_bold = workbook_add_format(m_workbook);
         format_set_bold(m_bold);
@@ -112,7 +117,21 @@ bool XlsxReport::close(QString *error)
                      .arg(m_path, QString::fromUtf8(lxw_strerror(result)));
         return false;
     }
-    return true;
+    QFile written(asidePath());
+    if (!written.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(written.fileName(), written.errorString());
+        return false;
+    }
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
+        *error = QStringLiteral("cannot make the folder of %1").arg(m_path);
+        return false;
+    }
+    return WholeFile::replace(m_path, written.readAll(), error);
+}
+
+QString XlsxReport::asidePath() const
+{
+    return m_aside.filePath(QStringLiteral("report.xlsx"));
 }
 
 } // namespace sim

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariantList>
 #include <QVector>
 
@@ -13,8 +14,9 @@ struct lxw_format;
 namespace sim {
 
 // An .xlsx report of a measuring program: sheets of tables (numbers stay numbers, units go in
-// the header row) and charts over their columns. Nothing is on disk before close(); the
-// destructor closes a report nobody closed.
+// the header row) and charts over their columns. Nothing is in place before close(), which
+// puts the whole file there or leaves the old one; the destructor closes a report nobody
+// closed.
 class XlsxReport
 {
 public:
@@ -48,8 +50,10 @@ private:
     };
     // libxlsxwriter keeps some names by pointer until the file is written.
     const char *keep(const QString &text);
+    QString asidePath() const;
 
     QString m_path;
+    QTemporaryDir m_aside;
     lxw_workbook *m_workbook = nullptr;
     lxw_format *m_bold = nullptr;
     QHash<QString, Sheet> m_sheets;

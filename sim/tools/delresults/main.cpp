@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 using namespace sim;
@@ -31,8 +32,12 @@ int main(int argc, char *argv[])
                 return failTool(ExitCannotWrite, error);
         }
     }
-    QDir isoFolder(folder.isoResultFolder());
-    if (isoFolder.exists() && !isoFolder.removeRecursively())
+    // A link put there (to a share, a stick) goes, never what it leads to.
+    const QFileInfo isoFolder(folder.isoResultFolder());
+    const bool removed = isoFolder.isSymLink() ? QFile::remove(isoFolder.filePath())
+                         : isoFolder.exists()  ? QDir(isoFolder.filePath()).removeRecursively()
+                                               : true;
+    if (!removed)
         return failTool(ExitCannotWrite,
                         QStringLiteral("cannot delete %1").arg(folder.isoResultFolder()));
     printLine(QStringLiteral("[INFO] ISO results removed"));

@@ -40,7 +40,7 @@ int apply(const QString &address, const QString &path)
     for (const QString &line : applier.log())
         printLine(line);
     if (!applied)
-        return failTool(applier.log().isEmpty() ? ExitBadRequest : ExitNoController, error);
+        return failTool(applier.controllerFailed() ? ExitNoController : ExitBadRequest, error);
     printLine(QStringLiteral("[INFO] %1 applied to %2").arg(path, address));
     return ExitOk;
 }
