@@ -42,6 +42,16 @@ double numberOr(const json &object, const char *key, const char *what)
     return it == object.end() ? 0.0 : number(*it, what);
 }
 
+// A member that must be there and be a number.
+double requiredNumber(const json &object, const char *key, const char *missing,
+                      const char *what)
+{
+    const auto it = object.find(key);
+    if (it == object.end())
+        throw WrongType{missing};
+    return number(*it, what);
+}
+
 std::string stringOr(const json &object, const char *key, const char *what)
 {
     const auto it = object.find(key);
@@ -170,6 +180,17 @@ bool readDHParams(DHMap &map, const std::string &path)
         for (const auto &[name, entry] : parameters->items()) {
             if (!entry.is_object())
                 throw WrongType{"a dh_parameters entry is not an object"};
+            // A joint's alpha, a and d go to the controller as they are read: one left out
+            // must not become a link of length 0 there. Theta stays the controller's own.
+            if (name.rfind("joint_", 0) == 0) {
+                read[name] = {
+                    requiredNumber(entry, "alpha", "a joint has no alpha",
+                                   "dh_parameters alpha is not a number"),
+                    requiredNumber(entry, "a", "a joint has no a", "dh_parameters a is not a number"),
+                    requiredNumber(entry, "d", "a joint has no d", "dh_parameters d is not a number"),
+                    numberOr(entry, "theta_offset", "dh_parameters theta_offset is not a number")};
+                continue;
+            }
             read[name] = {numberOr(entry, "alpha", "dh_parameters alpha is not a number"),
                           numberOr(entry, "a", "dh_parameters a is not a number"),
                           numberOr(entry, "d", "dh_parameters d is not a number"),

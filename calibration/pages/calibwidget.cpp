@@ -293,6 +293,22 @@ void calibWidget::onRunCalibrationBtnClicked()
             &calibWidget::onReadyReadStandardOutput);
     connect(process, &QProcess::readyReadStandardError, this,
             &calibWidget::onReadyReadStandardError);
+    // A program that never starts sends no finished(): the run would wait for ever.
+    connect(process, &QProcess::errorOccurred, this,
+            [this, started = process](QProcess::ProcessError error) {
+                if (error != QProcess::FailedToStart || process != started)
+                    return;
+                process = nullptr;
+                running = false;
+                started->deleteLater();
+                QMessageBox::critical(nullptr, tr("ERROR"),
+                                      tr("采点程序执行失败") + QLatin1Char('\n')
+                                          + started->errorString(),
+                                      QMessageBox::Ok);
+                clearPanel();
+                calibrationLabel->setText(tr("启动失败"));
+                emit calibrationDoneStr(QString(), QString());
+            });
     qDebug().noquote() << QStringLiteral("启动优化工具:") << match.path;
     runStartedAt = QDateTime::currentDateTimeUtc();
     process->start(match.path, {QStringLiteral("--path"), common::workFolder},

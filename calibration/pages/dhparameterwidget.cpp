@@ -43,7 +43,9 @@ const QString kRed = QStringLiteral("color: red;");
 const QString kSetZero = QStringLiteral("ethercat.set_precision_compensation_zero");
 
 // The controller's answer to a write: a missing answer fails; an object speaks through
-// "success" first, then a numeric "code"; any other answer that arrived counts as done.
+// "success" first, then a numeric "code", then a numeric "error" (the controller's refusal of
+// a command it does not know, which must not pass for a write); any other answer that arrived
+// counts as done.
 bool judgeResponse(const QJsonValue &response)
 {
     switch (response.type()) {
@@ -64,7 +66,8 @@ bool judgeResponse(const QJsonValue &response)
         // round or wrap to success.
         if (code.isDouble())
             return code.toDouble() == 0.0;
-        return true;
+        const QJsonValue error = object.value(QStringLiteral("error"));
+        return !error.isDouble() || error.toDouble() == 0.0;
     }
     case QJsonValue::String:
     case QJsonValue::Array:

@@ -272,14 +272,19 @@ void tst_ResultFile::dhParams_data()
         "joint_2": {"alpha": -90, "a": 150.019, "d": 0, "theta_offset": -90.004},
         "joint_1": {"alpha": 0, "a": 1.9, "d": 525.5, "theta_offset": 0.5}}})")
         << true << "joint_1=0 1.9 525.5 0.5;joint_2=-90 150.019 0 -90.004";
-    QTest::newRow("joint without d")
+    // Its d would reach the controller as 0.
+    QTest::newRow("wrong type: joint without d")
         << QByteArray(R"({"dh_parameters": {"joint_1": {"alpha": 90, "a": 1,
             "theta_offset": 2}}})")
-        << true << "joint_1=90 1 0 2";
+        << false << keptText;
+    QTest::newRow("joint without theta_offset, which stays the controller's")
+        << QByteArray(R"({"dh_parameters": {"joint_1": {"alpha": 90, "a": 1, "d": 3}}})")
+        << true << "joint_1=90 1 3 0";
     QTest::newRow("empty entry") << QByteArray(R"({"dh_parameters": {"x": {}}})") << true
                                  << "x=0 0 0 0";
     QTest::newRow("other members read too")
-        << QByteArray(R"({"dh_parameters": {"joint_1": {"a": 1, "b": "x"}, "tool": {"d": 2}}})")
+        << QByteArray(R"({"dh_parameters": {"joint_1": {"alpha": 0, "a": 1, "d": 0, "b": "x"},
+            "tool": {"d": 2}}})")
         << true << "joint_1=0 1 0 0;tool=0 0 2 0";
     QTest::newRow("no joints") << QByteArray(R"({"dh_parameters": {}})") << true << QString();
     QTest::newRow("absent") << QByteArray(R"({"status": 1})") << true << keptText;
@@ -292,8 +297,9 @@ void tst_ResultFile::dhParams_data()
     QTest::newRow("wrong type: string field")
         << QByteArray(R"({"dh_parameters": {"joint_1": {"alpha": "90"}}})") << false << keptText;
     QTest::newRow("wrong type: null field")
-        << QByteArray(R"({"dh_parameters": {"joint_1": {"theta_offset": null}}})") << false
-        << keptText;
+        << QByteArray(R"({"dh_parameters": {"joint_1": {"alpha": 0, "a": 1, "d": 2,
+            "theta_offset": null}}})")
+        << false << keptText;
     QTest::newRow("wrong type: line break in the joint name, still one line")
         << QByteArray(R"({"dh_parameters": {"joint\n1": true}})") << false << keptText;
 }

@@ -95,6 +95,7 @@ private slots:
     void cancelSkipsTheFinish();
     void collectorFailures_data();
     void collectorFailures();
+    void collectorThatCannotStart();
     void readFailures_data();
     void readFailures();
     void success_data();
@@ -466,6 +467,34 @@ void tst_calibWidget::collectorFailures()
     QTRY_VERIFY(collectorGone());
     if (code == 3)
         QVERIFY(newLog().contains("[COLLECTOR_STDERR] servo fault on J3"));
+}
+
+// A collector the system cannot start (not executable) ends the run as a failure; the card
+// does not wait for an end that never comes.
+void tst_calibWidget::collectorThatCannotStart()
+{
+#ifdef Q_OS_WIN
+    QSKIP("a file's permissions do not keep it from running here");
+#endif
+    const QString path = collector().write();
+    QVERIFY(!path.isEmpty());
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QSignalSpy str(page, &calibWidget::calibrationDoneStr);
+
+    ModalDialogWatcher watcher;
+    QTest::mouseClick(runButton(), Qt::LeftButton);
+    QVERIFY(watcher.waitForDialogs(1));
+    QCOMPARE(watcher.last().icon, QMessageBox::Critical);
+    QVERIFY2(watcher.last().text.startsWith(QStringLiteral("采点程序执行失败\n")),
+             qPrintable(watcher.last().text));
+    QCOMPARE(status(), QStringLiteral("启动失败"));
+    QCOMPARE(runButton()->text(), QStringLiteral("启动标定"));
+    QVERIFY(runButton()->isEnabled());
+    QCOMPARE(str.last(), (QList<QVariant>{QString(), QString()}));
+    // Idle again: the next press would start a run rather than cancel one.
+    QVERIFY(!page->isRunning());
+    QTRY_VERIFY(collectorGone());
+    QCOMPARE(watcher.count(), 1);
 }
 
 void tst_calibWidget::readFailures_data()

@@ -374,6 +374,11 @@ void tst_dhparameterWidget::verdicts_data()
     QTest::newRow("code 0.5") << QJsonValue(QJsonObject{{"code", 0.5}}) << false;
     QTest::newRow("code as text") << QJsonValue(QJsonObject{{"code", "3"}}) << true;
     QTest::newRow("other members") << QJsonValue(QJsonObject{{"msg", "done"}}) << true;
+    QTest::newRow("unknown command")
+        << QJsonValue(QJsonObject{{"error", -1}, {"msg", "unknown command"}}) << false;
+    QTest::newRow("error 0") << QJsonValue(QJsonObject{{"error", 0}}) << true;
+    QTest::newRow("success true wins over an error")
+        << QJsonValue(QJsonObject{{"success", true}, {"error", -1}}) << true;
     QTest::newRow("bare 0") << QJsonValue(0) << true;
     QTest::newRow("bare 1") << QJsonValue(1) << false;
     QTest::newRow("true") << QJsonValue(true) << true;
