@@ -20,6 +20,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -46,6 +48,20 @@ QLocale fileNumbers()
     QLocale locale = QLocale::c();
     locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
     return locale;
+}
+
+// The request with the connected controller's address and robot in "robot_profile": the ISO
+// collector moves the robot the request names, which after a calibration on another cell is
+// another robot. The serial number stays the one the engineer gave.
+QByteArray withConnectedRobot(const QByteArray &request)
+{
+    QJsonObject root = QJsonDocument::fromJson(request).object();
+    QJsonObject profile = root.value(QStringLiteral("robot_profile")).toObject();
+    profile.insert(QStringLiteral("ip"), common::robotIP);
+    profile.insert(QStringLiteral("robot_name"), common::robotType);
+    profile.insert(QStringLiteral("model_type"), common::modelType);
+    root.insert(QStringLiteral("robot_profile"), profile);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
 QLabel *makePointCaption(const QString &text, QWidget *parent)
@@ -379,11 +395,16 @@ void setupisowidget::saveFivePoints()
         return;
     }
 
+    if (connected && !common::robotIP.isEmpty())
+        merged = withConnectedRobot(merged);
+
     // Replaced as a whole: a failed write keeps the members the calibration wrote.
     QString error;
     if (!AtomicFile::replace(path, merged, &error)) {
         qWarning().noquote() << "Cannot open file for writing:" << path;
         pluginLog() << "saveFivePoints failed :" << error;
+        // Otherwise the start button stays disabled with no reason given.
+        QMessageBox::warning(this, tr("提示"), tr("保存失败：%1").arg(error), QMessageBox::Ok);
         return;
     }
     emit saveAll();

@@ -69,6 +69,7 @@ private slots:
     void saveMerges_data();
     void saveMerges();
     void customValueBeyondADoubleIsRefused();
+    void saveNamesTheConnectedRobot();
     void saveRefused_data();
     void saveRefused();
     void resetThenSaveWritesNoPoses();
@@ -468,6 +469,38 @@ void tst_setupisowidget::saveMerges()
     QCOMPARE(text, QJsonDocument(expected).toJson(QJsonDocument::Indented));
 }
 
+// A request left by a calibration of another robot: the ISO collector must reach the robot
+// the pendant is connected to, so the connection's address and robot replace the old ones.
+void tst_setupisowidget::saveNamesTheConnectedRobot()
+{
+    page->handleNetworkConnected();
+    loadGood();
+    const QJsonObject stale{{"file_type", "calib_info"},
+                            {"mode", "normal"},
+                            {"robot_profile", QJsonObject{{"ip", "10.0.0.9:7611"},
+                                                          {"robot_name", "SR7-800"},
+                                                          {"model_type", 7},
+                                                          {"serial_number", "ROBOT-A"}}},
+                            {"algorithm_constraints", QJsonArray{}}};
+    QVERIFY(isotest::writeFile(calibInfo(), QJsonDocument(stale).toJson()));
+    const QString ip = common::robotIP;
+    const int modelType = common::modelType;
+    common::robotIP = "10.0.0.2:7611";
+    common::modelType = 6;
+    QTest::mouseClick(button(page, "saveBtn"), Qt::LeftButton);
+    common::robotIP = ip;
+    common::modelType = modelType;
+
+    const QJsonObject saved = QJsonDocument::fromJson(isotest::readFile(calibInfo())).object();
+    QCOMPARE(saved.value("robot_profile").toObject(),
+             (QJsonObject{{"ip", "10.0.0.2:7611"},
+                          {"robot_name", "SR6-900"},
+                          {"model_type", 6},
+                          {"serial_number", "ROBOT-A"}}));
+    QCOMPARE(saved.value("mode"), QJsonValue("normal"));
+    QVERIFY(saved.contains("iso_config"));
+}
+
 void tst_setupisowidget::saveRefused_data()
 {
     QTest::addColumn<QString>("content"); // null: no file
@@ -532,6 +565,7 @@ void tst_setupisowidget::failedWriteKeepsTheFile()
     // As root no folder is read-only; a file size limit makes the write itself fail, after the
     // temporary file was opened and partly written.
     bool limitSet = false;
+    ModalDialogWatcher watcher;
     {
         support::FileSizeLimit limit(16);
         limitSet = limit.isActive();
@@ -539,6 +573,10 @@ void tst_setupisowidget::failedWriteKeepsTheFile()
     }
     QVERIFY(limitSet);
     QCOMPARE(saved.count(), 0);
+    // The engineer is told why the test cannot start.
+    QCOMPARE(watcher.count(), 1);
+    QVERIFY2(watcher.last().text.startsWith(QStringLiteral("保存失败：")),
+             qPrintable(watcher.last().text));
     QCOMPARE(isotest::readFile(calibInfo()), before);
     QCOMPARE(QDir(common::workFolder).entryList(QDir::Files | QDir::Hidden),
              QStringList{common::calibInfoFileName});
