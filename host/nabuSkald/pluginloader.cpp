@@ -55,6 +55,9 @@ bool PluginLoader::loadLibrary(const QString &path)
     m_lastRegistered.clear();
     m_error.clear();
     auto library = std::make_unique<QLibrary>(path);
+    // Every function bound now: bound at its first call, one the host lacks would end the
+    // whole pendant then, long after the library was reported loaded.
+    library->setLoadHints(QLibrary::ResolveAllSymbolsHint);
     // A plug-in registers itself while its library loads: what is new afterwards is its own.
     const QStringList before = bfactory().keys();
     const QString file = QFileInfo(path).fileName();

@@ -48,6 +48,7 @@ private slots:
     void options_data();
     void options();
     void loaderReportsWhatItCannotLoad();
+    void loaderRefusesALibraryThatNeedsMissingFunctions();
     void loaderCreatesModulesAndDrivesTheirLifecycle();
     void loaderNamesALibraryWhosePluginNameIsTaken();
     void loaderLoadsAVersionedLibraryOnce();
@@ -132,6 +133,21 @@ void tst_Pendant::loaderReportsWhatItCannotLoad()
     QCOMPARE(loader.loadFolder(dir.filePath(QStringLiteral("missing"))), 0);
     QVERIFY(messages.last().at(0).toString().startsWith(QLatin1String("no plug-in folder")));
     QVERIFY(loader.loadedLibraries().isEmpty());
+}
+
+// A library that needs a function this host lacks is refused at load, named; bound lazily, it
+// would load and end the whole pendant at its first call of that function.
+void tst_Pendant::loaderRefusesALibraryThatNeedsMissingFunctions()
+{
+#ifdef UNRESOLVED_PLUGIN
+    skald::PluginLoader loader;
+    QVERIFY(!loader.loadLibrary(QStringLiteral(UNRESOLVED_PLUGIN)));
+    QVERIFY2(loader.errorString().contains(QLatin1String("functionOfANewerHost")),
+             qPrintable(loader.errorString()));
+    QVERIFY(loader.loadedLibraries().isEmpty());
+#else
+    QSKIP("a library with a missing function cannot be linked here");
+#endif
 }
 
 void tst_Pendant::loaderCreatesModulesAndDrivesTheirLifecycle()

@@ -61,6 +61,18 @@ private:
     QLineEdit *m_seconds;
 };
 
+// An editor whose every answer throws, as a plug-in's parsing of a line it did not expect.
+class ThrowingEditor : public RLContentBase
+{
+    Q_OBJECT
+
+public:
+    void FillWith(const QString &) override { throw std::invalid_argument("stoi"); }
+    QString ToString() override { throw std::invalid_argument("stoi"); }
+    bool CheckInsert() override { throw 7; }
+    bool CheckReplace() override { throw std::invalid_argument("stoi"); }
+};
+
 } // namespace
 
 class tst_RLManager : public QObject
@@ -79,6 +91,7 @@ private slots:
     void everyEditorIsFreshAndOwnedByTheHost();
     void emptyCreatorsAreRefused();
     void failingCreatorGivesAnEmptyAdapter();
+    void throwingEditorIsContained();
 
 private:
     support::TemporaryCurrentDir m_dir;
@@ -266,6 +279,20 @@ void tst_RLManager::failingCreatorGivesAnEmptyAdapter()
     QVERIFY(editor);
     QVERIFY(editor->InsertCheck());
     QCOMPARE(capture.texts().filter(QStringLiteral("no memory for the form")).size(), 1);
+}
+
+void tst_RLManager::throwingEditorIsContained()
+{
+    m_manager.createInsertWidget(QStringLiteral("Boom"), [] { return new ThrowingEditor; });
+    MessageCapture capture;
+    QWidget parent;
+    mirel::BaseContentWidget *editor = host()->createInsertWidget(QStringLiteral("Boom"), &parent);
+    QVERIFY(editor);
+    editor->SetContent(QStringLiteral("Boom n"));
+    QCOMPARE(editor->ToString(), QString());
+    QVERIFY(!editor->InsertCheck());
+    QVERIFY(!editor->ReplaceCheck());
+    QCOMPARE(capture.texts().filter(QStringLiteral("[E|")).size(), 4);
 }
 
 QTEST_MAIN(tst_RLManager)
