@@ -334,8 +334,17 @@ QJsonObject MotionService::prepareMove(const QString &command, bool linear,
     }
     if (error != MoveError::None)
         return refuse(error, why);
-    if (m_compliance)
+    if (m_compliance) {
         m_compliance->compensate(m_chain, &plan);
+        // The turn that takes off the deflection comes after the planner's checks: near a
+        // limit, or under a heavy payload, it would drive a joint past its travel.
+        for (const QVector<double> &sample : qAsConst(plan.jointsDeg)) {
+            if (!m_limits.contains(sample))
+                return refuse(MoveError::TargetUnreachable,
+                              QStringLiteral("the move leaves the joints' travel once the "
+                                             "arm's deflection is taken off"));
+        }
+    }
     m_prepared = plan;
     m_target = plan.target();
     report(QStringLiteral("ready"), MoveError::None, QString());

@@ -72,6 +72,7 @@ private slots:
     void refusedPayloads_data();
     void refusedPayloads();
     void movesEndWhereTheBentArmShouldStand();
+    void compensationStaysWithinTheTravel();
     void stateFileKeepsIt();
 };
 
@@ -203,6 +204,36 @@ void tst_ComplianceBook::movesEndWhereTheBentArmShouldStand()
     QVERIFY(moveTo(c, target));
     for (int k = 0; k < 6; ++k)
         QVERIFY(std::abs(c.jointPositions().at(k) - readings.at(k)) < 1e-3);
+}
+
+// The deflection is taken off after the planner's checks: a target near a joint's limit, with
+// the stiffest-allowed joints bent by a heavy payload, is refused rather than driven past it.
+void tst_ComplianceBook::compensationStaysWithinTheTravel()
+{
+    SimulatedController c;
+    c.setMotionPace(50);
+    c.bringUp();
+    QVERIFY(succeeded(command(c, QStringLiteral("sim.robot.set_joints"),
+                              QJsonObject{{QStringLiteral("joints_deg"),
+                                           QJsonArray{0, -60, 159, 0, 90, 0}}})));
+    const sim::DhChain chain(c.dhParams(), c.axisCount());
+    const sim::CartesianPose nearLimit =
+        sim::CartesianPose::fromIsometry(chain.forward(c.jointPositions()));
+    QVERIFY(succeeded(command(c, QStringLiteral("sim.robot.set_joints"),
+                              QJsonObject{{QStringLiteral("joints_deg"),
+                                           QJsonArray{0, 0, 0, 0, 90, 0}}})));
+    const QVector<double> before = c.jointPositions();
+    QVERIFY(succeeded(command(c, ComplianceBook::SetCommand,
+                              QJsonObject{{QStringLiteral("values"),
+                                           toArray(QVector<double>(6, ComplianceBook::kMaxRadPerNm))},
+                                          {QStringLiteral("payload_kg"), 30.0}})));
+    const QJsonObject answer =
+        command(c, QStringLiteral("move.move_to.jc"), moveRequest(nearLimit)).toObject();
+    QCOMPARE(answer.value(QStringLiteral("error")).toInt(), -50001);
+    QVERIFY2(answer.value(QStringLiteral("msg")).toString().contains(QLatin1String("travel")),
+             qPrintable(answer.value(QStringLiteral("msg")).toString()));
+    QVERIFY(!succeeded(command(c, QStringLiteral("move.opr.enough"))));
+    QCOMPARE(c.jointPositions(), before);
 }
 
 void tst_ComplianceBook::stateFileKeepsIt()
