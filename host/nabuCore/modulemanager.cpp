@@ -51,10 +51,15 @@ bool ModuleManager::writeToJson(const QString &path, const QJsonValue &value, bo
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return false;
+    const QByteArray text = doc.toJson(indented ? QJsonDocument::Indented : QJsonDocument::Compact);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // A full disk may fail only the flush, which commit() does not always notice: it would put
+    // a cut-off file in place of the last good one.
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()
+        || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
         return false;
-    file.write(doc.toJson(indented ? QJsonDocument::Indented : QJsonDocument::Compact));
+    }
     return file.commit();
 }
 

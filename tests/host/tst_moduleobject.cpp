@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <support/filesizelimit.h>
+
 using nabu::ModuleObject;
 
 namespace {
@@ -1097,6 +1099,25 @@ void tst_ModuleObject::writeToJsonRefusals()
     file.close();
     QVERIFY(!nabu::ModuleManager::writeToJson(blocker + QStringLiteral("/x.json"),
                                               js(R"({"a":1})")));
+
+    // A disk that fills during the write: the last good file stays.
+    const QString kept = dir.filePath(QStringLiteral("kept.json"));
+    QVERIFY(nabu::ModuleManager::writeToJson(kept, js(R"({"a":1})")));
+    const auto readAll = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = readAll(kept);
+    QJsonArray big;
+    for (int i = 0; i < 2000; ++i)
+        big.append(QStringLiteral("a value long enough to pass the limit"));
+    {
+        support::FileSizeLimit limit(4096);
+        if (!limit.isActive())
+            QSKIP("no file size limit on this system");
+        QVERIFY(!nabu::ModuleManager::writeToJson(kept, big));
+    }
+    QCOMPARE(readAll(kept), before);
 }
 
 void tst_ModuleObject::largeTeachPointList()
