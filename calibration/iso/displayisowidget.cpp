@@ -283,6 +283,7 @@ void displayisowidget::startIso()
     }
     if (text == tr("生成报告")) {
         startISO->setEnabled(false);
+        reportStartedAt = QDateTime::currentDateTimeUtc();
         const bool ran = runIsoProcess(scriptPath(QStringLiteral("isoReportGener.exe")),
                                        [this](int exitCode, QProcess::ExitStatus) {
                                            onReportFinished(exitCode);
@@ -343,16 +344,26 @@ void displayisowidget::onCollectorFinished(int exitCode)
 void displayisowidget::onReportFinished(int exitCode)
 {
     startISO->setText(tr("启动ISO"));
-    if (exitCode != 0) {
+    std::vector<common::IsoResult> results;
+    const QString path = common::workFolder + QLatin1Char('/') + common::optimizedDHFileName;
+    // A generator that ended well yet wrote no results (none, or only an earlier run's, which
+    // the calibration record would then keep as this test's) has failed. The slack covers
+    // file systems that keep times to two seconds.
+    const QFileInfo file(path);
+    const bool fresh =
+        file.exists() && file.lastModified().toUTC() >= reportStartedAt.addSecs(-2);
+    if (!fresh || !common::readIsoResults(results, path.toUtf8().toStdString()))
+        results.clear();
+    if (exitCode != 0 || results.empty()) {
+        if (exitCode == 0)
+            pluginLog() << "the report generator left no results of this run in " << path;
+        // Nothing an earlier run showed may pass for this one's.
+        emptyValueCells();
         QMessageBox::warning(this, tr("错误"), tr("报告生成失败"), QMessageBox::Ok);
         startISO->setEnabled(true);
         return;
     }
     QMessageBox::information(this, tr("完成"), tr("报告已生成"), QMessageBox::Ok);
-    std::vector<common::IsoResult> results;
-    const QString path = common::workFolder + QLatin1Char('/') + common::optimizedDHFileName;
-    if (!common::readIsoResults(results, path.toUtf8().toStdString()))
-        results.clear();
     QVector<QVector<QString>> texts;
     for (const common::IsoResult &result : results) {
         texts.append({QString::asprintf("%f", result.accuracy),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QPointer>
 #include <QProcess>
 #include <QWidget>
@@ -71,4 +72,6 @@ private:
     QPushButton *giveupBtn = nullptr;
 
     QPointer<QProcess> process;
+    // When the report generator was started: results written before are an earlier run's.
+    QDateTime reportStartedAt;
 };

@@ -288,8 +288,10 @@ void tst_displayisowidget::report_data()
     QTest::addColumn<QString>("box");
 
     QTest::newRow("list order") << true << 0 << kResults << "报告已生成";
-    QTest::newRow("no iso_results") << true << 0 << QByteArray("{\"status\": 1}") << "报告已生成";
-    QTest::newRow("not JSON") << true << 0 << QByteArray("{") << "报告已生成";
+    // A generator that ends well without results of this run has failed.
+    QTest::newRow("no iso_results") << true << 0 << QByteArray("{\"status\": 1}") << "报告生成失败";
+    QTest::newRow("not JSON") << true << 0 << QByteArray("{") << "报告生成失败";
+    QTest::newRow("only an earlier run's") << true << 0 << QByteArray() << "报告生成失败";
     QTest::newRow("generator fails") << true << 2 << kResults << "报告生成失败";
     QTest::newRow("generator missing") << false << 0 << kResults << "ISO检测程序不存在";
 }
@@ -301,12 +303,22 @@ void tst_displayisowidget::report()
     QFETCH(QByteArray, results);
     QFETCH(QString, box);
     button("startISO")->setText("生成报告");
+    const QString resultFile = common::workFolder + "/optimized_dh.json";
+    FakeProgram generator(scriptsDir(), "isoReportGener.exe");
+    if (results.isNull()) {
+        // Yesterday's results, and a generator that writes none.
+        QFile earlier(resultFile);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write(kResults);
+        QVERIFY(earlier.flush());
+        QVERIFY(earlier.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                    QFileDevice::FileModificationTime));
+        earlier.close();
+    } else {
+        generator.writeFile(resultFile, results);
+    }
     if (program)
-        QVERIFY(!FakeProgram(scriptsDir(), "isoReportGener.exe")
-                     .writeFile(common::workFolder + "/optimized_dh.json", results)
-                     .exitCode(code)
-                     .write()
-                     .isEmpty());
+        QVERIFY(!generator.exitCode(code).write().isEmpty());
     ModalDialogWatcher watcher;
     QTest::mouseClick(button("startISO"), Qt::LeftButton);
     if (program)
