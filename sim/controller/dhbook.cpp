@@ -82,8 +82,10 @@ QJsonValue DhBook::runCommand(const QString &command, const QJsonValue &payload,
         QVector<double> dh;
         if (!readDh(args.value(QStringLiteral("DH_params_all")), &dh))
             return verdict(false);
+        const QVector<double> before = m_dh;
         replaceLeading(&m_dh, dh);
-        *changed = true;
+        // Only a set that differs is a change: a change drops a move planned with the old set.
+        *changed = m_dh != before;
         return verdict(true);
     }
     if (command == kSetDhLink) {
@@ -92,9 +94,11 @@ QJsonValue DhBook::runCommand(const QString &command, const QJsonValue &payload,
         if (!readDh(args.value(QStringLiteral("DH_A")), &dh)
             || !readDh(args.value(QStringLiteral("DH_L")), &product))
             return verdict(false);
+        const QVector<double> before = m_dh;
+        const QVector<double> productBefore = m_productDh;
         replaceLeading(&m_dh, dh);
         replaceLeading(&m_productDh, product);
-        *changed = true;
+        *changed = m_dh != before || m_productDh != productBefore;
         return verdict(true);
     }
     // kSetZero
@@ -106,10 +110,10 @@ QJsonValue DhBook::runCommand(const QString &command, const QJsonValue &payload,
     if (hasProduct
         && !readPlausible(args.value(QStringLiteral("joint_angle_L")), {m_axes}, &product))
         return verdict(false);
+    *changed = zero != m_zero || (hasProduct && product != m_productZero);
     m_zero = zero;
     if (hasProduct)
         m_productZero = product;
-    *changed = true;
     return verdict(true);
 }
 

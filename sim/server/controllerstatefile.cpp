@@ -217,11 +217,15 @@ ControllerStateFile::LoadResult ControllerStateFile::setAside(const QString &why
 
 bool ControllerStateFile::saveIfChanged(SimulatedController *controller, QString *error)
 {
-    if (!m_writable)
-        return true;
     const QJsonObject state = snapshot(controller);
     if (state == m_written)
         return true;
+    // Confirming a change that no restart will find would tell its sender it is kept.
+    if (!m_writable) {
+        restore(controller);
+        *error = QStringLiteral("not saved: %1 cannot be used").arg(m_path);
+        return false;
+    }
     const QByteArray text = QJsonDocument(state).toJson();
     if (text.size() > MaxFileBytes) {
         restore(controller);

@@ -1,6 +1,7 @@
 #include "simtesthelpers.h"
 
 #include <sim/controller/programstore.h>
+#include <sim/kinematics/dhchain.h>
 #include <sim/server/controllerstatefile.h>
 #include <support/filesizelimit.h>
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -91,6 +93,7 @@ private slots:
     void everythingConfirmedSurvivesARestart();
     void unusableFileIsKeptAside_data();
     void unusableFileIsKeptAside();
+    void unreadableFileConfirmsNoChange();
     void failedSaveIsUndoneAndAnsweredAsFailure_data();
     void failedSaveIsUndoneAndAnsweredAsFailure();
     void changeThatWouldPassTheReadLimitIsRefused();
@@ -212,6 +215,40 @@ void tst_ControllerStateFile::unusableFileIsKeptAside()
     QVERIFY(state.saveIfChanged(&controller, &error));
     QVERIFY(contents(path).contains("SR6-900"));
     QCOMPARE(contents(path + QStringLiteral(".bad")), text);
+}
+
+// A state file that cannot even be read (here a folder) is never written over, so no change
+// can be kept: none is confirmed. Undoing one leaves a move that waits for its go.
+void tst_ControllerStateFile::unreadableFileConfirmsNoChange()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("state.json"));
+    QVERIFY(QDir().mkpath(path));
+    SimulatedController controller;
+    controller.setMotionPace(50);
+    controller.bringUp();
+    ControllerStateFile state(path);
+    QString error;
+    QCOMPARE(state.load(&controller, &error), ControllerStateFile::Unusable);
+    state.keep(&controller);
+
+    const sim::DhChain chain(controller.dhParams(), controller.axisCount());
+    const Eigen::Vector3d at = chain.forward(controller.jointPositions()).translation() / 1000.0;
+    const QJsonValue prepared = simtest::command(
+        controller, QStringLiteral("move.move_to.jc"),
+        QJsonObject{{QStringLiteral("point"),
+                     QJsonObject{{QStringLiteral("trans"),
+                                  QJsonArray{at.x(), at.y(), at.z() - 0.02}}}},
+                    {QStringLiteral("traj"), QJsonObject{{QStringLiteral("speed"), 0.1}}}});
+    QVERIFY(succeeded(prepared));
+
+    const QJsonValue answer = set(controller, QStringLiteral("user.note"), QStringLiteral("x"));
+    QVERIFY(!succeeded(answer));
+    QCOMPARE(controller.value(QStringLiteral("user.note")), QJsonValue());
+    QVERIFY(QFileInfo(path).isDir());
+    const QJsonValue go = simtest::command(controller, QStringLiteral("move.opr.enough"));
+    QVERIFY2(succeeded(go), QJsonDocument(go.toObject()).toJson().constData());
+    QVERIFY(controller.isMoving());
 }
 
 void tst_ControllerStateFile::failedSaveIsUndoneAndAnsweredAsFailure_data()
