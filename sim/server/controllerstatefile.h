@@ -20,8 +20,8 @@ public:
 
     // Applies the file to a controller that is up. Missing: nothing changed. Unusable (not
     // readable, not a state, or of another robot model): nothing changed, and the file is moved
-    // aside (`error` names where) so that it is never overwritten; when it cannot be moved the
-    // state is not saved at all. `error` says what happened.
+    // aside (`error` names where) so that it is never overwritten; when it cannot be moved no
+    // change can be saved, and saveIfChanged() refuses every one. `error` says what happened.
     LoadResult load(SimulatedController *controller, QString *error);
     // Writes the file when the controller's state differs from what was last written. When it
     // cannot (the disk is full, the folder is not writable, or the file would pass the size
