@@ -861,5 +861,9 @@ Auto mode: no manual review; the plug-in checks whether the result meets the req
         <source>%1 的第 %2 个值超出范围，请输入自定义点位</source>
         <translation>Value %2 of %1 is out of range: enter the custom pose.</translation>
     </message>
+    <message>
+        <source>保存失败：%1</source>
+        <translation>Saving failed: %1</translation>
+    </message>
 </context>
 </TS>
