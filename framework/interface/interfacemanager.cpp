@@ -33,6 +33,15 @@ nabu::ModuleObject *connectedNode()
     return sv::vantor()->mobj()->c(QStringLiteral("connected"), false);
 }
 
+// Joined with a character no owner or name holds, rather than the host's ".": owners and names
+// are often dotted ("move.report"), and ("a.b", "c") must stay apart from ("a", "b.c").
+const QChar kIdSeparator(0x1F);
+
+QString subscriptionId(const QString &owner, const QString &name)
+{
+    return owner + kIdSeparator + name;
+}
+
 } // namespace
 
 InterfaceManagerPrivate::InterfaceManagerPrivate(InterfaceManager *q)
@@ -181,7 +190,7 @@ bool InterfaceManager::connectVantorData(const QString &owner, const QString &ke
             << "refused an empty callback for " << key;
         return false;
     }
-    const QString id = nabu::mName(owner, name);
+    const QString id = subscriptionId(owner, name);
     if (d->dataCallbacks.contains(id))
         return false;
     // QMap::insert would copy: Qt 5 has no inserting overload that moves.
@@ -202,7 +211,7 @@ bool InterfaceManager::connectVantorData(const QString &owner, const QString &ke
 bool InterfaceManager::disconnectVantorData(const QString &owner, const QString &key,
                                             const QString &name)
 {
-    const QString id = nabu::mName(owner, name);
+    const QString id = subscriptionId(owner, name);
     auto it = d->watchedKeys.find(key);
     if (it == d->watchedKeys.end() || !it->contains(id)) {
         // Dropping the callback of a subscription to another key would leave its id listed
@@ -210,7 +219,7 @@ bool InterfaceManager::disconnectVantorData(const QString &owner, const QString 
         if (!d->dataCallbacks.contains(id))
             return true;
         TESSEL_LOG(Error, "tessel::InterfaceManager::disconnectVantorData")
-            << id << " is not subscribed to " << key;
+            << nabu::mName(owner, name) << " is not subscribed to " << key;
         return false;
     }
     d->dataCallbacks.remove(id);
@@ -227,9 +236,9 @@ QStringList InterfaceManager::getConnectVantorKeyList(const QString &owner) cons
 {
     QStringList names;
     for (auto it = d->dataCallbacks.constBegin(); it != d->dataCallbacks.constEnd(); ++it) {
-        const QStringList parts = it.key().split(QLatin1Char('.'));
-        if (parts.value(0) == owner)
-            names.append(parts.value(1));
+        const int at = it.key().indexOf(kIdSeparator);
+        if (it.key().leftRef(at) == owner)
+            names.append(it.key().mid(at + 1));
     }
     return names;
 }

@@ -30,6 +30,7 @@ private slots:
     void connectedOperationsReachTheController();
     void linkSignalsFollowTheHost();
     void subscriptionsDeliverInOrderAndStopWithTheLast();
+    void dottedOwnersAndNamesStayApart();
     void subscriptionRefusalsAndFailingCallbacks();
     void resubscribingAfterTheLastDeliversOnce();
     void networkTasksGetGeneratedKeysAndRun();
@@ -192,6 +193,37 @@ void tst_InterfaceManager::subscriptionsDeliverInOrderAndStopWithTheLast()
     QVERIFY(tesselInterface().disconnectVantorData(QStringLiteral("A"), QStringLiteral("other.key"),
                                                    QStringLiteral("three")));
     QVERIFY(tesselInterface().getConnectVantorKeyList(QStringLiteral("A")).isEmpty());
+}
+
+// Owners and names hold dots as keys do: each pair is its own subscription, listed by its name.
+void tst_InterfaceManager::dottedOwnersAndNamesStayApart()
+{
+    const QString first = QStringLiteral("dotted.first");
+    const QString second = QStringLiteral("dotted.second");
+    int heardFirst = 0;
+    int heardSecond = 0;
+    QVERIFY(tesselInterface().connectVantorData(
+        QStringLiteral("a.b"), first, [&heardFirst](const QVariant &) { ++heardFirst; },
+        QStringLiteral("c")));
+    QVERIFY(tesselInterface().connectVantorData(
+        QStringLiteral("a"), second, [&heardSecond](const QVariant &) { ++heardSecond; },
+        QStringLiteral("b.c")));
+    QCOMPARE(tesselInterface().getConnectVantorKeyList(QStringLiteral("a.b")),
+             QStringList{QStringLiteral("c")});
+    QCOMPARE(tesselInterface().getConnectVantorKeyList(QStringLiteral("a")),
+             QStringList{QStringLiteral("b.c")});
+    sim()->setValue(first, 1);
+    sim()->setValue(second, 1);
+    QTRY_VERIFY(heardFirst == 1 && heardSecond == 1);
+    // Removing one leaves the other.
+    QVERIFY(tesselInterface().disconnectVantorData(QStringLiteral("a"), second,
+                                                   QStringLiteral("b.c")));
+    QCOMPARE(tesselInterface().getConnectVantorKeyList(QStringLiteral("a.b")),
+             QStringList{QStringLiteral("c")});
+    sim()->setValue(first, 2);
+    QTRY_COMPARE(heardFirst, 2);
+    QVERIFY(tesselInterface().disconnectVantorData(QStringLiteral("a.b"), first,
+                                                   QStringLiteral("c")));
 }
 
 void tst_InterfaceManager::subscriptionRefusalsAndFailingCallbacks()
