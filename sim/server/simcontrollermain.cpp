@@ -108,8 +108,10 @@ int main(int argc, char *argv[])
                         .arg(address.toString()));
     bool ok = false;
     const int rebootDelay = parser.value(rebootOption).toInt(&ok);
-    if (!ok || rebootDelay < 0)
-        return fail(QStringLiteral("bad --reboot-delay %1").arg(parser.value(rebootOption)));
+    // Beyond a day, the going-down notice carries a delay every client refuses.
+    if (!ok || rebootDelay < 0 || rebootDelay > 86400000)
+        return fail(QStringLiteral("bad --reboot-delay %1 (0 to 86400000 ms)")
+                        .arg(parser.value(rebootOption)));
     const int latency = parser.value(latencyOption).toInt(&ok);
     if (!ok || latency < 0)
         return fail(QStringLiteral("bad --latency %1").arg(parser.value(latencyOption)));
