@@ -125,6 +125,13 @@ bool RecordHistory::load(QString *detail)
         return false;
     }
     const QJsonObject root = doc.object();
+    // A later plug-in's history may hold what this one would drop when it writes it again.
+    if (root.value(QStringLiteral("format")).toInt(kFormat) > kFormat) {
+        setProblem(Problem::Unusable,
+                   filePath() + QStringLiteral(": written by a later version (format %1)")
+                                    .arg(root.value(QStringLiteral("format")).toInt()));
+        return true;
+    }
     bool whole = root.value(QStringLiteral("records")).isArray();
     const QJsonArray records = root.value(QStringLiteral("records")).toArray();
     for (const QJsonValue &value : records) {
@@ -214,14 +221,16 @@ bool RecordHistory::save()
         setProblem(Problem::WriteFailed, m_folder + QStringLiteral(": cannot make the folder"));
         return false;
     }
-    QVector<CalibrationRecord> kept = m_records;
-    const int overflow = kept.size() - kMaxRecords;
+    const int overflow = m_records.size() - kMaxRecords;
     if (overflow > 0) {
-        if (archive(kept.mid(0, overflow), &detail))
-            kept.remove(0, overflow);
+        // Once in the archive they are safe, whether or not the history can be written now:
+        // kept here, every later save would archive them again.
+        if (archive(m_records.mid(0, overflow), &detail))
+            m_records.remove(0, overflow);
         else
             pluginLog() << "[RECORD] archive failed, the history keeps all records: " << detail;
     }
+    const QVector<CalibrationRecord> kept = m_records;
     QVector<IsoReport> reports = m_isoReports;
     if (reports.size() > kMaxRecords)
         reports.remove(0, reports.size() - kMaxRecords);

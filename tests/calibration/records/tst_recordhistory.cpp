@@ -72,6 +72,8 @@ private slots:
     void capMovesOldestIntoArchive();
     void blockedArchiveLosesNothing();
     void fullDiskLosesNothing();
+    void failedSavesArchiveEachRecordOnce();
+    void laterFormatIsLeftAlone();
     void unwritableFolderLosesNothing();
     void damagedFileIsSetAside_data();
     void damagedFileIsSetAside();
@@ -322,6 +324,47 @@ void tst_RecordHistory::fullDiskLosesNothing()
     QCOMPARE(history.problem(), RecordHistory::Problem::None);
     QCOMPARE(recordsInFile(path), 3);
 #endif
+}
+
+// The archive fits on a nearly full disk where the history does not: each record goes into the
+// archive once, however often the history's write fails after it.
+void tst_RecordHistory::failedSavesArchiveEachRecordOnce()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no file size limit on Windows");
+#else
+    QTemporaryDir dir;
+    RecordHistory history;
+    history.open(dir.path());
+    for (int i = 0; i < RecordHistory::kMaxRecords; ++i)
+        QVERIFY(history.append(makeRecord(i)));
+    const QString path = dir.filePath(RecordHistory::kFileName);
+    {
+        support::FileSizeLimit limit(readFile(path).size() - 1);
+        QVERIFY(limit.isActive());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!history.append(makeRecord(1000 + i)));
+    }
+    QVERIFY(history.append(makeRecord(2000)));
+    const QString archive = dir.filePath(RecordHistory::archiveName(QDate::currentDate()));
+    QCOMPARE(QJsonDocument::fromJson(readFile(archive)).object().value("records").toArray().size(),
+             4);
+    QCOMPARE(recordsInFile(path), RecordHistory::kMaxRecords);
+#endif
+}
+
+// A history a later plug-in wrote is neither read in part nor written over in this format.
+void tst_RecordHistory::laterFormatIsLeftAlone()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(RecordHistory::kFileName);
+    const QByteArray later = R"({"format": 2, "records": [], "site": "hall 3"})";
+    QVERIFY(writeFile(path, later));
+    RecordHistory history;
+    history.open(dir.path());
+    QCOMPARE(history.problem(), RecordHistory::Problem::Unusable);
+    QVERIFY(!history.append(makeRecord(1)));
+    QCOMPARE(readFile(path), later);
 }
 
 void tst_RecordHistory::unwritableFolderLosesNothing()
