@@ -62,6 +62,28 @@ QString PendantHome::workFolder()
     return QStringLiteral("D:/VeltraPemba");
 }
 
+std::unique_ptr<QLockFile> PendantHome::claim(const QString &home, QString *error)
+{
+    const QString path = home.isEmpty() ? QDir::currentPath() : home;
+    auto lock = std::make_unique<QLockFile>(QDir(path).absoluteFilePath(QStringLiteral(".pendant.lock")));
+    // Never stale by age: a session lasts as long as it likes.
+    lock->setStaleLockTime(0);
+    if (QDir().mkpath(path) && lock->tryLock(0))
+        return lock;
+    if (error) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        *error = lock->error() == QLockFile::LockFailedError
+                         && lock->getLockInfo(&pid, &host, &application)
+                     ? tr("Home folder %1 is in use by another pendant (process %2)")
+                           .arg(QDir::toNativeSeparators(path))
+                           .arg(pid)
+                     : tr("Cannot use %1 as home folder").arg(QDir::toNativeSeparators(path));
+    }
+    return nullptr;
+}
+
 bool PendantHome::prepare(const QString &home, QString *error, const QString &workFolderTemplate)
 {
     const QString path = home.isEmpty() ? QDir::currentPath() : home;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QLockFile>
 #include <QString>
+
+#include <memory>
 
 // The folder the emulator runs in: relative paths of plug-ins (logs, work folder) resolve here.
 class PendantHome
@@ -9,6 +12,12 @@ public:
     // The calibration plug-in's fixed work folder; off Windows the folder of that name below
     // the home (sim::DrivePath).
     static QString workFolder();
+
+    // Takes the home for this process until the lock goes: two pendants on one home would
+    // drive each other's robot through the shared work folder and write over each other's
+    // records. A lock left by a process that is gone is taken over. Null, with the reason,
+    // when another pendant holds it or the folder cannot be used.
+    static std::unique_ptr<QLockFile> claim(const QString &home, QString *error);
 
     // Creates the folder and its fixed layout, makes it the current directory and installs the
     // stand-in external programs from `workFolderTemplate` (when not empty) into the work folder.

@@ -3,6 +3,7 @@
 #include "pendanthome.h"
 
 #include <controllerprotocol.h>
+#include <sim/controller/robotmotion.h>
 #include <sim/controller/simulatedcontroller.h>
 #include <sim/paths/drivepath.h>
 
@@ -213,13 +214,18 @@ PendantOptions PendantOptions::fromArguments(const QStringList &arguments,
             return fail(tr("--quit-after takes milliseconds"));
     }
     options.rebootDelayMs = parser.value(rebootDelay).toInt(&number);
-    if (!number || options.rebootDelayMs < 0)
-        return fail(tr("--reboot-delay takes milliseconds"));
+    // Beyond a day, the controller's going-down notice carries a delay every client refuses.
+    if (!number || options.rebootDelayMs < 0 || options.rebootDelayMs > 86400000)
+        return fail(tr("--reboot-delay takes milliseconds, at most a day"));
     // The demo measures a whole calibration and ISO test in seconds.
     options.motionPace = parser.isSet(pace) ? parser.value(pace).toDouble(&number)
                          : options.demoDir.isEmpty() ? 1.0
                                                      : kDemoMotionPace;
-    if (!number || !(options.motionPace > 0))
-        return fail(tr("--motion-pace takes a factor above 0"));
+    // Beyond the simulated robot's bounds a pace would be clamped, or ignored, unseen.
+    if (!number || !(options.motionPace >= sim::RobotMotion::kMinPace)
+        || !(options.motionPace <= sim::RobotMotion::kMaxPace))
+        return fail(tr("--motion-pace takes a factor from %1 to %2")
+                        .arg(sim::RobotMotion::kMinPace)
+                        .arg(sim::RobotMotion::kMaxPace));
     return options;
 }

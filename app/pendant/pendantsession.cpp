@@ -28,6 +28,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
 #include <QFont>
 #include <QJsonValue>
 #include <QPixmap>
@@ -85,7 +87,8 @@ bool PendantSession::start()
         emit failure(tr("no plug-in folder %1").arg(QDir::toNativeSeparators(pluginDir)));
         return false;
     }
-    if (!PendantHome::prepare(m_options.home, &error, tools)) {
+    m_homeLock = PendantHome::claim(m_options.home, &error);
+    if (!m_homeLock || !PendantHome::prepare(m_options.home, &error, tools)) {
         emit failure(error);
         return false;
     }
@@ -262,7 +265,12 @@ bool PendantSession::saveScreenshot(const QString &path)
 {
     const QFileInfo info(path);
     QDir().mkpath(info.absolutePath());
-    if (!m_window || !m_window->grab().save(info.absoluteFilePath(), "PNG")) {
+    // Put in place whole: a full disk must not leave a cut-off picture over an earlier one.
+    QSaveFile file(info.absoluteFilePath());
+    const bool saved = m_window && file.open(QIODevice::WriteOnly)
+                       && m_window->grab().save(&file, "PNG") && file.flush()
+                       && file.error() == QFileDevice::NoError && file.commit();
+    if (!saved) {
         say(tr("cannot save screenshot %1").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
         return false;
     }

@@ -9,6 +9,7 @@
 
 class ControllerProbe;
 class PendantWindow;
+class QLockFile;
 
 namespace mirel {
 class ControllerLink;
@@ -68,6 +69,7 @@ private:
     void say(const QString &text);
 
     PendantOptions m_options;
+    std::unique_ptr<QLockFile> m_homeLock;
     std::unique_ptr<PendantWindow> m_window;
     skald::PluginLoader *m_loader = nullptr;
     void startEmbeddedController();

@@ -6,8 +6,6 @@ namespace sim {
 
 namespace {
 
-constexpr double kMinPace = 1e-3;
-constexpr double kMaxPace = 1e4;
 
 } // namespace
 

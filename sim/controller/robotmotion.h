@@ -29,6 +29,9 @@ public:
     bool isMoving() const;
     QVector<double> target() const;
 
+    // How many times faster than real time the robot moves, bounded to these.
+    static constexpr double kMinPace = 1e-3;
+    static constexpr double kMaxPace = 1e4;
     void setPace(double factor);
     double pace() const;
 

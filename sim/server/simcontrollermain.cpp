@@ -5,6 +5,7 @@
 
 #include <controllerprotocol.h>
 #include <controllertoken.h>
+#include <sim/controller/robotmotion.h>
 #include <sim/controller/simulatedcontroller.h>
 
 #include <QCommandLineParser>
@@ -117,8 +118,11 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("bad --latency %1").arg(parser.value(latencyOption)));
 
     const double pace = parser.value(paceOption).toDouble(&ok);
-    if (!ok || !(pace > 0))
-        return fail(QStringLiteral("bad --motion-pace %1").arg(parser.value(paceOption)));
+    if (!ok || !(pace >= sim::RobotMotion::kMinPace) || !(pace <= sim::RobotMotion::kMaxPace))
+        return fail(QStringLiteral("bad --motion-pace %1 (%2 to %3)")
+                        .arg(parser.value(paceOption))
+                        .arg(sim::RobotMotion::kMinPace)
+                        .arg(sim::RobotMotion::kMaxPace));
     sim::ControllerServer::Limits limits;
     const std::pair<const QCommandLineOption *, int *> counts[] = {
         {&clientsOption, &limits.clients},

@@ -53,6 +53,7 @@ private slots:
     void loaderNamesALibraryWhosePluginNameIsTaken();
     void loaderLoadsAVersionedLibraryOnce();
     void sessionConnectsShowsMessagesAndSavesScreenshot();
+    void homeIsOnePendantsAtATime();
     void executableRunsOffscreenAndExitsCleanly();
     void executableDemoShowsEveryPage();
     void executableDemoRunsTheCalibrationPlugin_data();
@@ -95,6 +96,17 @@ void tst_Pendant::options_data()
         << QStringLiteral("SR6-900") << -1;
     QTest::newRow("bad controller port")
         << QStringList{QStringLiteral("--controller"), QStringLiteral("127.0.0.1:0")} << false
+        << QString() << -1;
+    // Paces the simulated robot would clamp or ignore, and a reboot no client waits for.
+    for (const char *pace : {"inf", "nan", "1e5", "1e-4", "0"})
+        QTest::addRow("motion pace %s", pace)
+            << QStringList{QStringLiteral("--motion-pace"), QString::fromLatin1(pace)} << false
+            << QString() << -1;
+    QTest::newRow("fastest motion pace")
+        << QStringList{QStringLiteral("--motion-pace"), QStringLiteral("1e4")} << true
+        << QStringLiteral("SR6-900") << -1;
+    QTest::newRow("reboot of two days")
+        << QStringList{QStringLiteral("--reboot-delay"), QStringLiteral("172800000")} << false
         << QString() << -1;
 }
 
@@ -267,6 +279,21 @@ void tst_Pendant::sessionConnectsShowsMessagesAndSavesScreenshot()
     }
     QVERIFY(!mirel::ManagerHelper::instance()->controllerManager()->link());
     QDir::setCurrent(previous);
+}
+
+// Two pendants on one home would drive each other's robot through the work folder.
+void tst_Pendant::homeIsOnePendantsAtATime()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString home = dir.filePath(QStringLiteral("home"));
+    QString error;
+    std::unique_ptr<QLockFile> first = PendantHome::claim(home, &error);
+    QVERIFY2(first, qPrintable(error));
+    QVERIFY(!PendantHome::claim(home, &error));
+    QVERIFY2(error.contains(QStringLiteral("in use by another pendant")), qPrintable(error));
+    first.reset();
+    QVERIFY2(PendantHome::claim(home, &error), qPrintable(error));
 }
 
 void tst_Pendant::executableRunsOffscreenAndExitsCleanly()
