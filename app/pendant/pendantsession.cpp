@@ -21,15 +21,16 @@
 #include <nabuSkald/centerwidget.h>
 #include <nabusrv/vantor.h>
 #include <sim/controller/simulatedcontroller.h>
+#include <sim/paths/wholefile.h>
 #include <sim/server/controllerserver.h>
 
 #include <controllertoken.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QFont>
 #include <QJsonValue>
 #include <QPixmap>
@@ -266,10 +267,12 @@ bool PendantSession::saveScreenshot(const QString &path)
     const QFileInfo info(path);
     QDir().mkpath(info.absolutePath());
     // Put in place whole: a full disk must not leave a cut-off picture over an earlier one.
-    QSaveFile file(info.absoluteFilePath());
-    const bool saved = m_window && file.open(QIODevice::WriteOnly)
-                       && m_window->grab().save(&file, "PNG") && file.flush()
-                       && file.error() == QFileDevice::NoError && file.commit();
+    QByteArray png;
+    QBuffer buffer(&png);
+    QString error;
+    const bool saved = m_window && buffer.open(QIODevice::WriteOnly)
+                       && m_window->grab().save(&buffer, "PNG")
+                       && sim::WholeFile::replace(info.absoluteFilePath(), png, &error);
     if (!saved) {
         say(tr("cannot save screenshot %1").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
         return false;

@@ -4,11 +4,6 @@
 
 namespace sim {
 
-namespace {
-
-
-} // namespace
-
 RobotMotion::RobotMotion(QObject *parent)
     : QObject(parent)
 {

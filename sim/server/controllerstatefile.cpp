@@ -4,12 +4,12 @@
 #include <sim/controller/dhbook.h>
 #include <sim/controller/programstore.h>
 #include <sim/controller/simulatedcontroller.h>
+#include <sim/paths/wholefile.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -235,13 +235,7 @@ bool ControllerStateFile::saveIfChanged(SimulatedController *controller, QString
                      .arg(MaxFileBytes);
         return false;
     }
-    // A full disk may fail only the flush, and commit() does not always notice: each step is
-    // checked, and a file not written whole is never put in place of the last good one.
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()
-        || file.error() != QFileDevice::NoError || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString());
-        file.cancelWriting();
+    if (!WholeFile::replace(m_path, text, error)) {
         restore(controller);
         return false;
     }

@@ -1,7 +1,7 @@
 #include <sim/tools/common/jsonfile.h>
 #include <sim/tools/common/measurementfile.h>
-#include <sim/tools/common/wholefile.h>
 #include <sim/tools/common/xlsxreport.h>
+#include <sim/paths/wholefile.h>
 #include <support/filesizelimit.h>
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "jsonfile.h"
 
-#include "wholefile.h"
+#include <sim/paths/wholefile.h>
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "measurementfile.h"
 
-#include "wholefile.h"
+#include <sim/paths/wholefile.h>
 
 #include <QFile>
 #include <QHash>

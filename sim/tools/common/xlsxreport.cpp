@@ -1,7 +1,6 @@
 #include "xlsxreport.h"
 
-#include "wholefile.h"
-
+#include <sim/paths/wholefile.h>
 #include <xlsxwriter.h>
 
 #include <QDir>
