@@ -126,9 +126,11 @@ void tst_Vantor::connectedFollowsTheLink()
     m_sim->clearCalls();
     nabu::ModuleObject *result = sv::vantor()->execCommand(this, kReboot, QVariant());
     QCOMPARE(result->c(QStringLiteral("success"))->getBool(), true);
-    QTRY_COMPARE(changed.count(), 3);
+    // On a loaded machine the link may be down and up again before the first look.
+    QTRY_VERIFY(changed.count() >= 3);
     QCOMPARE(changed.at(2).at(0).toBool(), false);
     QTRY_COMPARE(changed.count(), 4);
+    QCOMPARE(changed.at(3).at(0).toBool(), true);
     QCOMPARE(connectedNode()->getBool(false), true);
     QCOMPARE(m_sim->callsOf(kGetParams).size(), 1);
 }
